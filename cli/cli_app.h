@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdio>
+#include <span>
+#include <string_view>
+
+namespace orba {
+
+// Exit statuses of orba-upgrade.
+enum ExitStatus : int {
+    kExitCompleted = 0,
+    kExitFailed = 1,
+    kExitRefused = 2,
+    kExitUsage = 64,
+};
+
+// Runs `orba-upgrade TEMPLATE FOLDER` (arguments without the program name). The progress log goes
+// to `out` entry by entry, messages to `err`.
+int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err);
+
+}  // namespace orba

@@ -1,0 +1,58 @@
+#include "engine/data_block.h"
+
+#include "storage/platform.h"
+
+namespace orba {
+
+std::string_view ExtractStringBetween(std::string_view text, std::string_view startTag,
+                                      std::string_view endTag) {
+    const std::size_t start = platform::FindBytes(text, startTag, 0);
+    if (start == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t begin = start + startTag.size();
+    const std::size_t end = platform::FindBytes(text, endTag, begin);
+    if (end == std::string_view::npos || end == begin) {
+        return {};
+    }
+    return text.substr(begin, end - begin);
+}
+
+TemplateTransplant::TemplateTransplant(std::string templateText, std::string_view startTag,
+                                       std::string_view endTag)
+    : text_(std::move(templateText)) {
+    const std::string_view text = text_;
+    block_ = ExtractStringBetween(text, startTag, endTag);
+    if (block_.empty()) {
+        between_.push_back(text);
+        return;
+    }
+    std::size_t from = 0;
+    for (std::size_t at = platform::FindBytes(text, block_, 0); at != std::string_view::npos;
+         at = platform::FindBytes(text, block_, from)) {
+        between_.push_back(text.substr(from, at - from));
+        from = at + block_.size();
+    }
+    between_.push_back(text.substr(from));
+}
+
+const std::vector<std::string_view>& TemplateTransplant::PiecesWith(std::string_view oldBlock) {
+    pieces_.clear();
+    for (std::size_t i = 0; i < between_.size(); ++i) {
+        if (i > 0) {
+            pieces_.push_back(oldBlock);
+        }
+        pieces_.push_back(between_[i]);
+    }
+    return pieces_;
+}
+
+std::string TemplateTransplant::UpgradedText(std::string_view oldBlock) {
+    std::string joined;
+    for (const std::string_view piece : PiecesWith(oldBlock)) {
+        joined += piece;
+    }
+    return joined;
+}
+
+}  // namespace orba

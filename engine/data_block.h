@@ -1,0 +1,45 @@
+#pragma once
+
+// The data block: the stretch of a document between its start marker and the first end marker
+// behind it, and its transplant into a template document.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orba {
+
+// The text between the first `startTag` and the first `endTag` at or behind the end of it, or an
+// empty view when either is missing or they touch. The result points into `text`.
+std::string_view ExtractStringBetween(std::string_view text, std::string_view startTag,
+                                      std::string_view endTag);
+
+// A template document prepared once per run: its data block and every place where the block's
+// text occurs, so that each upgraded document is the template's pieces around the old block.
+class TemplateTransplant {
+public:
+    TemplateTransplant(std::string templateText, std::string_view startTag,
+                       std::string_view endTag);
+
+    TemplateTransplant(const TemplateTransplant&) = delete;
+    TemplateTransplant& operator=(const TemplateTransplant&) = delete;
+
+    std::string_view templateBlock() const { return block_; }
+
+    // The upgraded document as consecutive pieces: the template with every occurrence of its data
+    // block, left to right and not overlapping, replaced by `oldBlock`. The views point into the
+    // template and into `oldBlock` and are valid until the next call.
+    const std::vector<std::string_view>& PiecesWith(std::string_view oldBlock);
+
+    // The same pieces joined into one text.
+    std::string UpgradedText(std::string_view oldBlock);
+
+private:
+    std::string text_;
+    std::string_view block_;
+    std::vector<std::string_view> between_;  // the template around the occurrences; one more
+                                             // piece than occurrences
+    std::vector<std::string_view> pieces_;
+};
+
+}  // namespace orba

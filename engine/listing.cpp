@@ -1,0 +1,31 @@
+#include "engine/listing.h"
+
+#include <algorithm>
+
+#include "engine/paths.h"
+#include "engine/text.h"
+#include "storage/platform.h"
+
+namespace orba {
+
+std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern) {
+    std::vector<std::string> names = platform::ListOrdinaryFiles(folder, /*mustOpen=*/true);
+    std::erase_if(names, [pattern](const std::string& name) {
+        return !MatchesPattern(name, pattern);
+    });
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool FileExists(const std::string& path) {
+    if (path.empty() || path.back() == NativePathStyle().separator) {
+        return false;
+    }
+    return platform::IsOrdinaryFile(path);
+}
+
+bool FolderHasFiles(std::string_view folder) {
+    return !platform::ListOrdinaryFiles(WithTrailingSeparator(folder), /*mustOpen=*/false).empty();
+}
+
+}  // namespace orba

@@ -1,0 +1,23 @@
+#pragma once
+
+// Listing a folder and testing for a file, ordinary files only: hidden files, folders and special
+// files never count.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orba {
+
+// Names (without folder) of the ordinary files in `folder` that match `pattern` without regard to
+// ASCII letter case, sorted by their bytes. Throws FileError when the folder cannot be read.
+std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern);
+
+// True when an ordinary file stands at `path`. The path is taken literally: `*` and `?` are
+// ordinary characters here, and a path ending in a separator names no file.
+bool FileExists(const std::string& path);
+
+// True when `folder` holds at least one ordinary file of any name.
+bool FolderHasFiles(std::string_view folder);
+
+}  // namespace orba

@@ -1,0 +1,42 @@
+#include "engine/paths.h"
+
+#include "storage/platform.h"
+
+namespace orba {
+
+PathStyle NativePathStyle() {
+    return {platform::kPathSeparator, platform::kHasDriveLetters};
+}
+
+std::string CutLastBackslash(std::string_view path, PathStyle style) {
+    if (!path.empty() && path.back() == style.separator) {
+        path.remove_suffix(1);
+    }
+    return std::string(path);
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name, PathStyle style) {
+    std::string joined;
+    joined.reserve(folder.size() + 1 + name.size());
+    joined.append(folder).push_back(style.separator);
+    joined.append(name);
+    return joined;
+}
+
+std::string WithTrailingSeparator(std::string_view folder, PathStyle style) {
+    std::string result(folder);
+    if (!result.ends_with(style.separator)) {
+        result.push_back(style.separator);
+    }
+    return result;
+}
+
+std::optional<std::string> FolderPartOf(std::string_view path, PathStyle style) {
+    const std::size_t last = path.rfind(style.separator);
+    if (last == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::string(path.substr(0, last));
+}
+
+}  // namespace orba

@@ -1,0 +1,32 @@
+#pragma once
+
+// The texts the run shows: the five input messages, the progress log entries, and the message for
+// a file-system failure. All UTF-8, with CR LF line breaks.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "storage/file_error.h"
+
+namespace orba {
+
+enum class InputProblem {
+    TemplateNotGiven = 1,
+    TemplateNotFound = 2,
+    TemplateBlockBlank = 3,
+    FolderNotGiven = 4,
+    FolderHasNoFiles = 5,
+};
+
+std::string_view InputProblemMessage(InputProblem problem);
+
+std::string StartEntry();
+std::string DocumentEntry(std::uint64_t number, std::string_view name);
+std::string EndEntry(std::uint64_t count);
+std::string ResultEntry(std::string_view outputFolder);
+
+// What went wrong, with which file, the system's reason, and that earlier outputs are intact.
+std::string FailureMessage(const FileError& error);
+
+}  // namespace orba

@@ -1,0 +1,95 @@
+#include "engine/upgrade_run.h"
+
+#include <string>
+
+#include "engine/data_block.h"
+#include "engine/listing.h"
+#include "engine/markers.h"
+#include "engine/paths.h"
+#include "engine/text.h"
+#include "storage/platform.h"
+#include "storage/utf8_file.h"
+
+namespace orba {
+
+namespace {
+
+constexpr std::string_view kOutputFolderName = "NewORBA";
+constexpr std::string_view kDocumentPattern = "*.html";
+
+RunResult Refuse(RunHost& host, InputProblem problem) {
+    host.ShowMessage(InputProblemMessage(problem));
+    return {RunOutcome::Refused, 0, problem};
+}
+
+// The template itself, lying in the old-version folder, is not upgraded. The names must agree
+// without regard to letter case and name the very same file: on a file system where case tells
+// files apart, Tpl.html and tpl.html are two documents.
+bool IsTheTemplate(const std::string& documentPath, const std::string& templatePath) {
+    return AsciiLower(TrimSpaces(documentPath)) == AsciiLower(TrimSpaces(templatePath)) &&
+           platform::IsSameFile(documentPath, templatePath);
+}
+
+}  // namespace
+
+RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host) {
+    const std::string templatePath(TrimSpaces(templateBox));
+    if (templatePath.empty()) {
+        return Refuse(host, InputProblem::TemplateNotGiven);
+    }
+    if (!FileExists(templatePath)) {
+        return Refuse(host, InputProblem::TemplateNotFound);
+    }
+
+    std::uint64_t upgraded = 0;
+    try {
+        // The template text and the places of its data block are fixed for the whole run.
+        TemplateTransplant transplant(LoadAsUTF8(templatePath), kStartMarker, kEndMarker);
+        if (TrimSpaces(transplant.templateBlock()).empty()) {
+            return Refuse(host, InputProblem::TemplateBlockBlank);
+        }
+        const std::string oldFolder = CutLastBackslash(TrimSpaces(folderBox));
+        if (oldFolder.empty()) {
+            return Refuse(host, InputProblem::FolderNotGiven);
+        }
+        if (!FolderHasFiles(oldFolder)) {
+            return Refuse(host, InputProblem::FolderHasNoFiles);
+        }
+
+        const std::string outputFolder = JoinPath(oldFolder, kOutputFolderName);
+        if (!platform::IsFolder(outputFolder)) {
+            platform::CreateFolder(outputFolder);
+        }
+        const std::vector<std::string> names = ListFiles(oldFolder, kDocumentPattern);
+        host.AppendLog(StartEntry());
+
+        std::string oldText;
+        for (const std::string& name : names) {
+            const std::string documentPath = JoinPath(oldFolder, name);
+            if (IsTheTemplate(documentPath, templatePath)) {
+                continue;
+            }
+            LoadAsUTF8(documentPath, oldText);
+            const std::string_view oldBlock = ExtractStringBetween(oldText, kStartMarker, kEndMarker);
+            if (oldBlock.empty()) {
+                continue;
+            }
+            SaveAsUTF8(transplant.PiecesWith(oldBlock), JoinPath(outputFolder, name));
+            ++upgraded;
+            host.AppendLog(DocumentEntry(upgraded, name));
+            if (!host.AfterDocumentEntry()) {
+                return {RunOutcome::Stopped, upgraded};
+            }
+        }
+
+        host.AppendLog(EndEntry(upgraded));
+        host.AppendLog(ResultEntry(outputFolder));
+        host.AfterResultEntry();
+        return {RunOutcome::Completed, upgraded};
+    } catch (const FileError& error) {
+        host.ShowMessage(FailureMessage(error));
+        return {RunOutcome::Failed, upgraded};
+    }
+}
+
+}  // namespace orba

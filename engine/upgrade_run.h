@@ -1,0 +1,31 @@
+#pragma once
+
+// The upgrade run: checks the template path and the old-version folder, then writes, for every
+// *.html document of that folder with a data block, the template with the document's data block
+// into the folder's NewORBA subfolder.
+
+#include <cstdint>
+#include <string_view>
+
+#include "engine/run_host.h"
+#include "engine/run_texts.h"
+
+namespace orba {
+
+enum class RunOutcome {
+    Completed,  // every document was handled and the closing entries were written
+    Refused,    // an input problem was shown; nothing was created or logged
+    Failed,     // a file-system failure was shown; outputs written before it are complete
+    Stopped,    // the user ended the program between two documents
+};
+
+struct RunResult {
+    RunOutcome outcome;
+    std::uint64_t upgraded = 0;
+    InputProblem problem{};  // set when the outcome is Refused
+};
+
+// `templateBox` and `folderBox` are the two paths exactly as the user typed them.
+RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host);
+
+}  // namespace orba

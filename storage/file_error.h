@@ -1,0 +1,30 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace orba {
+
+// A failure of the file system that the user must be told about: which file, what was being done
+// with it, and the system's own reason.
+class FileError : public std::runtime_error {
+public:
+    enum class Operation { Read, Write, CreateFolder, ListFolder };
+
+    FileError(Operation operation, std::string path, std::string reason)
+        : std::runtime_error(path + ": " + reason),
+          operation_(operation),
+          path_(std::move(path)),
+          reason_(std::move(reason)) {}
+
+    Operation operation() const { return operation_; }
+    const std::string& path() const { return path_; }
+    const std::string& reason() const { return reason_; }
+
+private:
+    Operation operation_;
+    std::string path_;
+    std::string reason_;
+};
+
+}  // namespace orba

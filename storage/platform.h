@@ -1,0 +1,49 @@
+#pragma once
+
+// The few calls that differ between operating systems. Paths are UTF-8 byte strings; every
+// function that fails throws FileError naming the path and the system's reason.
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orba::platform {
+
+// The character that separates folders in this platform's paths, and whether paths begin with a
+// drive letter (so that a folder like "E:\" is a drive root).
+extern const char kPathSeparator;
+extern const bool kHasDriveLetters;
+
+// Names (without folder) of the ordinary files in a folder: regular files or links to them, not
+// hidden ones. Folders, FIFOs, sockets and devices are never listed. A folder that cannot be
+// opened yields no names when `mustOpen` is false and throws otherwise.
+std::vector<std::string> ListOrdinaryFiles(const std::string& folder, bool mustOpen);
+
+// Whether the last name of `path` is hidden on this platform.
+bool IsHiddenName(std::string_view name);
+
+// True when an ordinary, visible file stands at `path`.
+bool IsOrdinaryFile(const std::string& path);
+
+bool IsFolder(const std::string& path);
+
+// Creates one folder level.
+void CreateFolder(const std::string& path);
+
+// True when both paths name the same file on disk.
+bool IsSameFile(const std::string& a, const std::string& b);
+
+// Replaces `buffer` with the whole content of the file at `path`; reuses the buffer's capacity.
+void ReadWholeFile(const std::string& path, std::string& buffer);
+
+// Writes the concatenation of `pieces` to `path` so that `path` either keeps what it held or holds
+// the complete new content: the bytes go to a hidden temporary file in the same folder that is then
+// renamed over `path`. A link standing at `path` is replaced, not followed.
+void ReplaceFile(const std::string& path, std::span<const std::string_view> pieces);
+
+// Byte offset of the first `needle` in `haystack` at or after `from`, or npos.
+std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::size_t from);
+
+}  // namespace orba::platform

@@ -1,0 +1,25 @@
+#include "storage/utf8_file.h"
+
+#include "storage/platform.h"
+
+namespace orba {
+
+std::string LoadAsUTF8(const std::string& fileName) {
+    std::string text;
+    LoadAsUTF8(fileName, text);
+    return text;
+}
+
+void LoadAsUTF8(const std::string& fileName, std::string& buffer) {
+    platform::ReadWholeFile(fileName, buffer);
+}
+
+void SaveAsUTF8(std::string_view text, const std::string& fileName) {
+    SaveAsUTF8(std::span<const std::string_view>(&text, 1), fileName);
+}
+
+void SaveAsUTF8(std::span<const std::string_view> pieces, const std::string& fileName) {
+    platform::ReplaceFile(fileName, pieces);
+}
+
+}  // namespace orba
