@@ -31,17 +31,15 @@ void Write(std::FILE* stream, std::string_view text) {
 
 // Log entries to standard output as they are made; messages to standard error; no pause.
 class ConsoleHost final : public RunHost {
-public:
+  public:
     ConsoleHost(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
 
     void AppendLog(std::string_view entry) override { Write(out_, entry); }
-    void ShowMessage(std::string_view text) override {
-        Write(err_, std::string(text) + "\n");
-    }
+    void ShowMessage(std::string_view text) override { Write(err_, std::string(text) + "\n"); }
     bool AfterDocumentEntry() override { return true; }
     void AfterResultEntry() override {}
 
-private:
+  private:
     std::FILE* out_;
     std::FILE* err_;
 };
@@ -54,8 +52,8 @@ int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* out, 
         return kExitCompleted;
     }
     if (arguments.size() == 1 && arguments[0] == "--version") {
-        Write(out, std::string(identity::kProductName) + " " +
-                       std::string(identity::kVersionText) + "\n");
+        Write(out, std::string(identity::kProductName) + " " + std::string(identity::kVersionText) +
+                       "\n");
         return kExitCompleted;
     }
     if (arguments.size() != 2) {

@@ -17,7 +17,7 @@ std::string_view ExtractStringBetween(std::string_view text, std::string_view st
 // A template document prepared once per run: its data block and every place where the block's
 // text occurs, so that each upgraded document is the template's pieces around the old block.
 class TemplateTransplant {
-public:
+  public:
     TemplateTransplant(std::string templateText, std::string_view startTag,
                        std::string_view endTag);
 
@@ -34,7 +34,7 @@ public:
     // The same pieces joined into one text.
     std::string UpgradedText(std::string_view oldBlock);
 
-private:
+  private:
     std::string text_;
     std::string_view block_;
     std::vector<std::string_view> between_;  // the template around the occurrences; one more

@@ -32,7 +32,6 @@ std::string WithTrailingSeparator(std::string_view folder, PathStyle style = Nat
 
 // The text in front of the last separator of `path` (empty when the separator is the first
 // character), or nothing when `path` holds no separator.
-std::optional<std::string> FolderPartOf(std::string_view path,
-                                        PathStyle style = NativePathStyle());
+std::optional<std::string> FolderPartOf(std::string_view path, PathStyle style = NativePathStyle());
 
 }  // namespace orba

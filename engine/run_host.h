@@ -6,7 +6,7 @@ namespace orba {
 
 // What the upgrade run needs from whoever started it: the window, the command line or a test.
 class RunHost {
-public:
+  public:
     virtual ~RunHost() = default;
 
     // Appends `entry` behind the progress log as it stands.

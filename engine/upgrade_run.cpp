@@ -70,7 +70,8 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
                 continue;
             }
             LoadAsUTF8(documentPath, oldText);
-            const std::string_view oldBlock = ExtractStringBetween(oldText, kStartMarker, kEndMarker);
+            const std::string_view oldBlock =
+                ExtractStringBetween(oldText, kStartMarker, kEndMarker);
             if (oldBlock.empty()) {
                 continue;
             }

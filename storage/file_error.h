@@ -8,7 +8,7 @@ namespace orba {
 // A failure of the file system that the user must be told about: which file, what was being done
 // with it, and the system's own reason.
 class FileError : public std::runtime_error {
-public:
+  public:
     enum class Operation { Read, Write, CreateFolder, ListFolder };
 
     FileError(Operation operation, std::string path, std::string reason)
@@ -21,7 +21,7 @@ public:
     const std::string& path() const { return path_; }
     const std::string& reason() const { return reason_; }
 
-private:
+  private:
     Operation operation_;
     std::string path_;
     std::string reason_;

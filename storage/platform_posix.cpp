@@ -35,7 +35,7 @@ std::string SystemReason(int error) {
 
 // Closes a descriptor when it leaves scope.
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -52,7 +52,7 @@ public:
         return result;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -155,7 +155,9 @@ std::vector<std::string> ListOrdinaryFiles(const std::string& folder, bool mustO
     return names;
 }
 
-bool IsHiddenName(std::string_view name) { return !name.empty() && name.front() == '.'; }
+bool IsHiddenName(std::string_view name) {
+    return !name.empty() && name.front() == '.';
+}
 
 bool IsOrdinaryFile(const std::string& path) {
     const std::string name = NameOf(path);
@@ -248,9 +250,9 @@ std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::s
     }
     const void* found =
         ::memmem(haystack.data() + from, haystack.size() - from, needle.data(), needle.size());
-    return found == nullptr ? std::string_view::npos
-                            : static_cast<std::size_t>(static_cast<const char*>(found) -
-                                                       haystack.data());
+    return found == nullptr
+               ? std::string_view::npos
+               : static_cast<std::size_t>(static_cast<const char*>(found) - haystack.data());
 }
 
 }  // namespace orba::platform

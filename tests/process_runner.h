@@ -1,0 +1,23 @@
+#pragma once
+
+// Runs a program in a child process and collects what it wrote and how it ended.
+
+#include <string>
+#include <vector>
+
+namespace orba::test {
+
+struct ProcessResult {
+    int exitStatus = -1;  // -1 when the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+struct ProcessOptions {
+    long fileSizeLimit = -1;  // bytes; RLIMIT_FSIZE with SIGXFSZ ignored, when not negative
+};
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const ProcessOptions& options = {});
+
+}  // namespace orba::test

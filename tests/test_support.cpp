@@ -1,0 +1,75 @@
+#include "tests/test_support.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "engine/markers.h"
+
+namespace orba::test {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "orba-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void WriteBytes(const std::string& path, std::string_view bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!file) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void MakeFolder(const std::string& path) {
+    std::filesystem::create_directory(path);
+}
+
+std::vector<std::string> AllNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Document(std::string_view before, std::string_view block, std::string_view after) {
+    std::string text(before);
+    text.append(kStartMarker).append(block).append(kEndMarker).append(after);
+    return text;
+}
+
+std::string ExpectedLog(const std::vector<std::string>& names, const std::string& outputFolder) {
+    std::string log = "\r\n\r\n" + std::string(40, '=') + "\r\n【处理开始】\r\n";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        log += "\r\n " + std::to_string(i + 1) + ": " + names[i] + ": 升级成功";
+    }
+    log += "\r\n\r\n【处理结束：成功升级 " + std::to_string(names.size()) + " 个】\r\n\r\n";
+    log += "升级后的文件存储在NewORBA子文件夹，即：\r\n" + outputFolder +
+           "\r\n\r\n【提示】：请检查升级结果。使用本工具升级过旧的版本可能有问题，"
+           "可使用脑图文件自带的升级功能单个处理。\r\n";
+    return log;
+}
+
+}  // namespace orba::test

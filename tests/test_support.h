@@ -1,0 +1,60 @@
+#pragma once
+
+// Helpers shared by the tests: temporary folders, byte-exact file access, sample documents and a
+// run host that records what the run did.
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/run_host.h"
+
+namespace orba::test {
+
+// A fresh folder, removed with everything in it when the object goes.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+  private:
+    std::string path_;
+};
+
+void WriteBytes(const std::string& path, std::string_view bytes);
+std::string ReadBytes(const std::string& path);
+void MakeFolder(const std::string& path);
+
+// Every name in `folder`, hidden ones included, sorted.
+std::vector<std::string> AllNames(const std::string& folder);
+
+// A document: `before`, the start marker, `block`, the end marker, `after`.
+std::string Document(std::string_view before, std::string_view block, std::string_view after);
+
+// The progress log of one completed run that wrote `names` in this order into `outputFolder`.
+std::string ExpectedLog(const std::vector<std::string>& names, const std::string& outputFolder);
+
+class RecordingHost : public RunHost {
+  public:
+    void AppendLog(std::string_view entry) override { log += entry; }
+    void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
+    bool AfterDocumentEntry() override {
+        ++documentPauses;
+        return onDocument ? onDocument() : true;
+    }
+    void AfterResultEntry() override { ++resultPauses; }
+
+    std::string log;
+    std::vector<std::string> messages;
+    int documentPauses = 0;
+    int resultPauses = 0;
+    std::function<bool()> onDocument;
+};
+
+}  // namespace orba::test

@@ -1,0 +1,126 @@
+#include "storage/utf8_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+
+#include "storage/file_error.h"
+#include "tests/test_support.h"
+
+namespace orba {
+namespace {
+
+using test::AllNames;
+using test::MakeFolder;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+TEST(Utf8FileTest, RoundTripsTextByteForByte) {
+    TempDir dir;
+    const std::string samples[] = {
+        "",
+        "line one\r\nline two\r\n",
+        "lone\nfeeds\n\r\nmixed\r",
+        "\xEF\xBB\xBF<html>带字节顺序标记</html>",
+        "invalid \xFF\xFE \xC3( \xE3\x80 tail\x80",
+        std::string("nul\0inside", 10),
+    };
+    for (const std::string& text : samples) {
+        SaveAsUTF8(text, dir / "doc.html");
+        EXPECT_EQ(LoadAsUTF8(dir / "doc.html"), text);
+        EXPECT_EQ(ReadBytes(dir / "doc.html"), text) << "written bytes are the text's bytes";
+    }
+}
+
+TEST(Utf8FileTest, SavingReplacesALongerFileEntirely) {
+    TempDir dir;
+    SaveAsUTF8(std::string(10000, 'x'), dir / "doc.html");
+    SaveAsUTF8("short", dir / "doc.html");
+    EXPECT_EQ(ReadBytes(dir / "doc.html"), "short");
+    EXPECT_THAT(AllNames(dir.path()), ElementsAre("doc.html")) << "no temporary file is left";
+}
+
+TEST(Utf8FileTest, PiecesAreWrittenInOrder) {
+    TempDir dir;
+    const std::array<std::string_view, 4> pieces = {"<a>", "", "中间", "</a>"};
+    SaveAsUTF8(pieces, dir / "doc.html");
+    EXPECT_EQ(ReadBytes(dir / "doc.html"), "<a>中间</a>");
+}
+
+TEST(Utf8FileTest, NewFilesGetTheUsualPermissions) {
+    TempDir dir;
+    const mode_t previous = ::umask(022);
+    SaveAsUTF8("x", dir / "doc.html");
+    ::umask(previous);
+    struct stat status {};
+    ASSERT_EQ(::stat((dir / "doc.html").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0644u);
+}
+
+TEST(Utf8FileTest, LinkAtTheTargetIsReplacedNotFollowed) {
+    TempDir dir;
+    WriteBytes(dir / "elsewhere.html", "keep me");
+    ASSERT_EQ(::symlink("elsewhere.html", (dir / "doc.html").c_str()), 0);
+    SaveAsUTF8("new", dir / "doc.html");
+    EXPECT_EQ(ReadBytes(dir / "elsewhere.html"), "keep me");
+    EXPECT_EQ(ReadBytes(dir / "doc.html"), "new");
+    struct stat status {};
+    ASSERT_EQ(::lstat((dir / "doc.html").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISREG(status.st_mode));
+}
+
+TEST(Utf8FileTest, FolderAtTheTargetFailsAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    MakeFolder(dir / "doc.html");
+    try {
+        SaveAsUTF8("x", dir / "doc.html");
+        FAIL() << "saving over a folder must fail";
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.operation(), FileError::Operation::Write);
+        EXPECT_EQ(error.path(), dir / "doc.html");
+        EXPECT_FALSE(error.reason().empty());
+    }
+    EXPECT_THAT(AllNames(dir.path()), ElementsAre("doc.html"));
+}
+
+TEST(Utf8FileTest, SavingIntoAMissingFolderFails) {
+    TempDir dir;
+    EXPECT_THROW(SaveAsUTF8("x", dir / "missing/doc.html"), FileError);
+}
+
+TEST(Utf8FileTest, LoadingAMissingFileFailsWithTheSystemsReason) {
+    TempDir dir;
+    try {
+        LoadAsUTF8(dir / "missing.html");
+        FAIL() << "loading a missing file must fail";
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.operation(), FileError::Operation::Read);
+        EXPECT_EQ(error.path(), dir / "missing.html");
+        EXPECT_THAT(error.reason(), HasSubstr("No such file"));
+    }
+}
+
+TEST(Utf8FileTest, LoadingAFifoFailsInsteadOfHanging) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.html").c_str(), 0644), 0);
+    EXPECT_THROW(LoadAsUTF8(dir / "fifo.html"), FileError);
+}
+
+TEST(Utf8FileTest, LoadingReusesTheBufferWithoutKeepingOldBytes) {
+    TempDir dir;
+    WriteBytes(dir / "long.html", std::string(5000, 'L'));
+    WriteBytes(dir / "short.html", "S");
+    std::string buffer;
+    LoadAsUTF8(dir / "long.html", buffer);
+    LoadAsUTF8(dir / "short.html", buffer);
+    EXPECT_EQ(buffer, "S");
+}
+
+}  // namespace
+}  // namespace orba
