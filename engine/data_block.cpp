@@ -18,10 +18,8 @@ std::string_view ExtractStringBetween(std::string_view text, std::string_view st
     return text.substr(begin, end - begin);
 }
 
-TemplateTransplant::TemplateTransplant(std::string templateText, std::string_view startTag,
-                                       std::string_view endTag)
-    : text_(std::move(templateText)) {
-    const std::string_view text = text_;
+TemplateTransplant::TemplateTransplant(std::string_view text, std::string_view startTag,
+                                       std::string_view endTag) {
     block_ = ExtractStringBetween(text, startTag, endTag);
     if (block_.empty()) {
         between_.push_back(text);

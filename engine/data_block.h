@@ -16,10 +16,12 @@ std::string_view ExtractStringBetween(std::string_view text, std::string_view st
 
 // A template document prepared once per run: its data block and every place where the block's
 // text occurs, so that each upgraded document is the template's pieces around the old block.
+// The template text is not copied: it must outlive this object.
 class TemplateTransplant {
   public:
-    TemplateTransplant(std::string templateText, std::string_view startTag,
+    TemplateTransplant(std::string_view templateText, std::string_view startTag,
                        std::string_view endTag);
+    TemplateTransplant(std::string&&, std::string_view, std::string_view) = delete;
 
     TemplateTransplant(const TemplateTransplant&) = delete;
     TemplateTransplant& operator=(const TemplateTransplant&) = delete;
@@ -35,7 +37,6 @@ class TemplateTransplant {
     std::string UpgradedText(std::string_view oldBlock);
 
   private:
-    std::string text_;
     std::string_view block_;
     std::vector<std::string_view> between_;  // the template around the occurrences; one more
                                              // piece than occurrences

@@ -44,7 +44,8 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
     std::uint64_t upgraded = 0;
     try {
         // The template text and the places of its data block are fixed for the whole run.
-        TemplateTransplant transplant(LoadAsUTF8(templatePath), kStartMarker, kEndMarker);
+        const MappedText templateText = MapAsUTF8(templatePath);
+        TemplateTransplant transplant(templateText.bytes(), kStartMarker, kEndMarker);
         if (TrimSpaces(transplant.templateBlock()).empty()) {
             return Refuse(host, InputProblem::TemplateBlockBlank);
         }
@@ -63,19 +64,19 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         const std::vector<std::string> names = ListFiles(oldFolder, kDocumentPattern);
         host.AppendLog(StartEntry());
 
-        std::string oldText;
         for (const std::string& name : names) {
             const std::string documentPath = JoinPath(oldFolder, name);
             if (IsTheTemplate(documentPath, templatePath)) {
                 continue;
             }
-            LoadAsUTF8(documentPath, oldText);
+            const MappedText oldText = MapAsUTF8(documentPath);
             const std::string_view oldBlock =
-                ExtractStringBetween(oldText, kStartMarker, kEndMarker);
+                ExtractStringBetween(oldText.bytes(), kStartMarker, kEndMarker);
             if (oldBlock.empty()) {
                 continue;
             }
-            SaveAsUTF8(transplant.PiecesWith(oldBlock), JoinPath(outputFolder, name));
+            const MappedText* const sources[] = {&templateText, &oldText};
+            SaveAsUTF8(transplant.PiecesWith(oldBlock), JoinPath(outputFolder, name), sources);
             ++upgraded;
             host.AppendLog(DocumentEntry(upgraded, name));
             if (!host.AfterDocumentEntry()) {

@@ -38,10 +38,35 @@ bool IsSameFile(const std::string& a, const std::string& b);
 // Replaces `buffer` with the whole content of the file at `path`; reuses the buffer's capacity.
 void ReadWholeFile(const std::string& path, std::string& buffer);
 
+// A file's whole content mapped read-only into memory: looking at it costs no copy, and while it
+// is open its bytes can be copied into another file inside the kernel.
+class MappedFile {
+  public:
+    MappedFile() = default;
+    MappedFile(MappedFile&& other) noexcept;
+    MappedFile& operator=(MappedFile&& other) noexcept;
+    ~MappedFile();
+
+    std::string_view bytes() const { return {data_, size_}; }
+
+  private:
+    friend MappedFile MapWholeFile(const std::string& path);
+    friend struct MappedFileAccess;
+    const char* data_ = nullptr;
+    std::size_t size_ = 0;
+    bool mapped_ = false;
+    int fd_ = -1;
+};
+
+// Maps the file at `path`; an empty file gives an empty view.
+MappedFile MapWholeFile(const std::string& path);
+
 // Writes the concatenation of `pieces` to `path` so that `path` either keeps what it held or holds
 // the complete new content: the bytes go to a hidden temporary file in the same folder that is then
-// renamed over `path`. A link standing at `path` is replaced, not followed.
-void ReplaceFile(const std::string& path, std::span<const std::string_view> pieces);
+// renamed over `path`. A link standing at `path` is replaced, not followed. Pieces that lie inside
+// one of `sources` are copied from that file without passing through this process.
+void ReplaceFile(const std::string& path, std::span<const std::string_view> pieces,
+                 std::span<const MappedFile* const> sources = {});
 
 // Byte offset of the first `needle` in `haystack` at or after `from`, or npos.
 std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::size_t from);

@@ -3,15 +3,18 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <cstdio>
 #include <memory>
-#include <random>
+#include <utility>
 
 #include "storage/file_error.h"
 #include "storage/platform.h"
@@ -37,6 +40,7 @@ std::string SystemReason(int error) {
 class FileDescriptor {
   public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() {
@@ -45,6 +49,7 @@ class FileDescriptor {
         }
     }
     int get() const { return fd_; }
+    int Release() { return std::exchange(fd_, -1); }
     // Closes now so that a late write error (NFS, quotas) is seen; returns the close result.
     int Close() {
         const int result = ::close(fd_);
@@ -84,14 +89,14 @@ bool IsRegularEntry(int dirFd, const dirent& entry) {
     return ::fstatat(dirFd, entry.d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
 }
 
-std::string TemporaryPathBeside(const std::string& path) {
-    std::random_device random;
-    std::uniform_int_distribution<unsigned> digit(0, 35);
-    std::string suffix(8, '0');
-    for (char& c : suffix) {
-        const unsigned d = digit(random);
-        c = static_cast<char>(d < 10 ? '0' + d : 'a' + d - 10);
-    }
+// A name that no other writer picks at the same moment; O_EXCL settles the rare clash.
+std::string TemporaryPathBeside(const std::string& path, unsigned attempt) {
+    const auto ticks = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    const unsigned long long mixed = (ticks * 0x9E3779B97F4A7C15ull) ^
+                                     (static_cast<unsigned long long>(::getpid()) << 20) ^ attempt;
+    char suffix[17];
+    std::snprintf(suffix, sizeof suffix, "%016llx", mixed);
     return FolderOf(path) + "/.orba-upgrade-" + suffix + ".tmp";
 }
 
@@ -125,6 +130,59 @@ bool WriteAll(int fd, std::span<const std::string_view> pieces) {
         }
     }
     return true;
+}
+
+}  // namespace
+
+struct MappedFileAccess {
+    static int Descriptor(const MappedFile& file) { return file.fd_; }
+};
+
+namespace {
+
+// The source file whose mapping holds all of `piece`, if any.
+const MappedFile* SourceHolding(std::span<const MappedFile* const> sources,
+                                std::string_view piece) {
+    if (piece.empty()) {
+        return nullptr;
+    }
+    for (const MappedFile* source : sources) {
+        const std::string_view bytes = source->bytes();
+        if (piece.data() >= bytes.data() &&
+            piece.data() + piece.size() <= bytes.data() + bytes.size()) {
+            return source;
+        }
+    }
+    return nullptr;
+}
+
+enum class CopyResult { Done, Unsupported, SourceShrank, Failed };
+
+CopyResult CopyFromSource(const MappedFile& source, std::string_view piece, int target) {
+    loff_t offset = piece.data() - source.bytes().data();
+    std::size_t left = piece.size();
+    bool copiedAny = false;
+    while (left > 0) {
+        const ssize_t copied = ::copy_file_range(MappedFileAccess::Descriptor(source), &offset,
+                                                 target, nullptr, left, 0);
+        if (copied < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            // File systems and kernels that cannot copy between these two files say so at once.
+            if (!copiedAny && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                               errno == EOPNOTSUPP || errno == EBADF)) {
+                return CopyResult::Unsupported;
+            }
+            return CopyResult::Failed;
+        }
+        if (copied == 0) {
+            return CopyResult::SourceShrank;
+        }
+        copiedAny = true;
+        left -= static_cast<std::size_t>(copied);
+    }
+    return CopyResult::Done;
 }
 
 }  // namespace
@@ -184,19 +242,75 @@ bool IsSameFile(const std::string& a, const std::string& b) {
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-void ReadWholeFile(const std::string& path, std::string& buffer) {
+namespace {
+
+// Opens a regular file for reading and tells its size.
+FileDescriptor OpenRegularFile(const std::string& path, struct stat& status) {
     // O_NONBLOCK keeps a FIFO given by name from hanging the open; regular files ignore it.
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0) {
         ThrowLastError(FileError::Operation::Read, path);
     }
-    struct stat status {};
     if (::fstat(file.get(), &status) != 0) {
         ThrowLastError(FileError::Operation::Read, path);
     }
     if (!S_ISREG(status.st_mode)) {
         throw FileError(FileError::Operation::Read, path, "not a regular file");
     }
+    return file;
+}
+
+}  // namespace
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      mapped_(std::exchange(other.mapped_, false)),
+      fd_(std::exchange(other.fd_, -1)) {}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+    if (this != &other) {
+        MappedFile old(std::move(*this));
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        mapped_ = std::exchange(other.mapped_, false);
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+MappedFile::~MappedFile() {
+    if (mapped_) {
+        ::munmap(const_cast<char*>(data_), size_);
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+MappedFile MapWholeFile(const std::string& path) {
+    struct stat status {};
+    FileDescriptor file = OpenRegularFile(path, status);
+    MappedFile view;
+    if (status.st_size == 0) {
+        return view;
+    }
+    const auto size = static_cast<std::size_t>(status.st_size);
+    // MAP_POPULATE maps the cached pages in one call instead of one fault per page.
+    void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file.get(), 0);
+    if (data == MAP_FAILED) {
+        ThrowLastError(FileError::Operation::Read, path);
+    }
+    view.data_ = static_cast<const char*>(data);
+    view.size_ = size;
+    view.mapped_ = true;
+    view.fd_ = file.Release();
+    return view;
+}
+
+void ReadWholeFile(const std::string& path, std::string& buffer) {
+    struct stat status {};
+    const FileDescriptor file = OpenRegularFile(path, status);
     // Read up to the size fstat gave, then on until end of file in case the file grew meanwhile.
     std::size_t filled = 0;
     buffer.resize(static_cast<std::size_t>(status.st_size) + 1);
@@ -219,11 +333,13 @@ void ReadWholeFile(const std::string& path, std::string& buffer) {
     buffer.resize(filled);
 }
 
-void ReplaceFile(const std::string& path, std::span<const std::string_view> pieces) {
+void ReplaceFile(const std::string& path, std::span<const std::string_view> pieces,
+                 std::span<const MappedFile* const> sources) {
     std::string temporary;
     int fd = -1;
+    unsigned attempt = 0;
     do {
-        temporary = TemporaryPathBeside(path);
+        temporary = TemporaryPathBeside(path, attempt++);
         // Mode 0666 lets the umask give the new file the usual permissions.
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EEXIST);
@@ -231,16 +347,48 @@ void ReplaceFile(const std::string& path, std::span<const std::string_view> piec
         ThrowLastError(FileError::Operation::Write, path);
     }
     FileDescriptor file(fd);
-    const auto fail = [&] {
-        const int error = errno;
+    const auto fail = [&](const std::string& reason) {
         ::unlink(temporary.c_str());
-        throw FileError(FileError::Operation::Write, path, SystemReason(error));
+        throw FileError(FileError::Operation::Write, path, reason);
     };
-    if (!WriteAll(file.get(), pieces) || file.Close() != 0) {
-        fail();
+
+    // Consecutive pieces from memory go out in one writev; pieces of an open source file are
+    // copied by the kernel, as cp does, which spares a pass through this process.
+    std::size_t batchStart = 0;
+    const auto flushBatch = [&](std::size_t end) {
+        if (!WriteAll(file.get(), pieces.subspan(batchStart, end - batchStart))) {
+            fail(SystemReason(errno));
+        }
+    };
+    bool kernelCopy = true;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const MappedFile* source = kernelCopy ? SourceHolding(sources, pieces[i]) : nullptr;
+        if (source == nullptr) {
+            continue;
+        }
+        flushBatch(i);
+        batchStart = i + 1;
+        switch (CopyFromSource(*source, pieces[i], file.get())) {
+            case CopyResult::Done:
+                break;
+            case CopyResult::Unsupported:
+                kernelCopy = false;
+                batchStart = i;
+                break;
+            case CopyResult::SourceShrank:
+                fail("a document changed while it was being read");
+                break;
+            case CopyResult::Failed:
+                fail(SystemReason(errno));
+                break;
+        }
+    }
+    flushBatch(pieces.size());
+    if (file.Close() != 0) {
+        fail(SystemReason(errno));
     }
     if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        fail();
+        fail(SystemReason(errno));
     }
 }
 

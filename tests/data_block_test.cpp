@@ -64,27 +64,29 @@ TEST(ExtractStringBetweenTest, BytesOutsideUtf8PassThrough) {
 }
 
 TEST(TemplateTransplantTest, ReplacesTheBlockAndKeepsEverythingElse) {
-    TemplateTransplant transplant(Document("<head>新版</head>", "TEMPLATE", "<script/>"),
-                                  kStartMarker, kEndMarker);
+    const std::string text = Document("<head>新版</head>", "TEMPLATE", "<script/>");
+    TemplateTransplant transplant(text, kStartMarker, kEndMarker);
     EXPECT_EQ(transplant.templateBlock(), "TEMPLATE");
     EXPECT_EQ(transplant.UpgradedText("旧的图谱"),
               Document("<head>新版</head>", "旧的图谱", "<script/>"));
 }
 
 TEST(TemplateTransplantTest, ReplacesEveryOccurrenceOfTheBlockText) {
-    TemplateTransplant transplant(Document("var b='MAP';", "MAP", "MAPMAP"), kStartMarker,
-                                  kEndMarker);
+    const std::string text = Document("var b='MAP';", "MAP", "MAPMAP");
+    TemplateTransplant transplant(text, kStartMarker, kEndMarker);
     EXPECT_EQ(transplant.UpgradedText("old"), Document("var b='old';", "old", "oldold"));
 }
 
 TEST(TemplateTransplantTest, OccurrencesDoNotOverlapAndInsertedTextIsNotScannedAgain) {
-    TemplateTransplant transplant(Document("aaa", "aa", "a"), kStartMarker, kEndMarker);
+    const std::string text = Document("aaa", "aa", "a");
+    TemplateTransplant transplant(text, kStartMarker, kEndMarker);
     // "aaa" holds one non-overlapping "aa" from the left, leaving "a".
     EXPECT_EQ(transplant.UpgradedText("aab"), Document("aaba", "aab", "a"));
 }
 
 TEST(TemplateTransplantTest, BlockWithSurroundingSpacesIsUsedWithThem) {
-    TemplateTransplant transplant(Document("", "  map  ", ""), kStartMarker, kEndMarker);
+    const std::string text = Document("", "  map  ", "");
+    TemplateTransplant transplant(text, kStartMarker, kEndMarker);
     EXPECT_EQ(transplant.templateBlock(), "  map  ");
     EXPECT_EQ(transplant.UpgradedText("X"), Document("", "X", ""));
 }
@@ -96,7 +98,8 @@ TEST(TemplateTransplantTest, SameBlockGivesTheTemplateUnchanged) {
 }
 
 TEST(TemplateTransplantTest, PiecesAreReusableFromOneDocumentToTheNext) {
-    TemplateTransplant transplant(Document("<", "map", ">"), kStartMarker, kEndMarker);
+    const std::string text = Document("<", "map", ">");
+    TemplateTransplant transplant(text, kStartMarker, kEndMarker);
     EXPECT_EQ(transplant.UpgradedText("first"), Document("<", "first", ">"));
     EXPECT_EQ(transplant.UpgradedText("2"), Document("<", "2", ">"));
 }
@@ -104,7 +107,8 @@ TEST(TemplateTransplantTest, PiecesAreReusableFromOneDocumentToTheNext) {
 TEST(TemplateTransplantTest, BlockTextInsideTheMarkersIsReplacedToo) {
     // "DATA_SAVER" stands in both markers: a template whose block is that text loses it there as
     // well, because only the block's text decides what is replaced.
-    TemplateTransplant transplant(Document("", "DATA_SAVER", ""), kStartMarker, kEndMarker);
+    const std::string text = Document("", "DATA_SAVER", "");
+    TemplateTransplant transplant(text, kStartMarker, kEndMarker);
     const std::string upgraded = transplant.UpgradedText("X");
     EXPECT_EQ(upgraded.find("DATA_SAVER"), std::string::npos);
     EXPECT_NE(upgraded.find(R"(<div id="X" class="data_saver">X</div>)"), std::string::npos);

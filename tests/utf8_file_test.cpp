@@ -122,5 +122,26 @@ TEST(Utf8FileTest, LoadingReusesTheBufferWithoutKeepingOldBytes) {
     EXPECT_EQ(buffer, "S");
 }
 
+TEST(Utf8FileTest, MappedTextShowsTheWholeFile) {
+    TempDir dir;
+    const std::string text = "\xEF\xBB\xBF映射\r\n" + std::string(70000, 'm') + "\xFF";
+    WriteBytes(dir / "doc.html", text);
+    WriteBytes(dir / "empty.html", "");
+    MappedText mapped = MapAsUTF8(dir / "doc.html");
+    EXPECT_EQ(mapped.bytes(), text);
+    EXPECT_EQ(MapAsUTF8(dir / "empty.html").bytes(), "");
+    mapped = MapAsUTF8(dir / "empty.html");
+    EXPECT_EQ(mapped.bytes(), "");
+}
+
+TEST(Utf8FileTest, MappingFailsLikeLoading) {
+    TempDir dir;
+    MakeFolder(dir / "folder.html");
+    ASSERT_EQ(::mkfifo((dir / "fifo.html").c_str(), 0644), 0);
+    EXPECT_THROW(MapAsUTF8(dir / "missing.html"), FileError);
+    EXPECT_THROW(MapAsUTF8(dir / "folder.html"), FileError);
+    EXPECT_THROW(MapAsUTF8(dir / "fifo.html"), FileError);
+}
+
 }  // namespace
 }  // namespace orba
