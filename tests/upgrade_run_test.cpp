@@ -261,5 +261,21 @@ TEST_F(UpgradeRunTest, LinkAtAnOutputNameIsReplaced) {
     EXPECT_EQ(ReadBytes(output + "/a.html"), Upgraded("A"));
 }
 
+TEST_F(UpgradeRunTest, TemplateOnAnotherFileSystemGivesTheSameOutput) {
+    // Copying between two file systems takes the plain write path instead of the kernel copy.
+    if (!std::filesystem::is_directory("/dev/shm")) {
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    }
+    const std::string elsewhere = "/dev/shm/orba-test-template-" + std::to_string(::getpid());
+    WriteBytes(elsewhere, kTemplateText);
+    WriteBytes(oldFolder + "/a.html", Document("", "甲", ""));
+    WriteBytes(oldFolder + "/b.html", Document("", "乙", ""));
+    const RunResult result = Run(elsewhere, oldFolder);
+    std::filesystem::remove(elsewhere);
+    EXPECT_EQ(result.upgraded, 2u);
+    EXPECT_EQ(ReadBytes(output + "/a.html"), Upgraded("甲"));
+    EXPECT_EQ(ReadBytes(output + "/b.html"), Upgraded("乙"));
+}
+
 }  // namespace
 }  // namespace orba
