@@ -1,0 +1,43 @@
+#pragma once
+
+// Provisioning of the common dialog control file COMDLG32.OCX: copied from the application folder
+// into the system folder at start when the system lacks it. Only Windows has that folder.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/paths.h"
+
+namespace orba::app {
+
+inline constexpr std::string_view kDialogControlFile = "COMDLG32.OCX";
+inline constexpr std::string_view kSystemDialogControlPath = "C:\\Windows\\System32\\COMDLG32.OCX";
+
+// The application's copy: the folder, a separator and the file name, except at a drive root (a
+// folder of at most 3 characters), which already ends in its separator.
+std::string ApplicationDialogControlPath(std::string_view applicationFolder,
+                                         PathStyle style = NativePathStyle());
+
+// The system's copy, on platforms that have the fixed system location.
+std::optional<std::string> SystemDialogControlPath(PathStyle style = NativePathStyle());
+
+struct ProvisioningFiles {
+    std::function<bool(const std::string&)> exists;
+    std::function<void(const std::string& from, const std::string& to)> copy;  // throws FileError
+};
+
+enum class Provisioning { NothingToDo, Copied };
+
+// Tests the system copy, then the application copy, and copies when only the application has it.
+// Without a system location nothing is tested. A failing copy throws FileError.
+Provisioning ProvisionDialogControl(std::string_view applicationFolder,
+                                    const std::optional<std::string>& systemCopy,
+                                    const ProvisioningFiles& files,
+                                    PathStyle style = NativePathStyle());
+
+// What the user is told when the copy fails; the program then starts all the same.
+std::string ProvisioningFailureMessage(const std::string& path, const std::string& reason);
+
+}  // namespace orba::app

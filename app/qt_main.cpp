@@ -1,0 +1,34 @@
+// Start-up of the window program: identity and locale, Qt's own Chinese texts, the one window.
+
+#include <QApplication>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "app/identity.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_desktop.h"
+#include "ui/qt/qt_text.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(orba::ui::ToQString(orba::identity::kProductName));
+    QApplication::setApplicationVersion(orba::ui::ToQString(orba::identity::kVersionText));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orba/icon.png")));
+
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    QLocale::setDefault(chinese);
+    QTranslator qtTexts;
+    if (qtTexts.load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTexts);
+    }
+
+    orba::ui::QtDesktop desktop;
+    orba::ui::ORBAUpdateTool window(desktop);
+    desktop.SetOwner(&window);
+    window.Form_Load();
+    window.show();
+    return QApplication::exec();
+}

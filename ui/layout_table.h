@@ -1,0 +1,49 @@
+#pragma once
+
+// The main window's controls: kind, place, size, tab order, text and font. Plain data shared by
+// every front end; places and sizes in twips (15 to a pixel at 96 dots per inch).
+
+#include <span>
+#include <string_view>
+
+namespace orba::ui {
+
+enum class ControlKind { Label, TextBox, CommandButton, Image, RichTextBox };
+enum class TextAlign { Left, Centre };
+
+struct ControlSpec {
+    std::string_view name;
+    ControlKind kind;
+    int left;
+    int top;
+    int width;
+    int height;
+    int tabIndex;           // -1 for controls that take no focus
+    std::string_view text;  // lines separated by CR LF
+    double pointSize;
+    bool bold;
+    TextAlign align;
+};
+
+inline constexpr int kClientWidthTwips = 15885;
+inline constexpr int kClientHeightTwips = 6660;
+
+// The progress log's text before any run.
+inline constexpr std::string_view kInitialProgressLog = " 准备就绪...\r\n";
+
+// Twips to whole pixels at 96 dots per inch, to the nearest pixel.
+constexpr int TwipsToPixels(int twips) { return (twips + 7) / 15; }
+
+// Every control in visual order, which is also the order in which they are stacked: a control
+// lies in front of those listed before it.
+std::span<const ControlSpec> MainWindowControls();
+
+// The control of that name; the name must be in the table.
+const ControlSpec& Control(std::string_view name);
+
+// Controls that take focus, in tab order.
+inline constexpr std::string_view kTabOrder[] = {
+    "BT_GO",  "BT_BROWSE_OLD_FOLDER", "BT_SELECT_MOD_FILE", "TXT_MOD_FILE",
+    "TXT_OLD_FOLDER", "BT_END", "BT_LINK_WEB", "TXT_PROGRESS"};
+
+}  // namespace orba::ui

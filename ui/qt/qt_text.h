@@ -1,0 +1,31 @@
+#pragma once
+
+// Conversions between the engine's UTF-8 text and Qt's strings, and the window's font.
+
+#include <QFont>
+#include <QString>
+#include <string_view>
+
+namespace orba::ui {
+
+inline QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Text for display: CR LF line breaks become Qt's line feeds.
+inline QString ToDisplayText(std::string_view text) {
+    return ToQString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+// The Song typeface the window is drawn in: SimSun where it is installed, else Noto Serif CJK SC,
+// else whatever Chinese font the system offers.
+inline QFont SongFont(double pointSize, bool bold) {
+    QFont font;
+    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
+                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPointSizeF(pointSize);
+    font.setWeight(bold ? QFont::Bold : QFont::Normal);
+    return font;
+}
+
+}  // namespace orba::ui
