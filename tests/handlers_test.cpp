@@ -86,7 +86,8 @@ TEST(ProvisioningTest, CopiesOnlyWhenTheSystemLacksTheFileAndTheApplicationHasIt
     FakeFiles onlyApplication({"D:\\Tools\\COMDLG32.OCX"});
     EXPECT_EQ(app::ProvisionDialogControl("D:\\Tools", system, onlyApplication.Files(), kWin),
               app::Provisioning::Copied);
-    EXPECT_EQ(onlyApplication.tested, (std::vector<std::string>{system, "D:\\Tools\\COMDLG32.OCX"}));
+    EXPECT_EQ(onlyApplication.tested,
+              (std::vector<std::string>{system, "D:\\Tools\\COMDLG32.OCX"}));
     ASSERT_EQ(onlyApplication.copies.size(), 1u);
     EXPECT_EQ(onlyApplication.copies[0].first, "D:\\Tools\\COMDLG32.OCX");
     EXPECT_EQ(onlyApplication.copies[0].second, "C:\\Windows\\System32\\COMDLG32.OCX");
@@ -115,9 +116,9 @@ TEST(ProvisioningTest, NothingHappensWithoutTheSystemLocation) {
     EXPECT_EQ(app::SystemDialogControlPath(kPosixPathStyle), std::nullopt);
     EXPECT_EQ(app::SystemDialogControlPath(kWin), "C:\\Windows\\System32\\COMDLG32.OCX");
     FakeFiles files({"/opt/orba/COMDLG32.OCX"});
-    EXPECT_EQ(app::ProvisionDialogControl("/opt/orba", std::nullopt, files.Files(),
-                                          kPosixPathStyle),
-              app::Provisioning::NothingToDo);
+    EXPECT_EQ(
+        app::ProvisionDialogControl("/opt/orba", std::nullopt, files.Files(), kPosixPathStyle),
+        app::Provisioning::NothingToDo);
     EXPECT_TRUE(files.tested.empty());
 }
 

@@ -13,7 +13,7 @@
 namespace orba::ui {
 
 class Desktop {
-public:
+  public:
     virtual ~Desktop() = default;
 
     // The folder that holds the program's executable.

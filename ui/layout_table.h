@@ -32,7 +32,9 @@ inline constexpr int kClientHeightTwips = 6660;
 inline constexpr std::string_view kInitialProgressLog = " 准备就绪...\r\n";
 
 // Twips to whole pixels at 96 dots per inch, to the nearest pixel.
-constexpr int TwipsToPixels(int twips) { return (twips + 7) / 15; }
+constexpr int TwipsToPixels(int twips) {
+    return (twips + 7) / 15;
+}
 
 // Every control in visual order, which is also the order in which they are stacked: a control
 // lies in front of those listed before it.
@@ -43,7 +45,7 @@ const ControlSpec& Control(std::string_view name);
 
 // Controls that take focus, in tab order.
 inline constexpr std::string_view kTabOrder[] = {
-    "BT_GO",  "BT_BROWSE_OLD_FOLDER", "BT_SELECT_MOD_FILE", "TXT_MOD_FILE",
-    "TXT_OLD_FOLDER", "BT_END", "BT_LINK_WEB", "TXT_PROGRESS"};
+    "BT_GO",  "BT_BROWSE_OLD_FOLDER", "BT_SELECT_MOD_FILE", "TXT_MOD_FILE", "TXT_OLD_FOLDER",
+    "BT_END", "BT_LINK_WEB",          "TXT_PROGRESS"};
 
 }  // namespace orba::ui

@@ -11,7 +11,7 @@ namespace orba::test {
 
 // A desktop whose dialogs are answered in advance and which records what the window asked of it.
 class FakeDesktop final : public ui::Desktop {
-public:
+  public:
     std::string ApplicationFolder() override { return applicationFolder; }
     std::string ChooseFileToOpen(std::span<const ui::FileFilter> filters) override {
         offeredFilters.assign(filters.begin(), filters.end());
@@ -21,7 +21,9 @@ public:
         folderPickerTitles.emplace_back(title);
         return Next(foldersToChoose);
     }
-    void OpenWebAddress(std::string_view address) override { openedAddresses.emplace_back(address); }
+    void OpenWebAddress(std::string_view address) override {
+        openedAddresses.emplace_back(address);
+    }
     void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
     void EndProgram() override { ++endRequests; }
 
@@ -35,7 +37,7 @@ public:
     std::vector<std::string> messages;
     int endRequests = 0;
 
-private:
+  private:
     static std::string Next(std::deque<std::string>& answers) {
         if (answers.empty()) {
             return {};

@@ -8,10 +8,10 @@ namespace orba::ui {
 // A push button that a focused user clicks with Enter as well as with the space bar, as desktop
 // users expect; it is never a default button.
 class EnterClickButton : public QPushButton {
-public:
+  public:
     using QPushButton::QPushButton;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override {
         if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
             !event->isAutoRepeat()) {

@@ -1,10 +1,13 @@
 #include "ui/qt/main_window.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -34,15 +37,36 @@ QRect PixelRect(const ControlSpec& spec) {
             TwipsToPixels(spec.height)};
 }
 
+// Text of several lines, set as close as a Song font's lines: the CJK fonts that stand in for it
+// on other systems have far more room between lines, and the notice would not fit its rectangle.
+QString CompactLines(const QString& text, const QFont& font) {
+    const double pixelSize = font.pointSizeF() * 96.0 / 72.0;
+    const double percent =
+        std::clamp(100.0 * 1.15 * pixelSize / QFontMetricsF(font).lineSpacing(), 60.0, 100.0);
+    return QStringLiteral("<div style=\"white-space: pre-wrap; line-height: %1%\">%2</div>")
+        .arg(qRound(percent))
+        .arg(text.toHtmlEscaped()
+                 .replace(QStringLiteral("  "), QStringLiteral("&nbsp;&nbsp;"))
+                 .replace(u'\n', QStringLiteral("<br>")));
+}
+
 QWidget* CreateControl(const ControlSpec& spec, QWidget* parent) {
     switch (spec.kind) {
         case ControlKind::Label: {
-            auto* label = new QLabel(ToDisplayText(spec.text), parent);
+            auto* label = new QLabel(parent);
+            const QString text = ToDisplayText(spec.text);
+            if (text.contains(u'\n')) {
+                label->setTextFormat(Qt::RichText);
+                label->setText(CompactLines(text, SongFont(spec.pointSize, spec.bold)));
+            } else {
+                label->setTextFormat(Qt::PlainText);
+                label->setText(text);
+            }
             label->setWordWrap(true);
-            label->setAlignment((spec.align == TextAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
-                                Qt::AlignTop);
+            label->setAlignment(
+                (spec.align == TextAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
+                Qt::AlignTop);
             label->setAutoFillBackground(true);
-            label->setTextFormat(Qt::PlainText);
             return label;
         }
         case ControlKind::TextBox: {
@@ -79,20 +103,22 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* parent) {
 // The window's side of the run: the log box, message boxes, and a short pause between documents
 // in which the window repaints and its buttons answer.
 class ORBAUpdateTool::RunHostAdapter final : public RunHost {
-public:
+  public:
     explicit RunHostAdapter(ORBAUpdateTool& window) : window_(window) {}
 
     void AppendLog(std::string_view entry) override { window_.AppendToProgressLog(entry); }
     void ShowMessage(std::string_view text) override { window_.desktop_.ShowMessage(text); }
     bool AfterDocumentEntry() override {
-        window_.ShowEndOfProgressLog();
+        // The pause's first round of events paints the box; painting it here as well would
+        // paint it twice for every document.
+        window_.ShowEndOfProgressLog(Paint::InThePause);
         return MySleep(
             kPauseAfterDocumentMs, [] { QCoreApplication::processEvents(); },
             [this] { return !window_.endRequested_; });
     }
-    void AfterResultEntry() override { window_.ShowEndOfProgressLog(); }
+    void AfterResultEntry() override { window_.ShowEndOfProgressLog(Paint::Now); }
 
-private:
+  private:
     ORBAUpdateTool& window_;
 };
 
@@ -138,11 +164,12 @@ void ORBAUpdateTool::CreateControls() {
     qrCode->setToolTip(ToQString(kQrCodeTooltip));
 
     // A style sheet is what lets a push button show its own colour under every Qt style.
-    BT_GO->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
-                                        "#9a7070; border-radius: 3px; }"
-                                        "QPushButton:focus { border: 2px solid #6a4040; }"
-                                        "QPushButton:pressed { background-color: %2; }")
-                             .arg(kStartButtonColour.name(), kStartButtonColour.darker(115).name()));
+    BT_GO->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
+                       "#9a7070; border-radius: 3px; }"
+                       "QPushButton:focus { border: 2px solid #6a4040; }"
+                       "QPushButton:pressed { background-color: %2; }")
+            .arg(kStartButtonColour.name(), kStartButtonColour.darker(115).name()));
 
     TXT_PROGRESS->setPlainText(ToDisplayText(kInitialProgressLog));
 
@@ -205,7 +232,9 @@ void ORBAUpdateTool::BT_BROWSE_OLD_FOLDER_Click() {
         FolderBoxAfterFolderChoice(TXT_OLD_FOLDER->text().toStdString(), BrowseForFolder())));
 }
 
-std::string ORBAUpdateTool::BrowseForFolder() { return desktop_.ChooseFolder(kFolderPickerTitle); }
+std::string ORBAUpdateTool::BrowseForFolder() {
+    return desktop_.ChooseFolder(kFolderPickerTitle);
+}
 
 void ORBAUpdateTool::BT_END_Click() {
     endRequested_ = true;
@@ -216,7 +245,9 @@ void ORBAUpdateTool::BT_END_Click() {
     // During a run the run stops at its next pause and BT_GO_Click ends the program.
 }
 
-void ORBAUpdateTool::BT_LINK_WEB_Click() { desktop_.OpenWebAddress(identity::kMakerWebAddress); }
+void ORBAUpdateTool::BT_LINK_WEB_Click() {
+    desktop_.OpenWebAddress(identity::kMakerWebAddress);
+}
 
 void ORBAUpdateTool::closeEvent(QCloseEvent* event) {
     if (running_) {
@@ -263,12 +294,16 @@ void ORBAUpdateTool::AppendToProgressLog(std::string_view entry) {
     end.insertText(ToDisplayText(entry));
 }
 
-void ORBAUpdateTool::ShowEndOfProgressLog() {
+void ORBAUpdateTool::ShowEndOfProgressLog(Paint paint) {
     QTextCursor caret = TXT_PROGRESS->textCursor();
     caret.movePosition(QTextCursor::End);
     TXT_PROGRESS->setTextCursor(caret);
     TXT_PROGRESS->ensureCursorVisible();
-    TXT_PROGRESS->viewport()->repaint();
+    if (paint == Paint::Now) {
+        TXT_PROGRESS->viewport()->repaint();
+    } else {
+        TXT_PROGRESS->viewport()->update();
+    }
 }
 
 }  // namespace orba::ui

@@ -19,7 +19,7 @@ namespace orba::ui {
 class ORBAUpdateTool : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit ORBAUpdateTool(Desktop& desktop, QWidget* parent = nullptr);
     ~ORBAUpdateTool() override;
 
@@ -35,12 +35,12 @@ public:
     const std::string& ProgressLog() const { return log_; }
     bool RunInProgress() const { return running_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     class RunHostAdapter;
 
     void CreateControls();
@@ -48,7 +48,9 @@ private:
     PathBoxes Boxes() const;
     void SetBoxes(const PathBoxes& boxes);
     void AppendToProgressLog(std::string_view entry);
-    void ShowEndOfProgressLog();
+    enum class Paint { Now, InThePause };
+    // Puts the caret at the end of the log and brings the newest entry into view.
+    void ShowEndOfProgressLog(Paint paint);
 
     Desktop& desktop_;
     std::string log_;

@@ -55,6 +55,8 @@ void QtDesktop::ShowMessage(std::string_view text) {
     box.exec();
 }
 
-void QtDesktop::EndProgram() { QCoreApplication::quit(); }
+void QtDesktop::EndProgram() {
+    QCoreApplication::quit();
+}
 
 }  // namespace orba::ui

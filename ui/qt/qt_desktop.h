@@ -11,7 +11,7 @@ namespace orba::ui {
 // The desktop as Qt offers it: Qt's own file and folder dialogs (the same on every desktop, and in
 // Chinese with Qt's translation), the default browser, a critical message box.
 class QtDesktop final : public Desktop {
-public:
+  public:
     // Dialogs and message boxes are modal to `owner`, set once the window exists.
     void SetOwner(QWidget* owner) { owner_ = owner; }
 
@@ -22,7 +22,7 @@ public:
     void ShowMessage(std::string_view text) override;
     void EndProgram() override;
 
-private:
+  private:
     QWidget* owner_ = nullptr;
 };
 
