@@ -56,13 +56,6 @@ TEST_F(CommandLineTest, CompletedRunPrintsTheLogBytesAndExitsZero) {
     EXPECT_EQ(ReadBytes(output + "/一.html"), Document("<new>", "{\"n\":1}", "</new>"));
 }
 
-TEST_F(CommandLineTest, RunWithNothingToUpgradeStillExitsZero) {
-    WriteBytes(oldFolder + "/readme.txt", "x");
-    const ProcessResult result = RunProcess(kProgram, {templatePath, oldFolder});
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.out, ExpectedLog({}, output));
-}
-
 TEST_F(CommandLineTest, InputProblemGoesToStderrWithStatusTwo) {
     const ProcessResult result = RunProcess(kProgram, {"", oldFolder});
     EXPECT_EQ(result.exitStatus, 2);
@@ -126,16 +119,6 @@ TEST_F(CommandLineTest, FailedWriteKeepsTheEarlierCompleteOutput) {
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(ReadBytes(output + "/a.html"), "result of an earlier run");
     EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
-}
-
-TEST_F(CommandLineTest, OutputFolderTakenByAFileExitsOne) {
-    WriteBytes(oldFolder + "/a.html", Document("", "A", ""));
-    WriteBytes(output, "file");
-    const ProcessResult result = RunProcess(kProgram, {templatePath, oldFolder});
-    EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_THAT(result.err, HasSubstr(output));
-    EXPECT_THAT(result.err, HasSubstr("File exists"));
-    EXPECT_THAT(result.out, IsEmpty());
 }
 
 }  // namespace

@@ -63,32 +63,6 @@ TEST(Utf8FileTest, NewFilesGetTheUsualPermissions) {
     EXPECT_EQ(status.st_mode & 0777, 0644u);
 }
 
-TEST(Utf8FileTest, LinkAtTheTargetIsReplacedNotFollowed) {
-    TempDir dir;
-    WriteBytes(dir / "elsewhere.html", "keep me");
-    ASSERT_EQ(::symlink("elsewhere.html", (dir / "doc.html").c_str()), 0);
-    SaveAsUTF8("new", dir / "doc.html");
-    EXPECT_EQ(ReadBytes(dir / "elsewhere.html"), "keep me");
-    EXPECT_EQ(ReadBytes(dir / "doc.html"), "new");
-    struct stat status {};
-    ASSERT_EQ(::lstat((dir / "doc.html").c_str(), &status), 0);
-    EXPECT_TRUE(S_ISREG(status.st_mode));
-}
-
-TEST(Utf8FileTest, FolderAtTheTargetFailsAndLeavesNoTemporaryFile) {
-    TempDir dir;
-    MakeFolder(dir / "doc.html");
-    try {
-        SaveAsUTF8("x", dir / "doc.html");
-        FAIL() << "saving over a folder must fail";
-    } catch (const FileError& error) {
-        EXPECT_EQ(error.operation(), FileError::Operation::Write);
-        EXPECT_EQ(error.path(), dir / "doc.html");
-        EXPECT_FALSE(error.reason().empty());
-    }
-    EXPECT_THAT(AllNames(dir.path()), ElementsAre("doc.html"));
-}
-
 TEST(Utf8FileTest, SavingIntoAMissingFolderFails) {
     TempDir dir;
     EXPECT_THROW(SaveAsUTF8("x", dir / "missing/doc.html"), FileError);
