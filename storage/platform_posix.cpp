@@ -61,6 +61,8 @@ class FileDescriptor {
     int fd_;
 };
 
+bool IsHiddenName(std::string_view name) { return !name.empty() && name.front() == '.'; }
+
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
@@ -211,10 +213,6 @@ std::vector<std::string> ListOrdinaryFiles(const std::string& folder, bool mustO
         }
     }
     return names;
-}
-
-bool IsHiddenName(std::string_view name) {
-    return !name.empty() && name.front() == '.';
 }
 
 bool IsOrdinaryFile(const std::string& path) {

@@ -1,32 +1,51 @@
 #include "tests/test_support.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
 #include "engine/markers.h"
+#include "engine/paths.h"
 
 namespace orba::test {
 
+std::filesystem::path FsPath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Path(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orba-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    const auto base = std::filesystem::temp_directory_path();
+    auto seed = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    for (;;) {
+        const auto candidate = base / ("orba-test-" + std::to_string(seed++ % 1000000007ull));
+        if (std::filesystem::create_directory(candidate)) {
+            // Without the trailing separator that some temp folders are reported with.
+            path_ = CutLastBackslash(Utf8Path(candidate));
+            return;
+        }
     }
-    path_ = pattern;
 }
 
 TempDir::~TempDir() {
     std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(FsPath(path_), ignored);
 }
 
+std::string TempDir::operator/(std::string_view name) const { return JoinPath(path_, name); }
+
+std::string Join(std::string_view folder, std::string_view name) { return JoinPath(folder, name); }
+
 void WriteBytes(const std::string& path, std::string_view bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    std::ofstream file(FsPath(path), std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!file) {
         throw std::runtime_error("cannot write " + path);
@@ -34,21 +53,23 @@ void WriteBytes(const std::string& path, std::string_view bytes) {
 }
 
 std::string ReadBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(FsPath(path), std::ios::binary);
     if (!file) {
         throw std::runtime_error("cannot read " + path);
     }
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-void MakeFolder(const std::string& path) {
-    std::filesystem::create_directory(path);
-}
+void MakeFolder(const std::string& path) { std::filesystem::create_directory(FsPath(path)); }
+
+bool Exists(const std::string& path) { return std::filesystem::exists(FsPath(path)); }
+
+void Remove(const std::string& path) { std::filesystem::remove(FsPath(path)); }
 
 std::vector<std::string> AllNames(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(FsPath(folder))) {
+        names.push_back(Utf8Path(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;

@@ -21,15 +21,26 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-    std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+    // `name` inside this folder, joined with this platform's separator.
+    std::string operator/(std::string_view name) const;
 
   private:
     std::string path_;
 };
 
+// `folder`, this platform's separator and `name`.
+std::string Join(std::string_view folder, std::string_view name);
+
+// Paths are UTF-8 here as in the engine; these take and give them so on every platform.
 void WriteBytes(const std::string& path, std::string_view bytes);
 std::string ReadBytes(const std::string& path);
 void MakeFolder(const std::string& path);
+
+// A file that this platform hides from listings: its name begins with a dot, and on Windows it
+// also carries the hidden attribute.
+void WriteHiddenFile(const std::string& path, std::string_view bytes);
+bool Exists(const std::string& path);
+void Remove(const std::string& path);
 
 // Every name in `folder`, hidden ones included, sorted.
 std::vector<std::string> AllNames(const std::string& folder);

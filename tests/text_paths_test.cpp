@@ -78,10 +78,5 @@ TEST(PathsTest, FolderPartStopsAtTheLastSeparator) {
     EXPECT_EQ(FolderPartOf("/home/u/tpl.html", kPosixPathStyle), "/home/u");
 }
 
-TEST(PathsTest, NativeStyleIsThisPlatforms) {
-    EXPECT_EQ(NativePathStyle().separator, '/');
-    EXPECT_FALSE(NativePathStyle().hasDriveLetters);
-}
-
 }  // namespace
 }  // namespace orba

@@ -27,6 +27,7 @@ namespace {
 using test::AllNames;
 using test::Document;
 using test::ExpectedLog;
+using test::Join;
 using test::FakeDesktop;
 using test::MakeFolder;
 using test::ReadBytes;
@@ -67,7 +68,7 @@ class WindowTest : public ::testing::Test {
 
     TempDir dir;
     std::string oldFolder = dir / "old";
-    std::string output = oldFolder + "/NewORBA";
+    std::string output = Join(oldFolder, "NewORBA");
     FakeDesktop desktop;
     ORBAUpdateTool window{desktop};
 };
@@ -179,14 +180,14 @@ TEST_F(WindowTest, WebButtonOpensTheMakersAddress) {
 }
 
 TEST_F(WindowTest, StartButtonRunsTheUpgradeAndTheLogShowsEveryEntry) {
-    WriteBytes(oldFolder + "/甲.html", Document("<old>", "{\"a\":1}", "</old>"));
-    WriteBytes(oldFolder + "/b.HTML", Document("<old>", "{\"b\":2}", "</old>"));
+    WriteBytes(Join(oldFolder, "甲.html"), Document("<old>", "{\"a\":1}", "</old>"));
+    WriteBytes(Join(oldFolder, "b.HTML"), Document("<old>", "{\"b\":2}", "</old>"));
     QTest::mouseClick(Button("BT_GO"), Qt::LeftButton);
 
     const std::string expected = " 准备就绪...\r\n" + ExpectedLog({"b.HTML", "甲.html"}, output);
     EXPECT_EQ(window.ProgressLog(), expected);
     EXPECT_EQ(Control<QTextEdit>("TXT_PROGRESS")->toPlainText(), ui::ToDisplayText(expected));
-    EXPECT_EQ(ReadBytes(output + "/甲.html"), Document("<new>", "{\"a\":1}", "</new>"));
+    EXPECT_EQ(ReadBytes(Join(output, "甲.html")), Document("<new>", "{\"a\":1}", "</new>"));
     EXPECT_EQ(Control<QTextEdit>("TXT_PROGRESS")->textCursor().position(),
               Control<QTextEdit>("TXT_PROGRESS")->document()->characterCount() - 1)
         << "the caret ends at the newest entry";
@@ -194,7 +195,7 @@ TEST_F(WindowTest, StartButtonRunsTheUpgradeAndTheLogShowsEveryEntry) {
 }
 
 TEST_F(WindowTest, EnterAndSpaceOnTheFocusedStartButtonStartARun) {
-    WriteBytes(oldFolder + "/a.html", Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     ShowAndActivate();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTRY_COMPARE(QString::fromStdString(window.ProgressLog()).count("【处理开始】"), 1);
@@ -203,7 +204,7 @@ TEST_F(WindowTest, EnterAndSpaceOnTheFocusedStartButtonStartARun) {
 }
 
 TEST_F(WindowTest, EnterAndEscapeInAPathBoxStartNothing) {
-    WriteBytes(oldFolder + "/a.html", Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     ShowAndActivate();
     TXT_MOD_FILE()->setFocus();
     QTest::keyClick(TXT_MOD_FILE(), Qt::Key_Return);
@@ -223,7 +224,7 @@ TEST_F(WindowTest, InputProblemIsShownAndNothingIsLogged) {
 
 TEST_F(WindowTest, ExitDuringARunStopsBeforeTheNextDocument) {
     for (const char* name : {"a.html", "b.html", "c.html"}) {
-        WriteBytes(oldFolder + "/" + name, Document("", name, ""));
+        WriteBytes(Join(oldFolder, name), Document("", name, ""));
     }
     // Queued now, the click is handled in the pause after the first document.
     QTimer::singleShot(0, Button("BT_END"), &QPushButton::click);
@@ -233,7 +234,7 @@ TEST_F(WindowTest, ExitDuringARunStopsBeforeTheNextDocument) {
     EXPECT_THAT(window.ProgressLog(), HasSubstr(" 1: a.html: 升级成功"));
     EXPECT_THAT(window.ProgressLog(), Not(HasSubstr("处理结束")));
     EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
-    EXPECT_EQ(ReadBytes(output + "/a.html"), Document("<new>", "a.html", "</new>"));
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Document("<new>", "a.html", "</new>"));
 }
 
 TEST_F(WindowTest, ExitOutsideARunEndsTheProgramAtOnce) {
@@ -242,8 +243,8 @@ TEST_F(WindowTest, ExitOutsideARunEndsTheProgramAtOnce) {
 }
 
 TEST_F(WindowTest, ClosingTheWindowDuringARunStopsIt) {
-    WriteBytes(oldFolder + "/a.html", Document("", "A", ""));
-    WriteBytes(oldFolder + "/b.html", Document("", "B", ""));
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
     window.show();
     QTimer::singleShot(0, &window, &QWidget::close);
     QTest::mouseClick(Button("BT_GO"), Qt::LeftButton);
@@ -252,8 +253,8 @@ TEST_F(WindowTest, ClosingTheWindowDuringARunStopsIt) {
 }
 
 TEST_F(WindowTest, SecondStartDuringARunIsRefused) {
-    WriteBytes(oldFolder + "/a.html", Document("", "A", ""));
-    WriteBytes(oldFolder + "/b.html", Document("", "B", ""));
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
     QTimer::singleShot(0, Button("BT_GO"), &QPushButton::click);
     QTest::mouseClick(Button("BT_GO"), Qt::LeftButton);
     EXPECT_EQ(QString::fromStdString(window.ProgressLog()).count("【处理开始】"), 1);
@@ -261,17 +262,17 @@ TEST_F(WindowTest, SecondStartDuringARunIsRefused) {
 }
 
 TEST_F(WindowTest, FileFailureIsShownAndTheWindowStaysUsable) {
-    WriteBytes(oldFolder + "/a.html", Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     MakeFolder(output);
-    MakeFolder(output + "/a.html");
+    MakeFolder(Join(output, "a.html"));
     window.show();
     QTest::mouseClick(Button("BT_GO"), Qt::LeftButton);
     ASSERT_EQ(desktop.messages.size(), 1u);
-    EXPECT_THAT(desktop.messages[0], HasSubstr(output + "/a.html"));
+    EXPECT_THAT(desktop.messages[0], HasSubstr(Join(output, "a.html")));
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(desktop.endRequests, 0);
 
-    std::filesystem::remove(output + "/a.html");
+    std::filesystem::remove(Join(output, "a.html"));
     QTest::mouseClick(Button("BT_GO"), Qt::LeftButton);
     EXPECT_THAT(window.ProgressLog(), HasSubstr("【处理结束：成功升级 1 个】"));
 }
@@ -287,7 +288,7 @@ TEST_F(WindowTest, DroppedFileIsTheTemplateAndDroppedFolderTheOldFolder) {
         QDropEvent event(QPointF(500, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&window, &event);
     };
-    const std::string otherTemplate = oldFolder + "/新模板.html";
+    const std::string otherTemplate = Join(oldFolder, "新模板.html");
     WriteBytes(otherTemplate, "x");
     drop(otherTemplate);
     EXPECT_EQ(TXT_MOD_FILE()->text().toStdString(), otherTemplate);
@@ -298,8 +299,8 @@ TEST_F(WindowTest, DroppedFileIsTheTemplateAndDroppedFolderTheOldFolder) {
 }
 
 TEST_F(WindowTest, PictureOfTheWindow) {
-    WriteBytes(oldFolder + "/项目计划.html", Document("", "A", ""));
-    WriteBytes(oldFolder + "/读书笔记.html", Document("", "B", ""));
+    WriteBytes(Join(oldFolder, "项目计划.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "读书笔记.html"), Document("", "B", ""));
     window.show();
     QTest::mouseClick(Button("BT_GO"), Qt::LeftButton);
     QDir().mkpath(ORBA_SCREENSHOT_DIR);

@@ -1,0 +1,36 @@
+// The command line's entry point on Windows: arguments arrive as UTF-16 and go on as UTF-8; the
+// log's bytes go out unchanged, and a console is switched to UTF-8 so Chinese text shows.
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/cli_app.h"
+#include "storage/platform_windows.h"
+
+namespace {
+
+void PrepareForUtf8Bytes(FILE* stream, DWORD standardHandle) {
+    // Binary mode: the CR LF of the log must not become CR CR LF.
+    _setmode(_fileno(stream), _O_BINARY);
+    DWORD mode = 0;
+    if (::GetConsoleMode(::GetStdHandle(standardHandle), &mode)) {
+        ::SetConsoleOutputCP(CP_UTF8);
+    }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    PrepareForUtf8Bytes(stdout, STD_OUTPUT_HANDLE);
+    PrepareForUtf8Bytes(stderr, STD_ERROR_HANDLE);
+    std::vector<std::string> utf8;
+    for (int i = 1; i < argc; ++i) {
+        utf8.push_back(orba::platform::Utf8FromWide(argv[i]));
+    }
+    const std::vector<std::string_view> arguments(utf8.begin(), utf8.end());
+    return orba::RunCommandLine(arguments, stdout, stderr);
+}

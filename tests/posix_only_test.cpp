@@ -1,0 +1,182 @@
+// Rules of the POSIX build: hidden names begin with a dot; FIFOs, sockets and links are listed or
+// not by what they are; new files get the usual permissions; a full disk mid-run.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "engine/listing.h"
+#include "engine/paths.h"
+#include "storage/file_error.h"
+#include "storage/utf8_file.h"
+#include "tests/process_runner.h"
+#include "tests/run_fixtures.h"
+
+namespace orba {
+namespace {
+
+using namespace test;  // NOLINT: the fixtures and helpers
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+TEST(PosixPathsTest, NativeStyleIsSlashWithoutDrives) {
+    EXPECT_EQ(NativePathStyle().separator, '/');
+    EXPECT_FALSE(NativePathStyle().hasDriveLetters);
+}
+
+TEST(ListFilesTest, LeavesOutFoldersSpecialAndHiddenFiles) {
+    TempDir dir;
+    WriteBytes(dir / "real.html", "x");
+    WriteBytes(dir / ".hidden.html", "x");
+    MakeFolder(dir / "folder.html");
+    ASSERT_EQ(::mkfifo((dir / "fifo.html").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("real.html", (dir / "link.html").c_str()), 0);
+    ASSERT_EQ(::symlink("missing.html", (dir / "dangling.html").c_str()), 0);
+    ASSERT_EQ(::symlink("folder.html", (dir / "dirlink.html").c_str()), 0);
+    EXPECT_THAT(ListFiles(dir.path(), "*.html"), ElementsAre("link.html", "real.html"));
+}
+
+TEST(FileExistsTest, OnlyVisibleOrdinaryFilesExist) {
+    TempDir dir;
+    WriteBytes(dir / "tpl.html", "x");
+    WriteBytes(dir / ".tpl.html", "x");
+    MakeFolder(dir / "folder");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("tpl.html", (dir / "link").c_str()), 0);
+
+    EXPECT_TRUE(FileExists(dir / "tpl.html"));
+    EXPECT_TRUE(FileExists(dir / "link"));
+    EXPECT_FALSE(FileExists(dir / ".tpl.html"));
+    EXPECT_FALSE(FileExists(dir / "folder"));
+    EXPECT_FALSE(FileExists(dir / "folder/"));
+    EXPECT_FALSE(FileExists(dir / "fifo"));
+    EXPECT_FALSE(FileExists(dir / "missing.html"));
+    EXPECT_FALSE(FileExists(dir / "*.html")) << "wildcards are not expanded";
+    EXPECT_FALSE(FileExists(""));
+}
+
+TEST(FolderHasFilesTest, SocketsAndFifosAreNotFiles) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = dir / "sock";
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_FALSE(FolderHasFiles(dir.path()));
+    ::close(fd);
+}
+
+TEST(Utf8FileTest, NewFilesGetTheUsualPermissions) {
+    TempDir dir;
+    const mode_t previous = ::umask(022);
+    SaveAsUTF8("x", dir / "doc.html");
+    ::umask(previous);
+    struct stat status {};
+    ASSERT_EQ(::stat((dir / "doc.html").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0644u);
+}
+
+TEST(Utf8FileTest, LoadingAFifoFailsInsteadOfHanging) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.html").c_str(), 0644), 0);
+    EXPECT_THROW(LoadAsUTF8(dir / "fifo.html"), FileError);
+}
+
+TEST(Utf8FileTest, MappingFailsLikeLoading) {
+    TempDir dir;
+    MakeFolder(dir / "folder.html");
+    ASSERT_EQ(::mkfifo((dir / "fifo.html").c_str(), 0644), 0);
+    EXPECT_THROW(MapAsUTF8(dir / "missing.html"), FileError);
+    EXPECT_THROW(MapAsUTF8(dir / "folder.html"), FileError);
+    EXPECT_THROW(MapAsUTF8(dir / "fifo.html"), FileError);
+}
+
+TEST_F(UpgradeRunTest, FifoNamedLikeADocumentIsNotRead) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    ASSERT_EQ(::mkfifo((Join(oldFolder, "x.html")).c_str(), 0644), 0);
+    const RunResult result = Run();
+    EXPECT_EQ(result.outcome, RunOutcome::Completed);
+    EXPECT_EQ(host.log, ExpectedLog({"a.html"}, output));
+}
+
+TEST_F(UpgradeRunTest, LinkAtAnOutputNameIsReplaced) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(dir / "precious.html", "precious");
+    MakeFolder(output);
+    ASSERT_EQ(::symlink((dir / "precious.html").c_str(), (Join(output, "a.html")).c_str()), 0);
+    EXPECT_EQ(Run().outcome, RunOutcome::Completed);
+    EXPECT_EQ(ReadBytes(dir / "precious.html"), "precious");
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A"));
+}
+
+TEST_F(UpgradeRunTest, TemplateOnAnotherFileSystemGivesTheSameOutput) {
+    // Copying between two file systems takes the plain write path instead of the kernel copy.
+    if (!std::filesystem::is_directory("/dev/shm")) {
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    }
+    const std::string elsewhere = "/dev/shm/orba-test-template-" + std::to_string(::getpid());
+    WriteBytes(elsewhere, kTemplateText);
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "甲", ""));
+    WriteBytes(Join(oldFolder, "b.html"), Document("", "乙", ""));
+    const RunResult result = Run(elsewhere, oldFolder);
+    std::filesystem::remove(elsewhere);
+    EXPECT_EQ(result.upgraded, 2u);
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("甲"));
+    EXPECT_EQ(ReadBytes(Join(output, "b.html")), Upgraded("乙"));
+}
+
+TEST_F(UpgradeRunTest, FilesThatOnlyShareTheTemplatesNameInAnotherCaseAreDocuments) {
+    const std::string inside = Join(oldFolder, "tpl.html");
+    WriteBytes(inside, kTemplateText);
+    WriteBytes(Join(oldFolder, "TPL.html"), Document("", "upper", ""));
+    EXPECT_EQ(Run(inside, oldFolder).upgraded, 1u);
+    EXPECT_EQ(ReadBytes(Join(output, "TPL.html")), Upgraded("upper"));
+}
+
+TEST_F(CommandLineTest, FullDiskMidRunKeepsEarlierOutputsAndLeavesNoPartialFile) {
+    // A file-size limit makes every write beyond it fail as on a full disk.
+    WriteBytes(templatePath, Document(std::string(3000, 'v'), "TEMPLATE", ""));
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "small", ""));
+    WriteBytes(Join(oldFolder, "b.html"), Document("", std::string(10000, 'B'), ""));
+    WriteBytes(Join(oldFolder, "c.html"), Document("", "small", ""));
+
+    const ProcessResult result =
+        RunProcess(kProgram, {templatePath, oldFolder}, {.fileSizeLimit = 8192});
+
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_THAT(result.err, HasSubstr("【写入失败】"));
+    EXPECT_THAT(result.err, HasSubstr(Join(output, "b.html")));
+    EXPECT_THAT(result.err, HasSubstr("File too large"));
+    EXPECT_THAT(result.out, HasSubstr(" 1: a.html: 升级成功"));
+    EXPECT_THAT(result.out, Not(HasSubstr("处理结束")));
+    EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Document(std::string(3000, 'v'), "small", ""));
+}
+
+TEST_F(CommandLineTest, FailedWriteKeepsTheEarlierCompleteOutput) {
+    WriteBytes(templatePath, Document(std::string(3000, 'v'), "TEMPLATE", ""));
+    WriteBytes(Join(oldFolder, "a.html"), Document("", std::string(10000, 'A'), ""));
+    MakeFolder(output);
+    WriteBytes(Join(output, "a.html"), "result of an earlier run");
+
+    const ProcessResult result =
+        RunProcess(kProgram, {templatePath, oldFolder}, {.fileSizeLimit = 8192});
+
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), "result of an earlier run");
+    EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
+}
+
+}  // namespace
+}  // namespace orba

@@ -1,0 +1,16 @@
+#include <stdexcept>
+
+#include "engine/paths.h"
+#include "tests/test_support.h"
+
+namespace orba::test {
+
+void WriteHiddenFile(const std::string& path, std::string_view bytes) {
+    const std::size_t name = path.rfind('/') + 1;
+    if (name >= path.size() || path[name] != '.') {
+        throw std::invalid_argument("a hidden file's name begins with a dot: " + path);
+    }
+    WriteBytes(path, bytes);
+}
+
+}  // namespace orba::test

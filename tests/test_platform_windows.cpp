@@ -1,0 +1,17 @@
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "storage/platform_windows.h"
+#include "tests/test_support.h"
+
+namespace orba::test {
+
+void WriteHiddenFile(const std::string& path, std::string_view bytes) {
+    WriteBytes(path, bytes);
+    if (!::SetFileAttributesW(platform::WideFromUtf8(path).c_str(), FILE_ATTRIBUTE_HIDDEN)) {
+        throw std::runtime_error("cannot hide " + path);
+    }
+}
+
+}  // namespace orba::test
