@@ -17,8 +17,9 @@ extern const char kPathSeparator;
 extern const bool kHasDriveLetters;
 
 // Names (without folder) of the ordinary files in a folder: regular files or links to them, not
-// hidden ones (a leading dot on POSIX, the hidden or system attribute on Windows). Folders, FIFOs, sockets and devices are never listed. A folder that cannot be
-// opened yields no names when `mustOpen` is false and throws otherwise.
+// hidden ones (a leading dot on POSIX, the hidden or system attribute on Windows). Folders, FIFOs,
+// sockets and devices are never listed. A folder that cannot be opened yields no names when
+// `mustOpen` is false and throws otherwise.
 std::vector<std::string> ListOrdinaryFiles(const std::string& folder, bool mustOpen);
 
 // True when an ordinary, visible file stands at `path`.

@@ -61,7 +61,9 @@ class FileDescriptor {
     int fd_;
 };
 
-bool IsHiddenName(std::string_view name) { return !name.empty() && name.front() == '.'; }
+bool IsHiddenName(std::string_view name) {
+    return !name.empty() && name.front() == '.';
+}
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }

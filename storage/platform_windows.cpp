@@ -24,10 +24,11 @@ std::wstring WideFromUtf8(std::string_view utf8) {
     if (utf8.empty()) {
         return {};
     }
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                           nullptr, 0);
+    const int size =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                          size);
     return wide;
 }
 
@@ -45,8 +46,12 @@ std::string Utf8FromWide(std::wstring_view wide) {
 
 namespace {
 
-std::wstring Wide(std::string_view utf8) { return WideFromUtf8(utf8); }
-std::string Utf8(std::wstring_view wide) { return Utf8FromWide(wide); }
+std::wstring Wide(std::string_view utf8) {
+    return WideFromUtf8(utf8);
+}
+std::string Utf8(std::wstring_view wide) {
+    return Utf8FromWide(wide);
+}
 
 std::string SystemReason(DWORD error) {
     wchar_t* text = nullptr;
@@ -73,7 +78,7 @@ constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN 
 
 // Closes a handle when it leaves scope.
 class Handle {
-public:
+  public:
     explicit Handle(HANDLE handle) : handle_(handle) {}
     Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
     Handle(const Handle&) = delete;
@@ -87,7 +92,7 @@ public:
     bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
     BOOL Close() { return ::CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE)); }
 
-private:
+  private:
     HANDLE handle_;
 };
 
@@ -210,10 +215,9 @@ void CreateFolder(const std::string& path) {
 
 bool IsSameFile(const std::string& a, const std::string& b) {
     const auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-        const Handle file(::CreateFileW(Wide(path).c_str(), 0,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                        nullptr));
+        const Handle file(::CreateFileW(
+            Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         return file.valid() && ::GetFileInformationByHandle(file.get(), &info);
     };
     BY_HANDLE_FILE_INFORMATION first{};
@@ -343,8 +347,8 @@ std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::s
         return std::string_view::npos;
     }
     const auto begin = haystack.begin() + static_cast<std::ptrdiff_t>(from);
-    const auto found = std::search(begin, haystack.end(),
-                                   std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
+    const auto found = std::search(
+        begin, haystack.end(), std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
     return found == haystack.end() && !needle.empty()
                ? std::string_view::npos
                : static_cast<std::size_t>(found - haystack.begin());

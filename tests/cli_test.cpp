@@ -35,7 +35,8 @@ TEST_F(CommandLineTest, CompletedRunPrintsTheLogBytesAndExitsZero) {
     WriteBytes(Join(oldFolder, "two.HTML"), Document("", "{\"n\":2}", ""));
     WriteBytes(Join(oldFolder, "skip.htm"), Document("", "{\"n\":3}", ""));
 
-    const ProcessResult result = RunProcess(kProgram, {" " + templatePath + " ", WithTrailingSeparator(oldFolder)});
+    const ProcessResult result =
+        RunProcess(kProgram, {" " + templatePath + " ", WithTrailingSeparator(oldFolder)});
 
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, ExpectedLog({"two.HTML", "一.html"}, output));

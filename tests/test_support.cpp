@@ -40,9 +40,13 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(FsPath(path_), ignored);
 }
 
-std::string TempDir::operator/(std::string_view name) const { return JoinPath(path_, name); }
+std::string TempDir::operator/(std::string_view name) const {
+    return JoinPath(path_, name);
+}
 
-std::string Join(std::string_view folder, std::string_view name) { return JoinPath(folder, name); }
+std::string Join(std::string_view folder, std::string_view name) {
+    return JoinPath(folder, name);
+}
 
 void WriteBytes(const std::string& path, std::string_view bytes) {
     std::ofstream file(FsPath(path), std::ios::binary | std::ios::trunc);
@@ -60,11 +64,17 @@ std::string ReadBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-void MakeFolder(const std::string& path) { std::filesystem::create_directory(FsPath(path)); }
+void MakeFolder(const std::string& path) {
+    std::filesystem::create_directory(FsPath(path));
+}
 
-bool Exists(const std::string& path) { return std::filesystem::exists(FsPath(path)); }
+bool Exists(const std::string& path) {
+    return std::filesystem::exists(FsPath(path));
+}
 
-void Remove(const std::string& path) { std::filesystem::remove(FsPath(path)); }
+void Remove(const std::string& path) {
+    std::filesystem::remove(FsPath(path));
+}
 
 std::vector<std::string> AllNames(const std::string& folder) {
     std::vector<std::string> names;

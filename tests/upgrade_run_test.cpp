@@ -2,12 +2,11 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "engine/markers.h"
+#include "engine/paths.h"
 #include "storage/platform.h"
 #include "tests/run_fixtures.h"
 #include "tests/test_support.h"
@@ -55,7 +54,9 @@ TEST_F(UpgradeRunTest, UpgradesEveryHtmlDocumentWithADataBlock) {
 
 TEST_F(UpgradeRunTest, PathsAreTrimmedAndATrailingSeparatorIsCut) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
-    const RunResult result = Run("  " + templatePath + "\xE3\x80\x80 ", " " + Join(oldFolder, " "));
+    const std::string templateBox = std::string("  ").append(templatePath).append("\xE3\x80\x80 ");
+    const std::string folderBox = std::string(" ").append(Join(oldFolder, " "));
+    const RunResult result = Run(templateBox, folderBox);
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
     EXPECT_EQ(host.log, ExpectedLog({"a.html"}, output));
 }
@@ -97,7 +98,8 @@ TEST_F(UpgradeRunTest, RefusesATemplateWithoutAUsableBlock) {
 TEST_F(UpgradeRunTest, RefusesAMissingOrEmptyFolder) {
     ExpectRefused(Run(templatePath, "  "), InputProblem::FolderNotGiven);
     host = {};
-    ExpectRefused(Run(templatePath, " / "), InputProblem::FolderNotGiven);
+    const std::string oneSeparator = std::string(" ").append(1, NativePathStyle().separator) + " ";
+    ExpectRefused(Run(templatePath, oneSeparator), InputProblem::FolderNotGiven);
     host = {};
     ExpectRefused(Run(), InputProblem::FolderHasNoFiles);
     host = {};

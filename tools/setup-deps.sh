@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, skipping those already installed.
-# Usage: tools/setup-deps.sh [build|test]
+# Usage: tools/setup-deps.sh [build|test|windows]
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-noto-cjk)
-if [ "${1:-build}" = test ]; then
-    packages+=(zbar-tools)
-fi
+case "${1:-build}" in
+    test) packages+=(zbar-tools g++-mingw-w64-x86-64-posix wine64) ;;
+    windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest) ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

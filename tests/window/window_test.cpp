@@ -27,8 +27,8 @@ namespace {
 using test::AllNames;
 using test::Document;
 using test::ExpectedLog;
-using test::Join;
 using test::FakeDesktop;
+using test::Join;
 using test::MakeFolder;
 using test::ReadBytes;
 using test::TempDir;
