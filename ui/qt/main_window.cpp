@@ -17,8 +17,6 @@
 #include "app/identity.h"
 #include "app/provisioning.h"
 #include "engine/listing.h"
-#include "engine/my_sleep.h"
-#include "engine/upgrade_run.h"
 #include "storage/file_error.h"
 #include "storage/utf8_file.h"
 #include "ui/layout_table.h"
@@ -29,7 +27,6 @@ namespace orba::ui {
 
 namespace {
 
-constexpr int kPauseAfterDocumentMs = 5;
 const QColor kStartButtonColour(255, 192, 192);
 
 QRect PixelRect(const ControlSpec& spec) {
@@ -100,30 +97,8 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* parent) {
 
 }  // namespace
 
-// The window's side of the run: the log box, message boxes, and a short pause between documents
-// in which the window repaints and its buttons answer.
-class ORBAUpdateTool::RunHostAdapter final : public RunHost {
-  public:
-    explicit RunHostAdapter(ORBAUpdateTool& window) : window_(window) {}
-
-    void AppendLog(std::string_view entry) override { window_.AppendToProgressLog(entry); }
-    void ShowMessage(std::string_view text) override { window_.desktop_.ShowMessage(text); }
-    bool AfterDocumentEntry() override {
-        // The pause's first round of events paints the box; painting it here as well would
-        // paint it twice for every document.
-        window_.ShowEndOfProgressLog(Paint::InThePause);
-        return MySleep(
-            kPauseAfterDocumentMs, [] { QCoreApplication::processEvents(); },
-            [this] { return !window_.endRequested_; });
-    }
-    void AfterResultEntry() override { window_.ShowEndOfProgressLog(Paint::Now); }
-
-  private:
-    ORBAUpdateTool& window_;
-};
-
 ORBAUpdateTool::ORBAUpdateTool(Desktop& desktop, QWidget* parent)
-    : QWidget(parent), desktop_(desktop), log_(kInitialProgressLog) {
+    : QWidget(parent), desktop_(desktop), runs_(desktop, *this) {
     setObjectName("ORBAUpdateTool");
     setWindowTitle(ToQString(identity::kProductName));
     setFont(SongFont(9, false));
@@ -211,16 +186,7 @@ void ORBAUpdateTool::CopyCOMDLG32OCX() {
 }
 
 void ORBAUpdateTool::BT_GO_Click() {
-    if (running_) {
-        return;  // a run pumping events between two documents is not interrupted by another
-    }
-    running_ = true;
-    RunHostAdapter host(*this);
-    RunUpgrade(TXT_MOD_FILE->text().toStdString(), TXT_OLD_FOLDER->text().toStdString(), host);
-    running_ = false;
-    if (endRequested_) {
-        desktop_.EndProgram();
-    }
+    runs_.Start(TXT_MOD_FILE->text().toStdString(), TXT_OLD_FOLDER->text().toStdString());
 }
 
 void ORBAUpdateTool::BT_SELECT_MOD_FILE_Click() {
@@ -237,12 +203,8 @@ std::string ORBAUpdateTool::BrowseForFolder() {
 }
 
 void ORBAUpdateTool::BT_END_Click() {
-    endRequested_ = true;
     hide();
-    if (!running_) {
-        desktop_.EndProgram();
-    }
-    // During a run the run stops at its next pause and BT_GO_Click ends the program.
+    runs_.EndProgram();
 }
 
 void ORBAUpdateTool::BT_LINK_WEB_Click() {
@@ -250,9 +212,7 @@ void ORBAUpdateTool::BT_LINK_WEB_Click() {
 }
 
 void ORBAUpdateTool::closeEvent(QCloseEvent* event) {
-    if (running_) {
-        endRequested_ = true;
-    }
+    runs_.WindowClosing();
     event->accept();
 }
 
@@ -287,14 +247,13 @@ void ORBAUpdateTool::SetBoxes(const PathBoxes& boxes) {
     TXT_OLD_FOLDER->setText(ToQString(boxes.folderBox));
 }
 
-void ORBAUpdateTool::AppendToProgressLog(std::string_view entry) {
-    log_ += entry;
+void ORBAUpdateTool::AppendText(std::string_view entry) {
     QTextCursor end(TXT_PROGRESS->document());
     end.movePosition(QTextCursor::End);
     end.insertText(ToDisplayText(entry));
 }
 
-void ORBAUpdateTool::ShowEndOfProgressLog(Paint paint) {
+void ORBAUpdateTool::ShowEnd(Paint paint) {
     QTextCursor caret = TXT_PROGRESS->textCursor();
     caret.movePosition(QTextCursor::End);
     TXT_PROGRESS->setTextCursor(caret);
@@ -305,5 +264,7 @@ void ORBAUpdateTool::ShowEndOfProgressLog(Paint paint) {
         TXT_PROGRESS->viewport()->update();
     }
 }
+
+void ORBAUpdateTool::ProcessEvents() { QCoreApplication::processEvents(); }
 
 }  // namespace orba::ui

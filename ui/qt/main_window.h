@@ -6,6 +6,7 @@
 
 #include "ui/desktop.h"
 #include "ui/handlers.h"
+#include "ui/window_runs.h"
 
 class QLabel;
 class QLineEdit;
@@ -16,7 +17,7 @@ namespace orba::ui {
 
 // The one window: the two path boxes and their pickers, the start button, the progress log, the
 // exit and web-site buttons. The upgrade run itself is the engine's.
-class ORBAUpdateTool : public QWidget {
+class ORBAUpdateTool : public QWidget, private ProgressLogView {
     Q_OBJECT
 
   public:
@@ -32,8 +33,8 @@ class ORBAUpdateTool : public QWidget {
     void CopyCOMDLG32OCX();
 
     // The progress log as the runs wrote it, CR LF line breaks included.
-    const std::string& ProgressLog() const { return log_; }
-    bool RunInProgress() const { return running_; }
+    const std::string& ProgressLog() const { return runs_.Log(); }
+    bool RunInProgress() const { return runs_.Running(); }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -41,21 +42,16 @@ class ORBAUpdateTool : public QWidget {
     void dropEvent(QDropEvent* event) override;
 
   private:
-    class RunHostAdapter;
-
     void CreateControls();
     std::string BrowseForFolder();
     PathBoxes Boxes() const;
     void SetBoxes(const PathBoxes& boxes);
-    void AppendToProgressLog(std::string_view entry);
-    enum class Paint { Now, InThePause };
-    // Puts the caret at the end of the log and brings the newest entry into view.
-    void ShowEndOfProgressLog(Paint paint);
+    void AppendText(std::string_view entry) override;
+    void ShowEnd(Paint paint) override;
+    void ProcessEvents() override;
 
     Desktop& desktop_;
-    std::string log_;
-    bool running_ = false;
-    bool endRequested_ = false;
+    WindowRuns runs_;
 
     // Owned by the window through Qt's parent links.
     QLineEdit* TXT_MOD_FILE = nullptr;
