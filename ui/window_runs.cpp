@@ -13,7 +13,7 @@ constexpr int kPauseAfterDocumentMs = 5;
 // The window's side of a run: the log box, message boxes, and a short pause after each document
 // in which the window repaints and its buttons answer.
 class WindowRuns::Host final : public RunHost {
-public:
+  public:
     explicit Host(WindowRuns& runs) : runs_(runs) {}
 
     void AppendLog(std::string_view entry) override {
@@ -29,7 +29,7 @@ public:
     }
     void AfterResultEntry() override { runs_.view_.ShowEnd(ProgressLogView::Paint::Now); }
 
-private:
+  private:
     WindowRuns& runs_;
 };
 

@@ -13,7 +13,7 @@ namespace orba::ui {
 
 // The front end's progress log box.
 class ProgressLogView {
-public:
+  public:
     virtual ~ProgressLogView() = default;
 
     // Adds `entry` (CR LF line breaks) at the end of the box.
@@ -29,7 +29,7 @@ public:
 };
 
 class WindowRuns {
-public:
+  public:
     WindowRuns(Desktop& desktop, ProgressLogView& view);
 
     // The log as every run wrote it, CR LF included, behind the box's initial text.
@@ -45,7 +45,7 @@ public:
     // The window is being closed: a run in progress goes no further.
     void WindowClosing();
 
-private:
+  private:
     class Host;
 
     Desktop& desktop_;

@@ -15,13 +15,10 @@
 #include <QTextEdit>
 
 #include "app/identity.h"
-#include "app/provisioning.h"
-#include "engine/listing.h"
-#include "storage/file_error.h"
-#include "storage/utf8_file.h"
 #include "ui/layout_table.h"
 #include "ui/qt/enter_click_button.h"
 #include "ui/qt/qt_text.h"
+#include "ui/start_up.h"
 
 namespace orba::ui {
 
@@ -168,21 +165,12 @@ void ORBAUpdateTool::CreateControls() {
 }
 
 void ORBAUpdateTool::Form_Load() {
-    SetBoxes(BoxesAtLoad(desktop_.ApplicationFolder(),
-                         [](const std::string& path) { return FileExists(path); }));
+    SetBoxes(DefaultBoxes(desktop_));
     CopyCOMDLG32OCX();
 }
 
 void ORBAUpdateTool::CopyCOMDLG32OCX() {
-    const app::ProvisioningFiles files{
-        [](const std::string& path) { return FileExists(path); },
-        [](const std::string& from, const std::string& to) { SaveAsUTF8(LoadAsUTF8(from), to); }};
-    try {
-        app::ProvisionDialogControl(desktop_.ApplicationFolder(), app::SystemDialogControlPath(),
-                                    files);
-    } catch (const FileError& error) {
-        desktop_.ShowMessage(app::ProvisioningFailureMessage(error.path(), error.reason()));
-    }
+    ProvisionDialogControlFile(desktop_);
 }
 
 void ORBAUpdateTool::BT_GO_Click() {
@@ -265,6 +253,8 @@ void ORBAUpdateTool::ShowEnd(Paint paint) {
     }
 }
 
-void ORBAUpdateTool::ProcessEvents() { QCoreApplication::processEvents(); }
+void ORBAUpdateTool::ProcessEvents() {
+    QCoreApplication::processEvents();
+}
 
 }  // namespace orba::ui

@@ -1,0 +1,246 @@
+// The native Windows window: layout, keyboard, handlers and runs, under Wine with a virtual
+// display.
+
+#include <richedit.h>
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/identity.h"
+#include "app/provisioning.h"
+#include "tests/fake_desktop.h"
+#include "tests/test_support.h"
+#include "ui/layout_table.h"
+#include "ui/win32/main_window.h"
+#include "ui/win32/win32_desktop.h"
+
+namespace orba {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using namespace test;  // NOLINT: the fixtures and helpers
+using ui::win32::ORBAUpdateTool;
+using ui::win32::WideFromUtf8;
+using ui::win32::WindowText;
+
+std::wstring ClassName(HWND window) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    return name;
+}
+
+class Win32WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        desktop.applicationFolder = dir.path();
+        WriteBytes(dir / "orba.html", Document("<new>", "TEMPLATE", "</new>"));
+        MakeFolder(oldFolder);
+        window.Form_Load();
+        ::SetWindowTextW(Control("TXT_OLD_FOLDER"), WideFromUtf8(oldFolder).c_str());
+        window.Show(SW_SHOW);
+    }
+
+    HWND Control(const char* name) const { return window.Control(name); }
+    void Click(const char* name) { ::SendMessageW(Control(name), BM_CLICK, 0, 0); }
+    int Scaled(int pixels) const {
+        return ::MulDiv(pixels, static_cast<int>(::GetDpiForWindow(window.window())), 96);
+    }
+
+    TempDir dir;
+    std::string oldFolder = dir / "old";
+    std::string output = Join(oldFolder, "NewORBA");
+    FakeDesktop desktop;
+    ORBAUpdateTool window{::GetModuleHandleW(nullptr), desktop};
+};
+
+TEST_F(Win32WindowTest, EveryControlStandsWhereTheLayoutTableSaysWithItsTextAndFont) {
+    RECT client{};
+    ::GetClientRect(window.window(), &client);
+    EXPECT_EQ(client.right, Scaled(1059));
+    EXPECT_EQ(client.bottom, Scaled(444));
+    EXPECT_EQ(WindowText(window.window()), "ORBA批量升级工具");
+    for (const ui::ControlSpec& spec : ui::MainWindowControls()) {
+        SCOPED_TRACE(std::string(spec.name));
+        const HWND control = window.Control(spec.name);
+        RECT place{};
+        ::GetWindowRect(control, &place);
+        ::MapWindowPoints(nullptr, window.window(), reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_EQ(place.left, Scaled(std::lround(spec.left / 15.0)));
+        EXPECT_EQ(place.top, Scaled(std::lround(spec.top / 15.0)));
+        EXPECT_EQ(place.right - place.left, Scaled(std::lround(spec.width / 15.0)));
+        EXPECT_EQ(place.bottom - place.top, Scaled(std::lround(spec.height / 15.0)));
+        if (spec.kind == ui::ControlKind::Image) {
+            continue;
+        }
+        if (spec.kind == ui::ControlKind::RichTextBox) {
+            // The box's font is set by its content: 9-point 宋体.
+            CHARFORMAT2W format{};
+            format.cbSize = sizeof format;
+            CHARRANGE start{0, 0};
+            ::SendMessageW(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start));
+            ::SendMessageW(control, EM_GETCHARFORMAT, SCF_SELECTION,
+                           reinterpret_cast<LPARAM>(&format));
+            EXPECT_STREQ(format.szFaceName, L"宋体");
+            EXPECT_EQ(format.yHeight, 180) << "twips";
+            continue;
+        }
+        if (spec.kind != ui::ControlKind::TextBox) {
+            EXPECT_EQ(WindowText(control), spec.text);
+        }
+        LOGFONTW font{};
+        ASSERT_NE(::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)),
+                               sizeof font, &font),
+                  0);
+        EXPECT_STREQ(font.lfFaceName, L"宋体");
+        EXPECT_EQ(font.lfCharSet, GB2312_CHARSET);
+        EXPECT_EQ(font.lfHeight,
+                  -::MulDiv(static_cast<int>(std::lround(spec.pointSize * 10)),
+                            static_cast<int>(::GetDpiForWindow(window.window())), 720));
+        EXPECT_EQ(font.lfWeight, spec.bold ? FW_BOLD : FW_NORMAL);
+    }
+    EXPECT_EQ(::lstrcmpiW(ClassName(Control("Label1")).c_str(), L"Static"), 0);
+    EXPECT_EQ(::lstrcmpiW(ClassName(Control("TXT_MOD_FILE")).c_str(), L"Edit"), 0);
+    EXPECT_EQ(::lstrcmpiW(ClassName(Control("BT_END")).c_str(), L"Button"), 0);
+    EXPECT_EQ(::lstrcmpiW(ClassName(Control("TXT_PROGRESS")).c_str(), L"RichEdit50W"), 0);
+    EXPECT_EQ(::GetWindowLongW(Control("BT_GO"), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+}
+
+TEST_F(Win32WindowTest, TabFollowsTheFixedOrderWithoutADefaultButton) {
+    std::vector<std::string> order;
+    HWND control = Control("BT_GO");
+    for (int i = 0; i <= 8; ++i) {
+        for (const ui::ControlSpec& spec : ui::MainWindowControls()) {
+            if (window.Control(spec.name) == control) {
+                order.emplace_back(spec.name);
+            }
+        }
+        control = ::GetNextDlgTabItem(window.window(), control, FALSE);
+    }
+    EXPECT_THAT(order,
+                ElementsAre("BT_GO", "BT_BROWSE_OLD_FOLDER", "BT_SELECT_MOD_FILE", "TXT_MOD_FILE",
+                            "TXT_OLD_FOLDER", "BT_END", "BT_LINK_WEB", "TXT_PROGRESS", "BT_GO"));
+    EXPECT_EQ(HIWORD(::SendMessageW(window.window(), DM_GETDEFID, 0, 0)), 0) << "no default button";
+}
+
+TEST_F(Win32WindowTest, LogReadsReadyBeforeAnyRun) {
+    EXPECT_EQ(window.ProgressLog(), " 准备就绪...\r\n");
+    EXPECT_EQ(window.ProgressBoxText(), " 准备就绪...\r\n");
+}
+
+TEST_F(Win32WindowTest, LoadFillsTheBoxesFromTheApplicationFolder) {
+    EXPECT_EQ(WindowText(Control("TXT_MOD_FILE")), dir / "orba.html");
+    Remove(dir / "orba.html");
+    window.Form_Load();
+    EXPECT_EQ(WindowText(Control("TXT_MOD_FILE")), "");
+    EXPECT_EQ(WindowText(Control("TXT_OLD_FOLDER")), dir.path());
+}
+
+TEST_F(Win32WindowTest, PickersAndWebButton) {
+    desktop.filesToChoose = {"C:\\maps\\spring\\模板.html", ""};
+    Click("BT_SELECT_MOD_FILE");
+    EXPECT_EQ(WindowText(Control("TXT_MOD_FILE")), "C:\\maps\\spring\\模板.html");
+    EXPECT_EQ(WindowText(Control("TXT_OLD_FOLDER")), "C:\\maps\\spring");
+    ::SetWindowTextW(Control("TXT_OLD_FOLDER"), L"E:\\old");
+    Click("BT_SELECT_MOD_FILE");  // cancelled: the folder is still taken from the template box
+    EXPECT_EQ(WindowText(Control("TXT_OLD_FOLDER")), "C:\\maps\\spring");
+
+    desktop.foldersToChoose = {"F:\\", ""};
+    Click("BT_BROWSE_OLD_FOLDER");
+    EXPECT_EQ(WindowText(Control("TXT_OLD_FOLDER")), "F:\\");
+    Click("BT_BROWSE_OLD_FOLDER");
+    EXPECT_EQ(WindowText(Control("TXT_OLD_FOLDER")), "F:\\");
+    EXPECT_EQ(desktop.folderPickerTitles.front(), "请选择旧版 ORBA 所在的文件夹");
+
+    Click("BT_LINK_WEB");
+    EXPECT_THAT(desktop.openedAddresses, ElementsAre(std::string(identity::kMakerWebAddress)));
+}
+
+TEST_F(Win32WindowTest, StartButtonRunsTheUpgradeAndTheLogBoxShowsEveryEntry) {
+    WriteBytes(Join(oldFolder, "甲.html"), Document("<old>", "{\"a\":1}", "</old>"));
+    WriteBytes(Join(oldFolder, "B.HTML"), Document("<old>", "{\"b\":2}", "</old>"));
+    Click("BT_GO");
+    const std::string expected = " 准备就绪...\r\n" + ExpectedLog({"B.HTML", "甲.html"}, output);
+    EXPECT_EQ(window.ProgressLog(), expected);
+    EXPECT_EQ(window.ProgressBoxText(), expected);
+    EXPECT_EQ(ReadBytes(Join(output, "甲.html")), Document("<new>", "{\"a\":1}", "</new>"));
+    EXPECT_THAT(desktop.messages, IsEmpty());
+}
+
+TEST_F(Win32WindowTest, EnterClicksTheFocusedButtonAndStartsNothingInAPathBox) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    MSG enter{Control("TXT_MOD_FILE"), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    ::SetFocus(Control("TXT_MOD_FILE"));
+    window.PreTranslate(enter);
+    EXPECT_EQ(window.ProgressLog(), " 准备就绪...\r\n");
+
+    ::SetFocus(Control("BT_GO"));
+    ASSERT_EQ(::GetFocus(), Control("BT_GO"));
+    enter.hwnd = Control("BT_GO");
+    EXPECT_TRUE(window.PreTranslate(enter));
+    EXPECT_THAT(window.ProgressLog(), HasSubstr("【处理结束：成功升级 1 个】"));
+}
+
+TEST_F(Win32WindowTest, ExitDuringARunStopsBeforeTheNextDocument) {
+    for (const char* name : {"a.html", "b.html", "c.html"}) {
+        WriteBytes(Join(oldFolder, name), Document("", name, ""));
+    }
+    ::PostMessageW(Control("BT_END"), BM_CLICK, 0, 0);  // handled in the pause after a.html
+    Click("BT_GO");
+    EXPECT_EQ(desktop.endRequests, 1);
+    EXPECT_THAT(window.ProgressLog(), Not(HasSubstr("处理结束")));
+    EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
+}
+
+TEST_F(Win32WindowTest, SecondStartDuringARunIsRefused) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
+    ::PostMessageW(Control("BT_GO"), BM_CLICK, 0, 0);
+    Click("BT_GO");
+    EXPECT_EQ(std::count(window.ProgressLog().begin(), window.ProgressLog().end(), '='), 40);
+    EXPECT_FALSE(window.RunInProgress());
+}
+
+TEST_F(Win32WindowTest, FileFailureIsShownAndTheWindowStaysUsable) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    MakeFolder(output);
+    MakeFolder(Join(output, "a.html"));
+    Click("BT_GO");
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_THAT(desktop.messages[0], HasSubstr(Join(output, "a.html")));
+    EXPECT_TRUE(::IsWindowVisible(window.window()));
+    EXPECT_EQ(desktop.endRequests, 0);
+}
+
+TEST(Win32ProvisioningTest, CopiesIntoTheRealSystemFolderOnlyWhenItLacksTheFile) {
+    const std::string systemCopy(app::kSystemDialogControlPath);
+    if (Exists(systemCopy)) {
+        GTEST_SKIP() << "this system already has " << systemCopy;
+    }
+    TempDir dir;
+    WriteBytes(dir / "COMDLG32.OCX", "control v1");
+    FakeDesktop desktop;
+    desktop.applicationFolder = dir.path();
+    ORBAUpdateTool window(::GetModuleHandleW(nullptr), desktop);
+    window.CopyCOMDLG32OCX();
+    EXPECT_EQ(ReadBytes(systemCopy), "control v1");
+
+    WriteBytes(dir / "COMDLG32.OCX", "control v2");
+    window.CopyCOMDLG32OCX();
+    EXPECT_EQ(ReadBytes(systemCopy), "control v1") << "an existing system copy is never replaced";
+    Remove(systemCopy);
+    EXPECT_THAT(desktop.messages, IsEmpty());
+}
+
+TEST(Win32DesktopTest, ApplicationFolderKeepsTheBackslashOnlyAtADriveRoot) {
+    EXPECT_EQ(ui::win32::FolderOfModule("D:\\Tools\\ORBA批量升级工具.exe"), "D:\\Tools");
+    EXPECT_EQ(ui::win32::FolderOfModule("E:\\ORBA批量升级工具.exe"), "E:\\");
+}
+
+}  // namespace
+}  // namespace orba

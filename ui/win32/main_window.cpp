@@ -1,0 +1,438 @@
+#include "ui/win32/main_window.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include "app/identity.h"
+#include "ui/layout_table.h"
+#include "ui/start_up.h"
+#include "ui/win32/pictures.h"
+
+namespace orba::ui::win32 {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"ORBAUpdateTool";
+constexpr int kFirstControlId = 100;
+constexpr DWORD kWindowStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
+const COLORREF kStartButtonColour = RGB(255, 192, 192);
+
+int ControlId(const ControlSpec& spec) {
+    const auto controls = MainWindowControls();
+    return kFirstControlId + static_cast<int>(&spec - controls.data());
+}
+
+bool TakesFocus(const ControlSpec& spec) {
+    return std::find(std::begin(kTabOrder), std::end(kTabOrder), spec.name) != std::end(kTabOrder);
+}
+
+bool IsButton(HWND control) {
+    wchar_t name[16] = {};
+    ::GetClassNameW(control, name, 16);
+    return ::lstrcmpiW(name, L"Button") == 0;
+}
+
+// The class, styles and extended styles of a control of this kind.
+struct WindowsClass {
+    const wchar_t* name;
+    DWORD style;
+    DWORD exStyle;
+};
+
+WindowsClass ClassFor(const ControlSpec& spec) {
+    constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    switch (spec.kind) {
+        case ControlKind::Label:
+            return {L"STATIC",
+                    kChild | SS_NOPREFIX | (spec.align == TextAlign::Centre ? SS_CENTER : SS_LEFT),
+                    0};
+        case ControlKind::TextBox:
+            return {L"EDIT", kChild | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE};
+        case ControlKind::CommandButton:
+            return {L"BUTTON",
+                    kChild | WS_TABSTOP | BS_MULTILINE |
+                        (spec.name == "BT_GO" ? BS_OWNERDRAW : BS_PUSHBUTTON),
+                    0};
+        case ControlKind::Image:
+            return {L"STATIC", kChild | SS_OWNERDRAW | SS_NOTIFY, 0};
+        case ControlKind::RichTextBox:
+            return {MSFTEDIT_CLASS,
+                    kChild | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+                    WS_EX_CLIENTEDGE};
+    }
+    return {L"STATIC", kChild, 0};
+}
+
+void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (::GetClassInfoExW(instance, kWindowClass, &existing)) {
+        return;
+    }
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+    windowClass.hIconSm = windowClass.hIcon;
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = kWindowClass;
+    ::RegisterClassExW(&windowClass);
+}
+
+}  // namespace
+
+ORBAUpdateTool::ORBAUpdateTool(HINSTANCE instance, Desktop& desktop)
+    : instance_(instance),
+      desktop_(desktop),
+      runs_(desktop, *this),
+      whiteBrush_(::CreateSolidBrush(RGB(255, 255, 255))),
+      logo_(LoadJpegResource(instance, kLogoResource)),
+      qrCode_(LoadJpegResource(instance, kQrCodeResource)) {
+    ::LoadLibraryW(L"Msftedit.dll");  // registers the rich edit class; stays for the process
+    RegisterWindowClass(instance, WindowProc);
+    window_ = ::CreateWindowExW(kWindowExStyle, kWindowClass,
+                                WideFromUtf8(identity::kProductName).c_str(), kWindowStyle,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                                nullptr, instance, this);
+    dpi_ = ::GetDpiForWindow(window_);
+    CreateControls();
+}
+
+ORBAUpdateTool::~ORBAUpdateTool() {
+    if (::IsWindow(window_)) {
+        ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        ::DestroyWindow(window_);
+    }
+}
+
+HWND ORBAUpdateTool::Control(std::string_view name) const {
+    return controls_.at(name);
+}
+
+int ORBAUpdateTool::Scaled(int pixels) const {
+    return ::MulDiv(pixels, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI);
+}
+
+HFONT ORBAUpdateTool::Font(double pointSize, bool bold) {
+    const int tenths = static_cast<int>(std::lround(pointSize * 10));
+    auto& font = fonts_[{tenths, bold}];
+    if (font.get() == nullptr) {
+        const int height = -::MulDiv(tenths, static_cast<int>(dpi_), 720);
+        font = GdiObject<HFONT>(::CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE,
+                                              FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                                              CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                              DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
+    }
+    return font.get();
+}
+
+void ORBAUpdateTool::CreateControls() {
+    RECT frame{0, 0, Scaled(TwipsToPixels(kClientWidthTwips)),
+               Scaled(TwipsToPixels(kClientHeightTwips))};
+    ::AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi_);
+    ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    // Creation order is both the tab order and the stacking order, first created in front: the
+    // controls that take focus come first, in tab order, and lie in front of the labels; then the
+    // rest from the last listed to the first, so a later one lies in front of an earlier one.
+    std::vector<const ControlSpec*> order;
+    for (const std::string_view name : kTabOrder) {
+        order.push_back(&ui::Control(name));
+    }
+    const auto controls = MainWindowControls();
+    for (auto spec = controls.rbegin(); spec != controls.rend(); ++spec) {
+        if (!TakesFocus(*spec)) {
+            order.push_back(&*spec);
+        }
+    }
+    for (const ControlSpec* spec : order) {
+        const WindowsClass windowsClass = ClassFor(*spec);
+        const HWND control = ::CreateWindowExW(
+            windowsClass.exStyle, windowsClass.name, WideFromUtf8(spec->text).c_str(),
+            windowsClass.style, Scaled(TwipsToPixels(spec->left)), Scaled(TwipsToPixels(spec->top)),
+            Scaled(TwipsToPixels(spec->width)), Scaled(TwipsToPixels(spec->height)), window_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(*spec))), instance_, nullptr);
+        if (spec->kind != ControlKind::Image) {
+            ::SendMessageW(control, WM_SETFONT,
+                           reinterpret_cast<WPARAM>(Font(spec->pointSize, spec->bold)), FALSE);
+        }
+        controls_[spec->name] = control;
+    }
+
+    const std::string rtf(kInitialProgressRtf);
+    SETTEXTEX setText{ST_DEFAULT, CP_ACP};
+    ::SendMessageW(Control("TXT_PROGRESS"), EM_SETTEXTEX, reinterpret_cast<WPARAM>(&setText),
+                   reinterpret_cast<LPARAM>(rtf.c_str()));
+    // The font the document names, for every character: Wine's rich edit reads the font table's
+    // name byte by byte instead of in code page 936.
+    CHARFORMAT2W font{};
+    font.cbSize = sizeof font;
+    font.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET | CFM_BOLD;
+    font.yHeight = 180;  // twips: 9 points
+    font.bCharSet = GB2312_CHARSET;
+    ::lstrcpynW(font.szFaceName, L"宋体", LF_FACESIZE);
+    ::SendMessageW(Control("TXT_PROGRESS"), EM_SETCHARFORMAT, SCF_ALL,
+                   reinterpret_cast<LPARAM>(&font));
+    ::SendMessageW(Control("TXT_PROGRESS"), EM_SETCHARFORMAT, SCF_DEFAULT,
+                   reinterpret_cast<LPARAM>(&font));
+    // Rich edit versions differ in whether a document's last \par survives loading; the log's
+    // entries follow a line break either way.
+    if (!ProgressBoxText().ends_with("\r\n")) {
+        AppendText("\r");
+    }
+
+    tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 window_, nullptr, instance_, nullptr);
+    std::wstring tip = WideFromUtf8(kQrCodeTooltip);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(Control("IMG_QLX"));
+    tool.lpszText = tip.data();
+    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void ORBAUpdateTool::Show(int showCommand) {
+    ::ShowWindow(window_, showCommand);
+    ::UpdateWindow(window_);
+    ::SetFocus(Control("BT_GO"));
+}
+
+void ORBAUpdateTool::Form_Load() {
+    SetBoxes(DefaultBoxes(desktop_));
+    CopyCOMDLG32OCX();
+}
+
+void ORBAUpdateTool::CopyCOMDLG32OCX() {
+    ProvisionDialogControlFile(desktop_);
+}
+
+void ORBAUpdateTool::BT_GO_Click() {
+    runs_.Start(WindowText(Control("TXT_MOD_FILE")), WindowText(Control("TXT_OLD_FOLDER")));
+}
+
+void ORBAUpdateTool::BT_SELECT_MOD_FILE_Click() {
+    SetBoxes(BoxesAfterTemplateChoice(Boxes(), desktop_.ChooseFileToOpen(kTemplateFilter)));
+}
+
+void ORBAUpdateTool::BT_BROWSE_OLD_FOLDER_Click() {
+    const HWND folderBox = Control("TXT_OLD_FOLDER");
+    const std::string folder = FolderBoxAfterFolderChoice(WindowText(folderBox), BrowseForFolder());
+    ::SetWindowTextW(folderBox, WideFromUtf8(folder).c_str());
+}
+
+std::string ORBAUpdateTool::BrowseForFolder() {
+    return desktop_.ChooseFolder(kFolderPickerTitle);
+}
+
+void ORBAUpdateTool::BT_END_Click() {
+    ::ShowWindow(window_, SW_HIDE);
+    runs_.EndProgram();
+}
+
+void ORBAUpdateTool::BT_LINK_WEB_Click() {
+    desktop_.OpenWebAddress(identity::kMakerWebAddress);
+}
+
+PathBoxes ORBAUpdateTool::Boxes() const {
+    return {WindowText(Control("TXT_MOD_FILE")), WindowText(Control("TXT_OLD_FOLDER"))};
+}
+
+void ORBAUpdateTool::SetBoxes(const PathBoxes& boxes) {
+    ::SetWindowTextW(Control("TXT_MOD_FILE"), WideFromUtf8(boxes.templateBox).c_str());
+    ::SetWindowTextW(Control("TXT_OLD_FOLDER"), WideFromUtf8(boxes.folderBox).c_str());
+}
+
+std::string ORBAUpdateTool::ProgressBoxText() const {
+    const HWND box = Control("TXT_PROGRESS");
+    GETTEXTLENGTHEX lengthRequest{GTL_USECRLF | GTL_NUMCHARS, 1200};
+    const auto length = static_cast<std::size_t>(
+        ::SendMessageW(box, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthRequest), 0));
+    std::wstring text(length + 1, L'\0');
+    GETTEXTEX request{static_cast<DWORD>(text.size() * sizeof(wchar_t)), GT_USECRLF, 1200, nullptr,
+                      nullptr};
+    const auto copied = static_cast<std::size_t>(
+        ::SendMessageW(box, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&request),
+                       reinterpret_cast<LPARAM>(text.data())));
+    text.resize(copied);
+    return Utf8FromWide(text);
+}
+
+void ORBAUpdateTool::AppendText(std::string_view entry) {
+    const HWND box = Control("TXT_PROGRESS");
+    CHARRANGE end{LONG_MAX, LONG_MAX};  // the box takes positions past its end as its end
+    ::SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+    ::SendMessageW(box, EM_REPLACESEL, FALSE,
+                   reinterpret_cast<LPARAM>(WideFromUtf8(entry).c_str()));
+}
+
+void ORBAUpdateTool::ShowEnd(Paint paint) {
+    const HWND box = Control("TXT_PROGRESS");
+    CHARRANGE end{LONG_MAX, LONG_MAX};
+    ::SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+    ::SendMessageW(box, EM_SCROLLCARET, 0, 0);
+    if (paint == Paint::Now) {
+        ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    } else {
+        ::InvalidateRect(box, nullptr, FALSE);
+    }
+}
+
+void ORBAUpdateTool::ProcessEvents() {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(message.wParam));  // for the main loop to see
+            return;
+        }
+        if (!PreTranslate(message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+}
+
+bool ORBAUpdateTool::PreTranslate(MSG& message) {
+    if (message.hwnd != window_ && !::IsChild(window_, message.hwnd)) {
+        return false;
+    }
+    if (message.message == WM_KEYDOWN) {
+        const HWND focus = ::GetFocus();
+        if (message.wParam == VK_RETURN && IsButton(focus)) {
+            ::SendMessageW(focus, BM_CLICK, 0, 0);  // Enter clicks the focused button
+            return true;
+        }
+        if (message.wParam == VK_TAB && focus == Control("TXT_PROGRESS")) {
+            // The log box would keep the Tab key for itself.
+            ::SetFocus(::GetNextDlgTabItem(window_, focus, ::GetKeyState(VK_SHIFT) < 0));
+            return true;
+        }
+    }
+    return ::IsDialogMessageW(window_, &message) != FALSE;
+}
+
+void ORBAUpdateTool::OnCommand(int controlId) {
+    const auto controls = MainWindowControls();
+    const int index = controlId - kFirstControlId;
+    if (index < 0 || index >= static_cast<int>(controls.size())) {
+        return;  // IDOK and IDCANCEL from Enter and Esc: no button is the default or cancel one
+    }
+    const std::string_view name = controls[static_cast<std::size_t>(index)].name;
+    if (name == "BT_GO") {
+        BT_GO_Click();
+    } else if (name == "BT_SELECT_MOD_FILE") {
+        BT_SELECT_MOD_FILE_Click();
+    } else if (name == "BT_BROWSE_OLD_FOLDER") {
+        BT_BROWSE_OLD_FOLDER_Click();
+    } else if (name == "BT_END") {
+        BT_END_Click();
+    } else if (name == "BT_LINK_WEB") {
+        BT_LINK_WEB_Click();
+    }
+}
+
+void ORBAUpdateTool::DrawStartButton(const DRAWITEMSTRUCT& item) {
+    RECT face = item.rcItem;
+    const GdiObject<HBRUSH> colour(::CreateSolidBrush(kStartButtonColour));
+    ::FillRect(item.hDC, &face, colour.get());
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    ::DrawEdge(item.hDC, &face, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+    const HGDIOBJ previous = ::SelectObject(
+        item.hDC, reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
+    ::SetBkMode(item.hDC, TRANSPARENT);
+    ::SetTextColor(item.hDC, ::GetSysColor(COLOR_BTNTEXT));
+    RECT text = face;
+    if (pressed) {
+        ::OffsetRect(&text, 1, 1);
+    }
+    const std::wstring caption = WideFromUtf8(WindowText(item.hwndItem));
+    ::DrawTextW(item.hDC, caption.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    ::SelectObject(item.hDC, previous);
+    if ((item.itemState & ODS_FOCUS) != 0) {
+        ::InflateRect(&face, -Scaled(4), -Scaled(4));
+        ::DrawFocusRect(item.hDC, &face);
+    }
+}
+
+void ORBAUpdateTool::DrawPicture(const DRAWITEMSTRUCT& item) {
+    DrawStretched(item.hDC, item.rcItem,
+                  item.hwndItem == Control("Image1") ? logo_.get() : qrCode_.get());
+}
+
+LRESULT CALLBACK ORBAUpdateTool::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        auto* self = static_cast<ORBAUpdateTool*>(create->lpCreateParams);
+        self->window_ = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<ORBAUpdateTool*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    return self != nullptr ? self->HandleMessage(message, wParam, lParam)
+                           : ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT ORBAUpdateTool::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED) {
+                OnCommand(LOWORD(wParam));
+            }
+            return 0;
+        case WM_DRAWITEM: {
+            const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (item.hwndItem == Control("BT_GO")) {
+                DrawStartButton(item);
+            } else {
+                DrawPicture(item);
+            }
+            return TRUE;
+        }
+        case WM_CTLCOLORSTATIC: {
+            const auto dc = reinterpret_cast<HDC>(wParam);
+            if (reinterpret_cast<HWND>(lParam) == Control("Label7")) {
+                ::SetBkColor(dc, RGB(255, 255, 255));
+                return reinterpret_cast<LRESULT>(whiteBrush_.get());
+            }
+            ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+        }
+        case WM_CLOSE:
+            if (runs_.Running()) {
+                runs_.WindowClosing();  // the run stops at its next pause, then the program ends
+                ::ShowWindow(window_, SW_HIDE);
+                return 0;
+            }
+            ::DestroyWindow(window_);
+            return 0;
+        case WM_DESTROY:
+            ::PostQuitMessage(0);
+            return 0;
+        default:
+            return ::DefWindowProcW(window_, message, wParam, lParam);
+    }
+}
+
+int RunMessageLoop(ORBAUpdateTool& window) {
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!window.PreTranslate(message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
+}
+
+}  // namespace orba::ui::win32
