@@ -1,9 +1,10 @@
 // Start-up of the Windows program: COM and the common controls, Chinese for the system's own
 // texts, the one window, the message loop.
 
+#include <windows.h>
+// after windows.h, which they build on
 #include <commctrl.h>
 #include <ole2.h>
-#include <windows.h>
 
 #include "ui/win32/main_window.h"
 #include "ui/win32/win32_desktop.h"

@@ -1,8 +1,9 @@
 // Runs the Windows window tests with COM and the common controls ready, as the program has them.
 
+#include <windows.h>
+// after windows.h, which they build on
 #include <commctrl.h>
 #include <ole2.h>
-#include <windows.h>
 
 #include <gmock/gmock.h>
 

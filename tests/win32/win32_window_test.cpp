@@ -1,8 +1,9 @@
 // The native Windows window: layout, keyboard, handlers and runs, under Wine with a virtual
 // display.
 
-#include <richedit.h>
 #include <windows.h>
+// after windows.h, which it builds on
+#include <richedit.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
