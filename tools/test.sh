@@ -22,4 +22,5 @@ tools/build-windows.sh
 WINEPREFIX=$(mktemp -d)
 export WINEPREFIX
 trap 'rm -rf "$WINEPREFIX"' EXIT
-ctest --test-dir build-windows --output-on-failure -j "$jobs"
+# The window tests need a display: a virtual one.
+xvfb-run -a -s "-screen 0 1280x720x24" ctest --test-dir build-windows --output-on-failure -j "$jobs"
