@@ -134,13 +134,25 @@ HFONT ORBAUpdateTool::Font(double pointSize, bool bold) {
     return font.get();
 }
 
-void ORBAUpdateTool::CreateControls() {
+void ORBAUpdateTool::PlaceControls() {
     RECT frame{0, 0, Scaled(TwipsToPixels(kClientWidthTwips)),
                Scaled(TwipsToPixels(kClientHeightTwips))};
     ::AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi_);
     ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const ControlSpec& spec : MainWindowControls()) {
+        const HWND control = Control(spec.name);
+        ::SetWindowPos(control, nullptr, Scaled(TwipsToPixels(spec.left)),
+                       Scaled(TwipsToPixels(spec.top)), Scaled(TwipsToPixels(spec.width)),
+                       Scaled(TwipsToPixels(spec.height)), SWP_NOZORDER | SWP_NOACTIVATE);
+        if (spec.kind != ControlKind::Image) {
+            ::SendMessageW(control, WM_SETFONT,
+                           reinterpret_cast<WPARAM>(Font(spec.pointSize, spec.bold)), TRUE);
+        }
+    }
+}
 
+void ORBAUpdateTool::CreateControls() {
     // Creation order is both the tab order and the stacking order, first created in front: the
     // controls that take focus come first, in tab order, and lie in front of the labels; then the
     // rest from the last listed to the first, so a later one lies in front of an earlier one.
@@ -158,15 +170,11 @@ void ORBAUpdateTool::CreateControls() {
         const WindowsClass windowsClass = ClassFor(*spec);
         const HWND control = ::CreateWindowExW(
             windowsClass.exStyle, windowsClass.name, WideFromUtf8(spec->text).c_str(),
-            windowsClass.style, Scaled(TwipsToPixels(spec->left)), Scaled(TwipsToPixels(spec->top)),
-            Scaled(TwipsToPixels(spec->width)), Scaled(TwipsToPixels(spec->height)), window_,
+            windowsClass.style, 0, 0, 0, 0, window_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(*spec))), instance_, nullptr);
-        if (spec->kind != ControlKind::Image) {
-            ::SendMessageW(control, WM_SETFONT,
-                           reinterpret_cast<WPARAM>(Font(spec->pointSize, spec->bold)), FALSE);
-        }
         controls_[spec->name] = control;
     }
+    PlaceControls();
 
     const std::string rtf(kInitialProgressRtf);
     SETTEXTEX setText{ST_DEFAULT, CP_ACP};
@@ -416,6 +424,17 @@ LRESULT ORBAUpdateTool::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             }
             ::DestroyWindow(window_);
             return 0;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another density: the same layout at the new scale.
+            dpi_ = HIWORD(wParam);
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            const auto oldFonts = std::move(fonts_);  // released once the controls use new ones
+            fonts_.clear();
+            PlaceControls();
+            return 0;
+        }
         case WM_DESTROY:
             ::PostQuitMessage(0);
             return 0;

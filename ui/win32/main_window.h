@@ -53,6 +53,8 @@ class ORBAUpdateTool final : private ProgressLogView {
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void CreateControls();
+    // Sizes the window and places and sets the fonts of every control for the current density.
+    void PlaceControls();
     int Scaled(int pixels) const;
     HFONT Font(double pointSize, bool bold);
     void OnCommand(int controlId);
