@@ -6,12 +6,8 @@ namespace orba {
 
 std::string LoadAsUTF8(const std::string& fileName) {
     std::string text;
-    LoadAsUTF8(fileName, text);
+    platform::ReadWholeFile(fileName, text);
     return text;
-}
-
-void LoadAsUTF8(const std::string& fileName, std::string& buffer) {
-    platform::ReadWholeFile(fileName, buffer);
 }
 
 MappedText MapAsUTF8(const std::string& fileName) {

@@ -14,9 +14,6 @@ namespace orba {
 // The whole content of the file at `fileName`. Throws FileError.
 std::string LoadAsUTF8(const std::string& fileName);
 
-// The same, into `buffer`, reusing its capacity from one document to the next.
-void LoadAsUTF8(const std::string& fileName, std::string& buffer);
-
 // The whole content of the file at `fileName`, mapped read-only instead of copied: the cheap way
 // to look at a document once. `bytes()` stays valid while the object lives. Throws FileError.
 using MappedText = platform::MappedFile;

@@ -68,16 +68,6 @@ TEST(Utf8FileTest, LoadingAMissingFileFailsWithTheSystemsReason) {
     }
 }
 
-TEST(Utf8FileTest, LoadingReusesTheBufferWithoutKeepingOldBytes) {
-    TempDir dir;
-    WriteBytes(dir / "long.html", std::string(5000, 'L'));
-    WriteBytes(dir / "short.html", "S");
-    std::string buffer;
-    LoadAsUTF8(dir / "long.html", buffer);
-    LoadAsUTF8(dir / "short.html", buffer);
-    EXPECT_EQ(buffer, "S");
-}
-
 TEST(Utf8FileTest, MappedTextShowsTheWholeFile) {
     TempDir dir;
     const std::string text = "\xEF\xBB\xBF映射\r\n" + std::string(70000, 'm') + "\xFF";
