@@ -57,6 +57,13 @@ TEST(FolderPickerTest, ConfirmedFolderExactlyAsReturnedAndCancelKeepsTheBox) {
     EXPECT_EQ(FolderBoxAfterFolderChoice("E:\\old", ""), "E:\\old");
 }
 
+TEST(DropTest, FileIsTheTemplateAndFolderTheOldFolder) {
+    EXPECT_EQ(ui::BoxesAfterDrop({"", "E:\\old"}, "C:\\maps\\新模板.html", false, kWin),
+              (PathBoxes{"C:\\maps\\新模板.html", "C:\\maps"}));
+    EXPECT_EQ(ui::BoxesAfterDrop({"C:\\t.html", "E:\\old"}, "F:\\旧 脑图", true, kWin),
+              (PathBoxes{"C:\\t.html", "F:\\旧 脑图"}));
+}
+
 struct FakeFiles {
     explicit FakeFiles(std::set<std::string> files) : existing(std::move(files)) {}
 

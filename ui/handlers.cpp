@@ -23,6 +23,15 @@ PathBoxes BoxesAfterTemplateChoice(PathBoxes boxes, std::string_view chosen, Pat
     return boxes;
 }
 
+PathBoxes BoxesAfterDrop(PathBoxes boxes, std::string_view dropped, bool isFolder,
+                         PathStyle style) {
+    if (isFolder) {
+        boxes.folderBox = FolderBoxAfterFolderChoice(boxes.folderBox, dropped);
+        return boxes;
+    }
+    return BoxesAfterTemplateChoice(std::move(boxes), dropped, style);
+}
+
 std::string FolderBoxAfterFolderChoice(std::string_view folderBox, std::string_view picked) {
     return std::string(picked.empty() ? folderBox : picked);
 }

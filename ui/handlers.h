@@ -50,6 +50,11 @@ PathBoxes BoxesAtLoad(std::string_view applicationFolder,
 PathBoxes BoxesAfterTemplateChoice(PathBoxes boxes, std::string_view chosen,
                                    PathStyle style = NativePathStyle());
 
+// The boxes after a file or folder was dragged onto the window: a file as if chosen in the
+// open-file dialog, a folder as if confirmed in the folder picker.
+PathBoxes BoxesAfterDrop(PathBoxes boxes, std::string_view dropped, bool isFolder,
+                         PathStyle style = NativePathStyle());
+
 // The folder box after the folder picker returned `picked` (empty after a cancel).
 std::string FolderBoxAfterFolderChoice(std::string_view folderBox, std::string_view picked);
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 // after windows.h, which it builds on
 #include <richedit.h>
+#include <shlobj.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -216,6 +217,31 @@ TEST_F(Win32WindowTest, FileFailureIsShownAndTheWindowStaysUsable) {
     EXPECT_THAT(desktop.messages[0], HasSubstr(Join(output, "a.html")));
     EXPECT_TRUE(::IsWindowVisible(window.window()));
     EXPECT_EQ(desktop.endRequests, 0);
+}
+
+// What the shell hands a window that accepts files: a DROPFILES block with one wide path.
+HDROP DropOf(const std::string& path) {
+    const std::wstring wide = WideFromUtf8(path);
+    const std::size_t bytes = sizeof(DROPFILES) + (wide.size() + 2) * sizeof(wchar_t);
+    const HGLOBAL memory = ::GlobalAlloc(GHND, bytes);
+    auto* files = static_cast<DROPFILES*>(::GlobalLock(memory));
+    files->pFiles = sizeof(DROPFILES);
+    files->fWide = TRUE;
+    auto* names = reinterpret_cast<wchar_t*>(reinterpret_cast<char*>(files) + sizeof(DROPFILES));
+    std::copy(wide.begin(), wide.end(), names);
+    ::GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST_F(Win32WindowTest, DroppedFileIsTheTemplateAndDroppedFolderTheOldFolder) {
+    const std::string otherTemplate = Join(oldFolder, "新模板.html");
+    WriteBytes(otherTemplate, "x");
+    ::SendMessageW(window.window(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(otherTemplate)),
+                   0);
+    EXPECT_EQ(WindowText(Control("TXT_MOD_FILE")), otherTemplate);
+    EXPECT_EQ(WindowText(Control("TXT_OLD_FOLDER")), oldFolder);
+    ::SendMessageW(window.window(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(dir.path())), 0);
+    EXPECT_EQ(WindowText(Control("TXT_OLD_FOLDER")), dir.path());
 }
 
 TEST(Win32ProvisioningTest, CopiesIntoTheRealSystemFolderOnlyWhenItLacksTheFile) {

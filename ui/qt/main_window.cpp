@@ -217,12 +217,7 @@ void ORBAUpdateTool::dropEvent(QDropEvent* event) {
         return;
     }
     const QString path = urls.front().toLocalFile();
-    if (QFileInfo(path).isDir()) {
-        TXT_OLD_FOLDER->setText(ToQString(
-            FolderBoxAfterFolderChoice(TXT_OLD_FOLDER->text().toStdString(), path.toStdString())));
-    } else {
-        SetBoxes(BoxesAfterTemplateChoice(Boxes(), path.toStdString()));
-    }
+    SetBoxes(BoxesAfterDrop(Boxes(), path.toStdString(), QFileInfo(path).isDir()));
     event->acceptProposedAction();
 }
 

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <richedit.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <climits>
@@ -104,6 +105,7 @@ ORBAUpdateTool::ORBAUpdateTool(HINSTANCE instance, Desktop& desktop)
                                 nullptr, instance, this);
     dpi_ = ::GetDpiForWindow(window_);
     CreateControls();
+    ::DragAcceptFiles(window_, TRUE);
 }
 
 ORBAUpdateTool::~ORBAUpdateTool() {
@@ -433,6 +435,19 @@ LRESULT ORBAUpdateTool::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             const auto oldFonts = std::move(fonts_);  // released once the controls use new ones
             fonts_.clear();
             PlaceControls();
+            return 0;
+        }
+        case WM_DROPFILES: {
+            const auto drop = reinterpret_cast<HDROP>(wParam);
+            std::wstring path(::DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+            path.resize(::DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size())));
+            ::DragFinish(drop);
+            const DWORD attributes = ::GetFileAttributesW(path.c_str());
+            const bool isFolder = attributes != INVALID_FILE_ATTRIBUTES &&
+                                  (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (!path.empty()) {
+                SetBoxes(BoxesAfterDrop(Boxes(), Utf8FromWide(path), isFolder));
+            }
             return 0;
         }
         case WM_DESTROY:
