@@ -45,12 +45,4 @@ const std::vector<std::string_view>& TemplateTransplant::PiecesWith(std::string_
     return pieces_;
 }
 
-std::string TemplateTransplant::UpgradedText(std::string_view oldBlock) {
-    std::string joined;
-    for (const std::string_view piece : PiecesWith(oldBlock)) {
-        joined += piece;
-    }
-    return joined;
-}
-
 }  // namespace orba

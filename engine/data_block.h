@@ -33,9 +33,6 @@ class TemplateTransplant {
     // template and into `oldBlock` and are valid until the next call.
     const std::vector<std::string_view>& PiecesWith(std::string_view oldBlock);
 
-    // The same pieces joined into one text.
-    std::string UpgradedText(std::string_view oldBlock);
-
   private:
     std::string_view block_;
     std::vector<std::string_view> between_;  // the template around the occurrences; one more

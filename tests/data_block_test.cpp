@@ -12,6 +12,15 @@ namespace {
 
 using test::Document;
 
+// The upgraded document joined from the transplant's pieces.
+std::string Upgraded(TemplateTransplant& transplant, std::string_view oldBlock) {
+    std::string joined;
+    for (const std::string_view piece : transplant.PiecesWith(oldBlock)) {
+        joined += piece;
+    }
+    return joined;
+}
+
 std::string_view Block(std::string_view text) {
     return ExtractStringBetween(text, kStartMarker, kEndMarker);
 }
@@ -67,41 +76,41 @@ TEST(TemplateTransplantTest, ReplacesTheBlockAndKeepsEverythingElse) {
     const std::string text = Document("<head>新版</head>", "TEMPLATE", "<script/>");
     TemplateTransplant transplant(text, kStartMarker, kEndMarker);
     EXPECT_EQ(transplant.templateBlock(), "TEMPLATE");
-    EXPECT_EQ(transplant.UpgradedText("旧的图谱"),
+    EXPECT_EQ(Upgraded(transplant, "旧的图谱"),
               Document("<head>新版</head>", "旧的图谱", "<script/>"));
 }
 
 TEST(TemplateTransplantTest, ReplacesEveryOccurrenceOfTheBlockText) {
     const std::string text = Document("var b='MAP';", "MAP", "MAPMAP");
     TemplateTransplant transplant(text, kStartMarker, kEndMarker);
-    EXPECT_EQ(transplant.UpgradedText("old"), Document("var b='old';", "old", "oldold"));
+    EXPECT_EQ(Upgraded(transplant, "old"), Document("var b='old';", "old", "oldold"));
 }
 
 TEST(TemplateTransplantTest, OccurrencesDoNotOverlapAndInsertedTextIsNotScannedAgain) {
     const std::string text = Document("aaa", "aa", "a");
     TemplateTransplant transplant(text, kStartMarker, kEndMarker);
     // "aaa" holds one non-overlapping "aa" from the left, leaving "a".
-    EXPECT_EQ(transplant.UpgradedText("aab"), Document("aaba", "aab", "a"));
+    EXPECT_EQ(Upgraded(transplant, "aab"), Document("aaba", "aab", "a"));
 }
 
 TEST(TemplateTransplantTest, BlockWithSurroundingSpacesIsUsedWithThem) {
     const std::string text = Document("", "  map  ", "");
     TemplateTransplant transplant(text, kStartMarker, kEndMarker);
     EXPECT_EQ(transplant.templateBlock(), "  map  ");
-    EXPECT_EQ(transplant.UpgradedText("X"), Document("", "X", ""));
+    EXPECT_EQ(Upgraded(transplant, "X"), Document("", "X", ""));
 }
 
 TEST(TemplateTransplantTest, SameBlockGivesTheTemplateUnchanged) {
     const std::string text = Document("<p>", "{\"a\":1}", "</p>");
     TemplateTransplant transplant(text, kStartMarker, kEndMarker);
-    EXPECT_EQ(transplant.UpgradedText("{\"a\":1}"), text);
+    EXPECT_EQ(Upgraded(transplant, "{\"a\":1}"), text);
 }
 
 TEST(TemplateTransplantTest, PiecesAreReusableFromOneDocumentToTheNext) {
     const std::string text = Document("<", "map", ">");
     TemplateTransplant transplant(text, kStartMarker, kEndMarker);
-    EXPECT_EQ(transplant.UpgradedText("first"), Document("<", "first", ">"));
-    EXPECT_EQ(transplant.UpgradedText("2"), Document("<", "2", ">"));
+    EXPECT_EQ(Upgraded(transplant, "first"), Document("<", "first", ">"));
+    EXPECT_EQ(Upgraded(transplant, "2"), Document("<", "2", ">"));
 }
 
 TEST(TemplateTransplantTest, BlockTextInsideTheMarkersIsReplacedToo) {
@@ -109,7 +118,7 @@ TEST(TemplateTransplantTest, BlockTextInsideTheMarkersIsReplacedToo) {
     // well, because only the block's text decides what is replaced.
     const std::string text = Document("", "DATA_SAVER", "");
     TemplateTransplant transplant(text, kStartMarker, kEndMarker);
-    const std::string upgraded = transplant.UpgradedText("X");
+    const std::string upgraded = Upgraded(transplant, "X");
     EXPECT_EQ(upgraded.find("DATA_SAVER"), std::string::npos);
     EXPECT_NE(upgraded.find(R"(<div id="X" class="data_saver">X</div>)"), std::string::npos);
 }
