@@ -18,9 +18,16 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
 
 tools/build-windows.sh
-# A prefix of our own, made afresh: its first start takes some seconds.
+# A prefix of our own, made afresh. Its server is started and the prefix booted once, before the
+# tests start side by side: Wine processes that start together on a new prefix can miss each
+# other's server. The boot runs on the virtual display the window tests need, as the desktop
+# process it starts keeps that display.
 WINEPREFIX=$(mktemp -d)
 export WINEPREFIX
 trap 'rm -rf "$WINEPREFIX"' EXIT
-# The window tests need a display: a virtual one.
-xvfb-run -a -s "-screen 0 1280x720x24" ctest --test-dir build-windows --output-on-failure -j "$jobs"
+xvfb-run -a -s "-screen 0 1280x720x24" bash -c "
+    set -e
+    /usr/lib/wine/wineserver -p
+    trap '/usr/lib/wine/wineserver -k' EXIT
+    tools/wine-run.sh wineboot.exe --init
+    ctest --test-dir build-windows --output-on-failure -j $jobs"
