@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orba::platform {
@@ -41,9 +42,20 @@ void ReadWholeFile(const std::string& path, std::string& buffer);
 class MappedFile {
   public:
     MappedFile() = default;
-    MappedFile(MappedFile&& other) noexcept;
-    MappedFile& operator=(MappedFile&& other) noexcept;
-    ~MappedFile();
+    MappedFile(MappedFile&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)),
+          size_(std::exchange(other.size_, 0)),
+          mapped_(std::exchange(other.mapped_, false)),
+          fd_(std::exchange(other.fd_, -1)) {}
+    MappedFile& operator=(MappedFile&& other) noexcept {
+        MappedFile taken(std::move(other));
+        std::swap(data_, taken.data_);
+        std::swap(size_, taken.size_);
+        std::swap(mapped_, taken.mapped_);
+        std::swap(fd_, taken.fd_);
+        return *this;  // `taken` releases what this held
+    }
+    ~MappedFile();  // each platform releases its own way
 
     std::string_view bytes() const { return {data_, size_}; }
 

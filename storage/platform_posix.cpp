@@ -262,23 +262,6 @@ FileDescriptor OpenRegularFile(const std::string& path, struct stat& status) {
 
 }  // namespace
 
-MappedFile::MappedFile(MappedFile&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      mapped_(std::exchange(other.mapped_, false)),
-      fd_(std::exchange(other.fd_, -1)) {}
-
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
-    if (this != &other) {
-        MappedFile old(std::move(*this));
-        data_ = std::exchange(other.data_, nullptr);
-        size_ = std::exchange(other.size_, 0);
-        mapped_ = std::exchange(other.mapped_, false);
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
 MappedFile::~MappedFile() {
     if (mapped_) {
         ::munmap(const_cast<char*>(data_), size_);

@@ -15,15 +15,6 @@ namespace orba {
 namespace {
 
 using namespace test;  // NOLINT: the fixtures and helpers
-using test::AllNames;
-using test::Document;
-using test::ExpectedLog;
-using test::MakeFolder;
-using test::ProcessResult;
-using test::ReadBytes;
-using test::RunProcess;
-using test::TempDir;
-using test::WriteBytes;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
