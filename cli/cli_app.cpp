@@ -1,9 +1,12 @@
 #include "cli/cli_app.h"
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "app/identity.h"
 #include "engine/upgrade_run.h"
+#include "storage/file_error.h"
 
 namespace orba {
 
@@ -24,9 +27,9 @@ constexpr std::string_view kUsage =
     "  --help     show this text\n"
     "  --version  show the version\n";
 
-void Write(std::FILE* stream, std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fflush(stream);
+bool Write(std::FILE* stream, std::string_view text) {
+    const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    return std::fflush(stream) == 0 && written;
 }
 
 // Log entries to standard output as they are made; messages to standard error; no pause.
@@ -34,7 +37,16 @@ class ConsoleHost final : public RunHost {
   public:
     ConsoleHost(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
 
-    void AppendLog(std::string_view entry) override { Write(out_, entry); }
+    // A log that cannot be written (a full disk, an I/O error) stops the run at once: every
+    // output so far is complete, and the failure is told on standard error.
+    void AppendLog(std::string_view entry) override {
+        errno = 0;
+        if (!Write(out_, entry)) {
+            const int error = errno != 0 ? errno : EIO;
+            std::clearerr(out_);
+            throw FileError(FileError::Operation::Write, "标准输出", std::strerror(error));
+        }
+    }
     void ShowMessage(std::string_view text) override { Write(err_, std::string(text) + "\n"); }
     bool AfterDocumentEntry() override { return true; }
     void AfterResultEntry() override {}

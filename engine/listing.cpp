@@ -8,8 +8,9 @@
 
 namespace orba {
 
-std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern) {
-    std::vector<std::string> names = platform::ListOrdinaryFiles(folder, /*mustOpen=*/true);
+std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern,
+                                   const Files& files) {
+    std::vector<std::string> names = files.List(folder);
     std::erase_if(names,
                   [pattern](const std::string& name) { return !MatchesPattern(name, pattern); });
     std::sort(names.begin(), names.end());

@@ -7,11 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "storage/files.h"
+
 namespace orba {
 
 // Names (without folder) of the ordinary files in `folder` that match `pattern` without regard to
 // ASCII letter case, sorted by their bytes. Throws FileError when the folder cannot be read.
-std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern);
+std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern,
+                                   const Files& files = Files());
 
 // True when an ordinary file stands at `path`. The path is taken literally: `*` and `?` are
 // ordinary characters here, and a path ending in a separator names no file.

@@ -52,6 +52,15 @@ std::string ResultEntry(std::string_view outputFolder) {
            std::string(kCrLf);
 }
 
+namespace {
+
+std::string StoppedMessage(std::string_view heading, std::string_view reason) {
+    return std::string(heading) + std::string(kCrLf) + "系统原因：" + std::string(reason) +
+           std::string(kCrLf) + "升级已中止；此前写入的文件完整保留。";
+}
+
+}  // namespace
+
 std::string FailureMessage(const FileError& error) {
     std::string heading;
     switch (error.operation()) {
@@ -68,8 +77,11 @@ std::string FailureMessage(const FileError& error) {
             heading = "【读取文件夹失败】：无法列出文件夹 ";
             break;
     }
-    return heading + error.path() + std::string(kCrLf) + "系统原因：" + error.reason() +
-           std::string(kCrLf) + "升级已中止；此前写入的文件完整保留。";
+    return StoppedMessage(heading + error.path(), error.reason());
+}
+
+std::string UnexpectedFailureMessage(std::string_view description) {
+    return StoppedMessage("【意外错误】：升级过程中发生了意外错误。", description);
 }
 
 }  // namespace orba

@@ -29,4 +29,7 @@ std::string ResultEntry(std::string_view outputFolder);
 // What went wrong, with which file, the system's reason, and that earlier outputs are intact.
 std::string FailureMessage(const FileError& error);
 
+// The same for a failure that is not a file's (out of memory, for one), with its description.
+std::string UnexpectedFailureMessage(std::string_view description);
+
 }  // namespace orba

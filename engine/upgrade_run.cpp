@@ -1,5 +1,6 @@
 #include "engine/upgrade_run.h"
 
+#include <exception>
 #include <string>
 
 #include "engine/data_block.h"
@@ -32,7 +33,8 @@ bool IsTheTemplate(const std::string& documentPath, const std::string& templateP
 
 }  // namespace
 
-RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host) {
+RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
+                     const Files& files) {
     const std::string templatePath(TrimSpaces(templateBox));
     if (templatePath.empty()) {
         return Refuse(host, InputProblem::TemplateNotGiven);
@@ -44,7 +46,7 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
     std::uint64_t upgraded = 0;
     try {
         // The template text and the places of its data block are fixed for the whole run.
-        const MappedText templateText = MapAsUTF8(templatePath);
+        const LoadedFile templateText = files.Load(templatePath);
         TemplateTransplant transplant(templateText.bytes(), kStartMarker, kEndMarker);
         if (TrimSpaces(transplant.templateBlock()).empty()) {
             return Refuse(host, InputProblem::TemplateBlockBlank);
@@ -59,24 +61,25 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
 
         const std::string outputFolder = JoinPath(oldFolder, kOutputFolderName);
         if (!platform::IsFolder(outputFolder)) {
-            platform::CreateFolder(outputFolder);
+            files.CreateFolder(outputFolder);
         }
-        const std::vector<std::string> names = ListFiles(oldFolder, kDocumentPattern);
+        files.RemoveLeftovers(outputFolder);
+        const std::vector<std::string> names = ListFiles(oldFolder, kDocumentPattern, files);
         host.AppendLog(StartEntry());
 
+        LoadedFile oldText;  // one buffer for every document
         for (const std::string& name : names) {
             const std::string documentPath = JoinPath(oldFolder, name);
             if (IsTheTemplate(documentPath, templatePath)) {
                 continue;
             }
-            const MappedText oldText = MapAsUTF8(documentPath);
+            files.Load(documentPath, oldText);
             const std::string_view oldBlock =
                 ExtractStringBetween(oldText.bytes(), kStartMarker, kEndMarker);
             if (oldBlock.empty()) {
                 continue;
             }
-            const MappedText* const sources[] = {&templateText, &oldText};
-            SaveAsUTF8(transplant.PiecesWith(oldBlock), JoinPath(outputFolder, name), sources);
+            SaveAsUTF8(transplant.PiecesWith(oldBlock), JoinPath(outputFolder, name), files);
             ++upgraded;
             host.AppendLog(DocumentEntry(upgraded, name));
             if (!host.AfterDocumentEntry()) {
@@ -90,6 +93,10 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         return {RunOutcome::Completed, upgraded};
     } catch (const FileError& error) {
         host.ShowMessage(FailureMessage(error));
+        return {RunOutcome::Failed, upgraded};
+    } catch (const std::exception& error) {
+        // Out of memory, say: the run stops as after a file failure, and says so.
+        host.ShowMessage(UnexpectedFailureMessage(error.what()));
         return {RunOutcome::Failed, upgraded};
     }
 }

@@ -9,6 +9,7 @@
 
 #include "engine/run_host.h"
 #include "engine/run_texts.h"
+#include "storage/files.h"
 
 namespace orba {
 
@@ -25,7 +26,9 @@ struct RunResult {
     InputProblem problem{};  // set when the outcome is Refused
 };
 
-// `templateBox` and `folderBox` are the two paths exactly as the user typed them.
-RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host);
+// `templateBox` and `folderBox` are the two paths exactly as the user typed them. Every failure,
+// of a file or of anything else, is shown through `host` and ends the run with outcome Failed.
+RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
+                     const Files& files = Files());
 
 }  // namespace orba

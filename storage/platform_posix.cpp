@@ -3,7 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <string.h>
-#include <sys/mman.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -13,34 +13,61 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <random>
 #include <utility>
 
 #include "storage/file_error.h"
+#include "storage/file_reasons.h"
+#include "storage/files.h"
 #include "storage/platform.h"
 
-namespace orba::platform {
-
-const char kPathSeparator = '/';
-const bool kHasDriveLetters = false;
+namespace orba {
 
 namespace {
 
+// strerror_r is the XSI one (returns a status) or the GNU one (returns the text) by the C library.
+[[maybe_unused]] std::string ReasonText(int /*status*/, const char* buffer) {
+    return buffer;
+}
+[[maybe_unused]] std::string ReasonText(const char* text, const char* /*buffer*/) {
+    return text;
+}
+
 std::string SystemReason(int error) {
-    char text[256] = {};
-    // The GNU strerror_r returns its text, which may or may not live in `text`.
-    return strerror_r(error, text, sizeof text);
+    char buffer[256] = {};
+    return ReasonText(strerror_r(error, buffer, sizeof buffer), buffer);
+}
+
+[[noreturn]] void ThrowError(FileError::Operation operation, const std::string& path, int error) {
+    throw FileError(operation, path, SystemReason(error));
 }
 
 [[noreturn]] void ThrowLastError(FileError::Operation operation, const std::string& path) {
-    throw FileError(operation, path, SystemReason(errno));
+    ThrowError(operation, path, errno);
+}
+
+// Runs a system call unless the gate refused it; a refused call fails as a device error would.
+template <class Call>
+auto Gated(bool allowed, Call&& call) -> decltype(call()) {
+    if (!allowed) {
+        errno = EIO;
+        return -1;
+    }
+    return call();
 }
 
 // Closes a descriptor when it leaves scope.
 class FileDescriptor {
   public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        FileDescriptor taken(std::move(other));
+        std::swap(fd_, taken.fd_);
+        return *this;
+    }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor() {
@@ -50,12 +77,6 @@ class FileDescriptor {
     }
     int get() const { return fd_; }
     int Release() { return std::exchange(fd_, -1); }
-    // Closes now so that a late write error (NFS, quotas) is seen; returns the close result.
-    int Close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
 
   private:
     int fd_;
@@ -93,19 +114,37 @@ bool IsRegularEntry(int dirFd, const dirent& entry) {
     return ::fstatat(dirFd, entry.d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
 }
 
-// A name that no other writer picks at the same moment; O_EXCL settles the rare clash.
-std::string TemporaryPathBeside(const std::string& path, unsigned attempt) {
-    const auto ticks = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    const unsigned long long mixed = (ticks * 0x9E3779B97F4A7C15ull) ^
-                                     (static_cast<unsigned long long>(::getpid()) << 20) ^ attempt;
+FileStamp StampOf(const struct stat& status) {
+    const auto nanoseconds = [](const timespec& time) {
+        return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    };
+    return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+            static_cast<std::uint64_t>(status.st_size), nanoseconds(status.st_mtim),
+            nanoseconds(status.st_ctim)};
+}
+
+bool SameInode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A fresh name for a temporary file in `folder`: random, so that runs side by side never pick the
+// same one; the exclusive create or link settles the rare clash.
+std::string TemporaryName(const std::string& folder) {
+    thread_local std::mt19937_64 random(
+        std::random_device{}() ^ static_cast<std::uint64_t>(::getpid()) ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     char suffix[17];
-    std::snprintf(suffix, sizeof suffix, "%016llx", mixed);
-    return FolderOf(path) + "/.orba-upgrade-" + suffix + ".tmp";
+    std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+    return folder + "/" + std::string(Files::kTemporaryPrefix) + suffix +
+           std::string(Files::kTemporarySuffix);
+}
+
+bool IsTemporaryName(std::string_view name) {
+    return name.starts_with(Files::kTemporaryPrefix) && name.ends_with(Files::kTemporarySuffix);
 }
 
 // Writes all of `pieces`, continuing after short writes and interrupts.
-bool WriteAll(int fd, std::span<const std::string_view> pieces) {
+bool WriteAll(int fd, std::span<const std::string_view> pieces, const auto& allowWrite) {
     std::vector<iovec> vectors;
     vectors.reserve(pieces.size());
     for (const std::string_view piece : pieces) {
@@ -116,7 +155,8 @@ bool WriteAll(int fd, std::span<const std::string_view> pieces) {
     std::size_t first = 0;
     while (first < vectors.size()) {
         const int count = static_cast<int>(std::min<std::size_t>(vectors.size() - first, IOV_MAX));
-        const ssize_t written = ::writev(fd, &vectors[first], count);
+        const ssize_t written =
+            Gated(allowWrite(), [&] { return ::writev(fd, &vectors[first], count); });
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -136,60 +176,138 @@ bool WriteAll(int fd, std::span<const std::string_view> pieces) {
     return true;
 }
 
-}  // namespace
+// The temporary file an output is written to. It is locked for as long as it is open, from before
+// it has a name, so that the clean-up of another run never takes it for a leftover. Where the
+// file system allows, it has no name at all until it is complete, and vanishes with the process.
+class TemporaryFile {
+  public:
+    TemporaryFile(std::string folder, std::function<bool(FileCall)> allows)
+        : folder_(std::move(folder)), allows_(std::move(allows)) {
+#ifdef O_TMPFILE
+        fd_ = FileDescriptor(Gated(allows_(FileCall::Create), [&] {
+            return ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        }));
+        if (fd_.get() >= 0) {
+            ::flock(fd_.get(), LOCK_EX);
+            return;
+        }
+        // Only file systems without unnamed files fall back to a named one; other errors stand.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            return;
+        }
+#endif
+        CreateNamed();
+    }
 
-struct MappedFileAccess {
-    static int Descriptor(const MappedFile& file) { return file.fd_; }
+    int fd() const {
+        return fd_.get();
+    }
+    bool valid() const {
+        return fd_.get() >= 0;
+    }
+
+    // Gives the complete file its temporary name, if it has none yet.
+    bool Name() {
+        if (!name_.empty()) {
+            return true;
+        }
+        const std::string procPath = "/proc/self/fd/" + std::to_string(fd_.get());
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            std::string name = TemporaryName(folder_);
+            int linked = Gated(allows_(FileCall::Create), [&] {
+                return ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(),
+                                AT_SYMLINK_FOLLOW);
+            });
+            if (linked != 0 && errno == ENOENT) {  // no /proc: the privileged way
+                linked = ::linkat(fd_.get(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+            }
+            if (linked == 0) {
+                name_ = std::move(name);
+                return true;
+            }
+            if (errno != EEXIST) {
+                return false;
+            }
+        }
+        return false;
+    }
+
+    const std::string& name() const {
+        return name_;
+    }
+
+    // The file was renamed into place: its name is the output's now, not to be removed.
+    void Placed() {
+        name_.clear();
+    }
+
+    // Closes the file; a late write error (NFS, quotas) shows here.
+    bool Close() {
+        const bool allowed = allows_(FileCall::Flush);
+        FileDescriptor closing = std::move(fd_);
+        const int result = ::close(closing.Release());
+        if (!allowed) {
+            errno = EIO;
+            return false;
+        }
+        return result == 0;
+    }
+
+    // Removes the file's name, if it has one, keeping errno; an unnamed file needs nothing.
+    void Discard() {
+        const int error = errno;
+        if (!name_.empty()) {
+            Gated(allows_(FileCall::Remove), [&] { return ::unlink(name_.c_str()); });
+            name_.clear();
+        }
+        errno = error;
+    }
+
+    ~TemporaryFile() {
+        if (!name_.empty()) {
+            Discard();
+        }
+    }
+
+  private:
+    void CreateNamed() {
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            std::string name = TemporaryName(folder_);
+            FileDescriptor fd(Gated(allows_(FileCall::Create), [&] {
+                return ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            }));
+            if (fd.get() < 0) {
+                if (errno == EEXIST) {
+                    continue;
+                }
+                return;
+            }
+            // A clean-up may have taken the new file for a leftover before the lock: then the name
+            // is gone or belongs to another file, and a new one is made.
+            struct stat opened {};
+            struct stat named {};
+            if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && ::fstat(fd.get(), &opened) == 0 &&
+                ::lstat(name.c_str(), &named) == 0 && SameInode(opened, named)) {
+                fd_ = std::move(fd);
+                name_ = std::move(name);
+                return;
+            }
+        }
+        errno = EEXIST;
+    }
+
+    std::string folder_;
+    std::function<bool(FileCall)> allows_;
+    FileDescriptor fd_;
+    std::string name_;
 };
 
-namespace {
-
-// The source file whose mapping holds all of `piece`, if any.
-const MappedFile* SourceHolding(std::span<const MappedFile* const> sources,
-                                std::string_view piece) {
-    if (piece.empty()) {
-        return nullptr;
-    }
-    for (const MappedFile* source : sources) {
-        const std::string_view bytes = source->bytes();
-        if (piece.data() >= bytes.data() &&
-            piece.data() + piece.size() <= bytes.data() + bytes.size()) {
-            return source;
-        }
-    }
-    return nullptr;
-}
-
-enum class CopyResult { Done, Unsupported, SourceShrank, Failed };
-
-CopyResult CopyFromSource(const MappedFile& source, std::string_view piece, int target) {
-    loff_t offset = piece.data() - source.bytes().data();
-    std::size_t left = piece.size();
-    bool copiedAny = false;
-    while (left > 0) {
-        const ssize_t copied = ::copy_file_range(MappedFileAccess::Descriptor(source), &offset,
-                                                 target, nullptr, left, 0);
-        if (copied < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            // File systems and kernels that cannot copy between these two files say so at once.
-            if (!copiedAny && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-                               errno == EOPNOTSUPP || errno == EBADF)) {
-                return CopyResult::Unsupported;
-            }
-            return CopyResult::Failed;
-        }
-        if (copied == 0) {
-            return CopyResult::SourceShrank;
-        }
-        copiedAny = true;
-        left -= static_cast<std::size_t>(copied);
-    }
-    return CopyResult::Done;
-}
-
 }  // namespace
+
+namespace platform {
+
+const char kPathSeparator = '/';
+const bool kHasDriveLetters = false;
 
 std::vector<std::string> ListOrdinaryFiles(const std::string& folder, bool mustOpen) {
     std::vector<std::string> names;
@@ -229,150 +347,11 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-void CreateFolder(const std::string& path) {
-    if (::mkdir(path.c_str(), 0777) != 0) {
-        ThrowLastError(FileError::Operation::CreateFolder, path);
-    }
-}
-
 bool IsSameFile(const std::string& a, const std::string& b) {
     struct stat first {};
     struct stat second {};
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
-namespace {
-
-// Opens a regular file for reading and tells its size.
-FileDescriptor OpenRegularFile(const std::string& path, struct stat& status) {
-    // O_NONBLOCK keeps a FIFO given by name from hanging the open; regular files ignore it.
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.get() < 0) {
-        ThrowLastError(FileError::Operation::Read, path);
-    }
-    if (::fstat(file.get(), &status) != 0) {
-        ThrowLastError(FileError::Operation::Read, path);
-    }
-    if (!S_ISREG(status.st_mode)) {
-        throw FileError(FileError::Operation::Read, path, "not a regular file");
-    }
-    return file;
-}
-
-}  // namespace
-
-MappedFile::~MappedFile() {
-    if (mapped_) {
-        ::munmap(const_cast<char*>(data_), size_);
-    }
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
-
-MappedFile MapWholeFile(const std::string& path) {
-    struct stat status {};
-    FileDescriptor file = OpenRegularFile(path, status);
-    MappedFile view;
-    if (status.st_size == 0) {
-        return view;
-    }
-    const auto size = static_cast<std::size_t>(status.st_size);
-    // MAP_POPULATE maps the cached pages in one call instead of one fault per page.
-    void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file.get(), 0);
-    if (data == MAP_FAILED) {
-        ThrowLastError(FileError::Operation::Read, path);
-    }
-    view.data_ = static_cast<const char*>(data);
-    view.size_ = size;
-    view.mapped_ = true;
-    view.fd_ = file.Release();
-    return view;
-}
-
-void ReadWholeFile(const std::string& path, std::string& buffer) {
-    struct stat status {};
-    const FileDescriptor file = OpenRegularFile(path, status);
-    // Read up to the size fstat gave, then on until end of file in case the file grew meanwhile.
-    std::size_t filled = 0;
-    buffer.resize(static_cast<std::size_t>(status.st_size) + 1);
-    for (;;) {
-        if (filled == buffer.size()) {
-            buffer.resize(buffer.size() * 2);
-        }
-        const ssize_t got = ::read(file.get(), buffer.data() + filled, buffer.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            ThrowLastError(FileError::Operation::Read, path);
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    buffer.resize(filled);
-}
-
-void ReplaceFile(const std::string& path, std::span<const std::string_view> pieces,
-                 std::span<const MappedFile* const> sources) {
-    std::string temporary;
-    int fd = -1;
-    unsigned attempt = 0;
-    do {
-        temporary = TemporaryPathBeside(path, attempt++);
-        // Mode 0666 lets the umask give the new file the usual permissions.
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EEXIST);
-    if (fd < 0) {
-        ThrowLastError(FileError::Operation::Write, path);
-    }
-    FileDescriptor file(fd);
-    const auto fail = [&](const std::string& reason) {
-        ::unlink(temporary.c_str());
-        throw FileError(FileError::Operation::Write, path, reason);
-    };
-
-    // Consecutive pieces from memory go out in one writev; pieces of an open source file are
-    // copied by the kernel, as cp does, which spares a pass through this process.
-    std::size_t batchStart = 0;
-    const auto flushBatch = [&](std::size_t end) {
-        if (!WriteAll(file.get(), pieces.subspan(batchStart, end - batchStart))) {
-            fail(SystemReason(errno));
-        }
-    };
-    bool kernelCopy = true;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const MappedFile* source = kernelCopy ? SourceHolding(sources, pieces[i]) : nullptr;
-        if (source == nullptr) {
-            continue;
-        }
-        flushBatch(i);
-        batchStart = i + 1;
-        switch (CopyFromSource(*source, pieces[i], file.get())) {
-            case CopyResult::Done:
-                break;
-            case CopyResult::Unsupported:
-                kernelCopy = false;
-                batchStart = i;
-                break;
-            case CopyResult::SourceShrank:
-                fail("a document changed while it was being read");
-                break;
-            case CopyResult::Failed:
-                fail(SystemReason(errno));
-                break;
-        }
-    }
-    flushBatch(pieces.size());
-    if (file.Close() != 0) {
-        fail(SystemReason(errno));
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        fail(SystemReason(errno));
-    }
+           SameInode(first, second);
 }
 
 std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::size_t from) {
@@ -386,4 +365,134 @@ std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::s
                : static_cast<std::size_t>(static_cast<const char*>(found) - haystack.data());
 }
 
-}  // namespace orba::platform
+}  // namespace platform
+
+void Files::Load(const std::string& path, LoadedFile& into) const {
+    // O_NONBLOCK keeps a FIFO given by name from hanging the open; regular files ignore it.
+    const FileDescriptor file(Gated(Allows(FileCall::Open), [&] {
+        return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    }));
+    if (file.get() < 0) {
+        ThrowLastError(FileError::Operation::Read, path);
+    }
+    // The content is read whole, not mapped: a mapped file that another program truncates kills
+    // the reader with SIGBUS. A read is consistent when nothing that identifies the file's content
+    // changed from before it to after it; a torn read is read again.
+    constexpr int kAttempts = 5;
+    for (int attempt = 1;; ++attempt) {
+        struct stat before {};
+        if (::fstat(file.get(), &before) != 0) {
+            ThrowLastError(FileError::Operation::Read, path);
+        }
+        if (!S_ISREG(before.st_mode)) {
+            throw FileError(FileError::Operation::Read, path,
+                            std::string(reasons::kNotARegularFile));
+        }
+        // The size fstat gives is a first guess only: files of virtual file systems tell 0 or a
+        // page, and the read goes on to the end of the file whatever it is.
+        into.size_ = 0;
+        into.Reserve(static_cast<std::size_t>(before.st_size) + 1);
+        for (;;) {
+            if (into.size_ == into.capacity_) {
+                into.Reserve(into.capacity_ * 2);
+            }
+            const ssize_t got = Gated(Allows(FileCall::Read), [&] {
+                return ::pread(file.get(), into.data_.get() + into.size_,
+                               into.capacity_ - into.size_, static_cast<off_t>(into.size_));
+            });
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                ThrowLastError(FileError::Operation::Read, path);
+            }
+            if (got == 0) {
+                break;
+            }
+            into.size_ += static_cast<std::size_t>(got);
+        }
+        struct stat after {};
+        if (::fstat(file.get(), &after) != 0) {
+            ThrowLastError(FileError::Operation::Read, path);
+        }
+        if (StampOf(before) == StampOf(after)) {
+            return;
+        }
+        if (attempt == kAttempts) {
+            throw FileError(FileError::Operation::Read, path,
+                            std::string(reasons::kChangedWhileRead));
+        }
+    }
+}
+
+void Files::Replace(const std::string& path, std::span<const std::string_view> pieces) const {
+    TemporaryFile temporary(FolderOf(path), [this](FileCall call) { return Allows(call); });
+    if (!temporary.valid()) {
+        ThrowLastError(FileError::Operation::Write, path);
+    }
+    const auto fail = [&] {
+        const int error = errno;
+        temporary.Discard();
+        ThrowError(FileError::Operation::Write, path, error);
+    };
+    if (!WriteAll(temporary.fd(), pieces, [&] { return Allows(FileCall::Write); }) ||
+        !temporary.Name()) {
+        fail();
+    }
+    if (Gated(Allows(FileCall::Rename),
+              [&] { return ::rename(temporary.name().c_str(), path.c_str()); }) != 0) {
+        fail();
+    }
+    temporary.Placed();
+    if (!temporary.Close()) {
+        // A write the system reports only at close: the output in place may be incomplete.
+        const int error = errno != 0 ? errno : EIO;
+        ::unlink(path.c_str());
+        ThrowError(FileError::Operation::Write, path, error);
+    }
+}
+
+void Files::CreateFolder(const std::string& path) const {
+    if (Gated(Allows(FileCall::Create), [&] { return ::mkdir(path.c_str(), 0777); }) == 0) {
+        return;
+    }
+    const int error = errno;
+    // Another run may have made it a moment ago.
+    if (error == EEXIST && platform::IsFolder(path)) {
+        return;
+    }
+    ThrowError(FileError::Operation::CreateFolder, path, error);
+}
+
+std::vector<std::string> Files::List(const std::string& folder) const {
+    if (!Allows(FileCall::Open)) {
+        ThrowError(FileError::Operation::ListFolder, folder, EIO);
+    }
+    return platform::ListOrdinaryFiles(folder, /*mustOpen=*/true);
+}
+
+void Files::RemoveLeftovers(const std::string& folder) const {
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+    if (!dir) {
+        return;
+    }
+    const int dirFd = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (!IsTemporaryName(entry->d_name)) {
+            continue;
+        }
+        const FileDescriptor file(
+            ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat opened {};
+        struct stat named {};
+        // A live writer holds the lock from before the file had its name until it is gone.
+        if (file.get() >= 0 && ::flock(file.get(), LOCK_EX | LOCK_NB) == 0 &&
+            ::fstat(file.get(), &opened) == 0 && S_ISREG(opened.st_mode) &&
+            ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            SameInode(opened, named)) {
+            ::unlinkat(dirFd, entry->d_name, 0);
+        }
+    }
+}
+
+}  // namespace orba

@@ -1,24 +1,27 @@
 // The Windows side of the platform calls. Paths travel as UTF-8 and meet the system as UTF-16
-// through the wide-character calls, so names in any script come through intact. Hidden and system
-// files count as neither listed nor existing.
+// through the wide-character calls, in their extended-length form, so names in any script and of
+// any length come through intact. Hidden and system files count as neither listed nor existing.
 
 #include <windows.h>
 #undef ReplaceFile  // windows.h names its own ReplaceFileW so
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <functional>
+#include <random>
 #include <utility>
+#include <vector>
 
 #include "storage/file_error.h"
+#include "storage/file_reasons.h"
+#include "storage/files.h"
 #include "storage/platform.h"
 #include "storage/platform_windows.h"
 
-namespace orba::platform {
+namespace orba {
 
-const char kPathSeparator = '\\';
-const bool kHasDriveLetters = true;
+namespace platform {
 
 std::wstring WideFromUtf8(std::string_view utf8) {
     if (utf8.empty()) {
@@ -44,13 +47,41 @@ std::string Utf8FromWide(std::wstring_view wide) {
     return utf8;
 }
 
+std::wstring ExtendedLengthPath(std::wstring_view path) {
+    if (path.empty() || path.starts_with(LR"(\\?\)") || path.starts_with(LR"(\\.\)")) {
+        return std::wstring(path);
+    }
+    // The full path resolves a relative path, "." and "..", and turns slashes into backslashes,
+    // as Windows does for a path of ordinary length; the prefix then lifts the length limit.
+    const std::wstring given(path);
+    const DWORD needed = ::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        return given;
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(given.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) {
+        return given;
+    }
+    full.resize(length);
+    if (full.starts_with(LR"(\\)")) {
+        return LR"(\\?\UNC\)" + full.substr(2);
+    }
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') {
+        return LR"(\\?\)" + full;
+    }
+    return full;
+}
+
+}  // namespace platform
+
 namespace {
 
-std::wstring Wide(std::string_view utf8) {
-    return WideFromUtf8(utf8);
-}
-std::string Utf8(std::wstring_view wide) {
-    return Utf8FromWide(wide);
+using platform::Utf8FromWide;
+
+// Every path handed to the system.
+std::wstring SystemPath(std::string_view utf8) {
+    return platform::ExtendedLengthPath(platform::WideFromUtf8(utf8));
 }
 
 std::string SystemReason(DWORD error) {
@@ -66,11 +97,27 @@ std::string SystemReason(DWORD error) {
     if (reason.empty()) {
         return "system error " + std::to_string(error);
     }
-    return Utf8(reason);
+    return Utf8FromWide(reason);
+}
+
+[[noreturn]] void ThrowError(FileError::Operation operation, const std::string& path, DWORD error) {
+    throw FileError(operation, path, SystemReason(error));
 }
 
 [[noreturn]] void ThrowLastError(FileError::Operation operation, const std::string& path) {
-    throw FileError(operation, path, SystemReason(::GetLastError()));
+    ThrowError(operation, path, ::GetLastError());
+}
+
+constexpr DWORD kRefusedByGate = ERROR_IO_DEVICE;
+
+// Runs a system call unless the gate refused it; a refused call fails as a device error would.
+template <class Result, class Call>
+Result Gated(bool allowed, Result failure, Call&& call) {
+    if (!allowed) {
+        ::SetLastError(kRefusedByGate);
+        return failure;
+    }
+    return call();
 }
 
 constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
@@ -79,7 +126,7 @@ constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN 
 // Closes a handle when it leaves scope.
 class Handle {
   public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
+    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
     Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
@@ -96,49 +143,32 @@ class Handle {
     HANDLE handle_;
 };
 
-// Opens a file on disk for reading, letting other programs read, write and delete it meanwhile.
-Handle OpenDiskFile(const std::string& path) {
-    Handle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-        ThrowLastError(FileError::Operation::Read, path);
-    }
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
-        throw FileError(FileError::Operation::Read, path, "not a regular file");
-    }
-    return file;
-}
-
-std::uint64_t SizeOf(const Handle& file, const std::string& path) {
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) {
-        ThrowLastError(FileError::Operation::Read, path);
-    }
-    return static_cast<std::uint64_t>(size.QuadPart);
-}
-
 std::string FolderOf(const std::string& path) {
     const auto separator = path.find_last_of("\\/");
     return separator == std::string::npos ? std::string(".") : path.substr(0, separator);
 }
 
-std::wstring TemporaryPathBeside(const std::string& path, unsigned attempt) {
-    const auto ticks = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    const unsigned long long mixed =
-        (ticks * 0x9E3779B97F4A7C15ull) ^
-        (static_cast<unsigned long long>(::GetCurrentProcessId()) << 20) ^ attempt;
-    char suffix[17];
-    std::snprintf(suffix, sizeof suffix, "%016llx", mixed);
-    return Wide(FolderOf(path) + "\\.orba-upgrade-" + suffix + ".tmp");
+bool IsTemporaryName(std::string_view name) {
+    return name.starts_with(Files::kTemporaryPrefix) && name.ends_with(Files::kTemporarySuffix);
 }
 
-bool WriteAll(HANDLE file, std::string_view bytes) {
+std::string TemporaryPathIn(const std::string& folder) {
+    thread_local std::mt19937_64 random(
+        std::random_device{}() ^ (static_cast<std::uint64_t>(::GetCurrentProcessId()) << 32) ^
+        ::GetTickCount64());
+    char suffix[17];
+    std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+    return folder + "\\" + std::string(Files::kTemporaryPrefix) + suffix +
+           std::string(Files::kTemporarySuffix);
+}
+
+bool WriteAll(HANDLE file, std::string_view bytes, const std::function<bool()>& allowWrite) {
     while (!bytes.empty()) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
         DWORD written = 0;
-        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
+        if (!Gated(allowWrite(), FALSE,
+                   [&] { return ::WriteFile(file, bytes.data(), chunk, &written, nullptr); }) ||
+            written == 0) {
             return false;
         }
         bytes.remove_prefix(written);
@@ -146,12 +176,36 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
     return true;
 }
 
+// While marked, the file is removed when its last handle closes, also when the process dies.
+bool MarkForDeletion(HANDLE file, bool marked) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = marked ? TRUE : FALSE;
+    return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                        sizeof disposition) != 0;
+}
+
+bool SetAttributes(HANDLE file, DWORD attributes) {
+    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+    basic.FileAttributes = attributes;
+    return ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
+bool RenameOpenFile(HANDLE file, const std::wstring& target) {
+    std::vector<std::byte> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, target.data(), target.size() * sizeof(wchar_t));
+    return ::SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                        static_cast<DWORD>(buffer.size())) != 0;
+}
+
 // Another program (a virus scanner, an indexer) may hold the target open for a moment.
-bool MoveIntoPlace(const std::wstring& from, const std::wstring& to) {
+bool MoveIntoPlace(HANDLE file, const std::wstring& target, const std::function<bool()>& allow) {
     constexpr int kAttempts = 5;
     for (int attempt = 1;; ++attempt) {
-        if (::MoveFileExW(from.c_str(), to.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (Gated(allow(), false, [&] { return RenameOpenFile(file, target); })) {
             return true;
         }
         const DWORD error = ::GetLastError();
@@ -165,7 +219,27 @@ bool MoveIntoPlace(const std::wstring& from, const std::wstring& to) {
     }
 }
 
+FileStamp StampOf(HANDLE file, bool& ok) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_BASIC_INFO basic{};
+    ok = ::GetFileInformationByHandle(file, &info) &&
+         ::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic);
+    const auto join = [](DWORD high, DWORD low) {
+        return (static_cast<std::uint64_t>(high) << 32) | low;
+    };
+    return {info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow),
+            join(info.nFileSizeHigh, info.nFileSizeLow),
+            static_cast<std::int64_t>(
+                join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime)),
+            basic.ChangeTime.QuadPart};
+}
+
 }  // namespace
+
+namespace platform {
+
+const char kPathSeparator = '\\';
+const bool kHasDriveLetters = true;
 
 std::vector<std::string> ListOrdinaryFiles(const std::string& folder, bool mustOpen) {
     std::vector<std::string> names;
@@ -175,49 +249,43 @@ std::vector<std::string> ListOrdinaryFiles(const std::string& folder, bool mustO
     }
     pattern += '*';
     WIN32_FIND_DATAW found{};
-    const HANDLE search = ::FindFirstFileExW(Wide(pattern).c_str(), FindExInfoBasic, &found,
+    const HANDLE search = ::FindFirstFileExW(SystemPath(pattern).c_str(), FindExInfoBasic, &found,
                                              FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (mustOpen && error != ERROR_FILE_NOT_FOUND) {
-            throw FileError(FileError::Operation::ListFolder, folder, SystemReason(error));
+            ThrowError(FileError::Operation::ListFolder, folder, error);
         }
         return names;
     }
     do {
         if ((found.dwFileAttributes & kNotOrdinary) == 0) {
-            names.push_back(Utf8(found.cFileName));
+            names.push_back(Utf8FromWide(found.cFileName));
         }
     } while (::FindNextFileW(search, &found));
     const DWORD error = ::GetLastError();
     ::FindClose(search);
     if (error != ERROR_NO_MORE_FILES && mustOpen) {
-        throw FileError(FileError::Operation::ListFolder, folder, SystemReason(error));
+        ThrowError(FileError::Operation::ListFolder, folder, error);
     }
     return names;
 }
 
 bool IsOrdinaryFile(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+    const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNotOrdinary) == 0;
 }
 
 bool IsFolder(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+    const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-void CreateFolder(const std::string& path) {
-    if (!::CreateDirectoryW(Wide(path).c_str(), nullptr)) {
-        ThrowLastError(FileError::Operation::CreateFolder, path);
-    }
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {
     const auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
         const Handle file(::CreateFileW(
-            Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+            SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         return file.valid() && ::GetFileInformationByHandle(file.get(), &info);
     };
     BY_HANDLE_FILE_INFORMATION first{};
@@ -226,103 +294,6 @@ bool IsSameFile(const std::string& a, const std::string& b) {
            first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
            first.nFileIndexHigh == second.nFileIndexHigh &&
            first.nFileIndexLow == second.nFileIndexLow;
-}
-
-void ReadWholeFile(const std::string& path, std::string& buffer) {
-    const Handle file = OpenDiskFile(path);
-    buffer.resize(static_cast<std::size_t>(SizeOf(file, path)) + 1);
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == buffer.size()) {
-            buffer.resize(buffer.size() * 2);
-        }
-        const DWORD chunk =
-            static_cast<DWORD>(std::min<std::size_t>(buffer.size() - filled, 1u << 30));
-        DWORD got = 0;
-        if (!::ReadFile(file.get(), buffer.data() + filled, chunk, &got, nullptr)) {
-            ThrowLastError(FileError::Operation::Read, path);
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += got;
-    }
-    buffer.resize(filled);
-}
-
-MappedFile::~MappedFile() {
-    if (mapped_) {
-        ::VirtualFree(const_cast<char*>(data_), 0, MEM_RELEASE);
-    }
-}
-
-// Read into memory of its own rather than mapped: Windows refuses to replace a file while a view
-// of it is mapped, and the template may lie where an output is written.
-MappedFile MapWholeFile(const std::string& path) {
-    const Handle file = OpenDiskFile(path);
-    const std::uint64_t size = SizeOf(file, path);
-    MappedFile view;
-    if (size == 0) {
-        return view;
-    }
-    auto* data = static_cast<char*>(::VirtualAlloc(nullptr, static_cast<SIZE_T>(size),
-                                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (data == nullptr) {
-        ThrowLastError(FileError::Operation::Read, path);
-    }
-    view.data_ = data;
-    view.mapped_ = true;
-    std::size_t filled = 0;
-    while (filled < size) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::uint64_t>(size - filled, 1u << 30));
-        DWORD got = 0;
-        if (!::ReadFile(file.get(), data + filled, chunk, &got, nullptr)) {
-            ThrowLastError(FileError::Operation::Read, path);
-        }
-        if (got == 0) {
-            break;  // the file shrank meanwhile: its bytes so far are its content
-        }
-        filled += got;
-    }
-    view.size_ = filled;
-    return view;
-}
-
-void ReplaceFile(const std::string& path, std::span<const std::string_view> pieces,
-                 std::span<const MappedFile* const> /*sources*/) {
-    std::wstring temporary;
-    HANDLE created = INVALID_HANDLE_VALUE;
-    unsigned attempt = 0;
-    do {
-        temporary = TemporaryPathBeside(path, attempt++);
-        created = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_HIDDEN, nullptr);
-    } while (created == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_EXISTS);
-    if (created == INVALID_HANDLE_VALUE) {
-        ThrowLastError(FileError::Operation::Write, path);
-    }
-    Handle file(created);
-    const auto fail = [&] {
-        const DWORD error = ::GetLastError();
-        if (file.valid()) {
-            file.Close();
-        }
-        ::DeleteFileW(temporary.c_str());
-        throw FileError(FileError::Operation::Write, path, SystemReason(error));
-    };
-    for (const std::string_view piece : pieces) {
-        if (!WriteAll(file.get(), piece)) {
-            fail();
-        }
-    }
-    if (!file.Close()) {
-        fail();
-    }
-    // The finished file takes its final name visible, as an ordinary file.
-    if (!::SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL) ||
-        !MoveIntoPlace(temporary, Wide(path))) {
-        fail();
-    }
 }
 
 std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::size_t from) {
@@ -337,4 +308,150 @@ std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::s
                : static_cast<std::size_t>(found - haystack.begin());
 }
 
-}  // namespace orba::platform
+}  // namespace platform
+
+void Files::Load(const std::string& path, LoadedFile& into) const {
+    // Other programs may read, write and delete the file meanwhile; a change is seen below.
+    const Handle file(Gated(Allows(FileCall::Open), INVALID_HANDLE_VALUE, [&] {
+        return ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }));
+    if (!file.valid()) {
+        ThrowLastError(FileError::Operation::Read, path);
+    }
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) {
+        throw FileError(FileError::Operation::Read, path, std::string(reasons::kNotARegularFile));
+    }
+    // A read is consistent when nothing that identifies the file's content changed from before it
+    // to after it; a torn read is read again.
+    constexpr int kAttempts = 5;
+    for (int attempt = 1;; ++attempt) {
+        bool ok = false;
+        const FileStamp before = StampOf(file.get(), ok);
+        LARGE_INTEGER start{};
+        if (!ok || !::SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) {
+            ThrowLastError(FileError::Operation::Read, path);
+        }
+        into.size_ = 0;
+        into.Reserve(static_cast<std::size_t>(before.size) + 1);
+        for (;;) {
+            if (into.size_ == into.capacity_) {
+                into.Reserve(into.capacity_ * 2);
+            }
+            const DWORD chunk =
+                static_cast<DWORD>(std::min<std::size_t>(into.capacity_ - into.size_, 1u << 30));
+            DWORD got = 0;
+            if (!Gated(Allows(FileCall::Read), FALSE, [&] {
+                    return ::ReadFile(file.get(), into.data_.get() + into.size_, chunk, &got,
+                                      nullptr);
+                })) {
+                ThrowLastError(FileError::Operation::Read, path);
+            }
+            if (got == 0) {
+                break;
+            }
+            into.size_ += got;
+        }
+        const FileStamp after = StampOf(file.get(), ok);
+        if (!ok) {
+            ThrowLastError(FileError::Operation::Read, path);
+        }
+        if (before == after) {
+            return;
+        }
+        if (attempt == kAttempts) {
+            throw FileError(FileError::Operation::Read, path,
+                            std::string(reasons::kChangedWhileRead));
+        }
+    }
+}
+
+void Files::Replace(const std::string& path, std::span<const std::string_view> pieces) const {
+    // The temporary file is open, unshared, from its creation until it has its final name, so the
+    // clean-up of another run cannot remove it; and it is marked for deletion until just before
+    // the rename, so that a process that dies leaves nothing.
+    std::wstring temporary;
+    HANDLE created = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        temporary = SystemPath(TemporaryPathIn(FolderOf(path)));
+        created = Gated(Allows(FileCall::Create), INVALID_HANDLE_VALUE, [&] {
+            return ::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_HIDDEN, nullptr);
+        });
+        if (created != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    if (created == INVALID_HANDLE_VALUE) {
+        ThrowLastError(FileError::Operation::Write, path);
+    }
+    Handle file(created);
+    MarkForDeletion(file.get(), true);
+    const auto fail = [&] {
+        const DWORD error = ::GetLastError();
+        const bool vanishes = MarkForDeletion(file.get(), true);
+        file.Close();
+        if (!vanishes) {
+            Gated(Allows(FileCall::Remove), FALSE,
+                  [&] { return ::DeleteFileW(temporary.c_str()); });
+        }
+        ThrowError(FileError::Operation::Write, path, error);
+    };
+    for (const std::string_view piece : pieces) {
+        if (!WriteAll(file.get(), piece, [this] { return Allows(FileCall::Write); })) {
+            fail();
+        }
+    }
+    // The finished file takes its final name visible, as an ordinary file.
+    if (!SetAttributes(file.get(), FILE_ATTRIBUTE_NORMAL) || !MarkForDeletion(file.get(), false) ||
+        !MoveIntoPlace(file.get(), SystemPath(path), [this] { return Allows(FileCall::Rename); })) {
+        fail();
+    }
+    if (!Gated(Allows(FileCall::Flush), FALSE, [&] { return file.Close(); })) {
+        const DWORD error = ::GetLastError();
+        ::DeleteFileW(SystemPath(path).c_str());
+        ThrowError(FileError::Operation::Write, path, error);
+    }
+}
+
+void Files::CreateFolder(const std::string& path) const {
+    if (Gated(Allows(FileCall::Create), FALSE,
+              [&] { return ::CreateDirectoryW(SystemPath(path).c_str(), nullptr); })) {
+        return;
+    }
+    const DWORD error = ::GetLastError();
+    // Another run may have made it a moment ago.
+    if (error == ERROR_ALREADY_EXISTS && platform::IsFolder(path)) {
+        return;
+    }
+    ThrowError(FileError::Operation::CreateFolder, path, error);
+}
+
+std::vector<std::string> Files::List(const std::string& folder) const {
+    if (!Allows(FileCall::Open)) {
+        ThrowError(FileError::Operation::ListFolder, folder, kRefusedByGate);
+    }
+    return platform::ListOrdinaryFiles(folder, /*mustOpen=*/true);
+}
+
+void Files::RemoveLeftovers(const std::string& folder) const {
+    const std::string pattern =
+        folder + "\\" + std::string(kTemporaryPrefix) + "*" + std::string(kTemporarySuffix);
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileExW(SystemPath(pattern).c_str(), FindExInfoBasic, &found,
+                                             FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::string name = Utf8FromWide(found.cFileName);
+        // A live writer holds its temporary file open without sharing it: the removal fails.
+        if (IsTemporaryName(name) && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            ::DeleteFileW(SystemPath(folder + "\\" + name).c_str());
+        }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+}
+
+}  // namespace orba

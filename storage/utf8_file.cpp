@@ -1,17 +1,9 @@
 #include "storage/utf8_file.h"
 
-#include "storage/platform.h"
-
 namespace orba {
 
 std::string LoadAsUTF8(const std::string& fileName) {
-    std::string text;
-    platform::ReadWholeFile(fileName, text);
-    return text;
-}
-
-MappedText MapAsUTF8(const std::string& fileName) {
-    return platform::MapWholeFile(fileName);
+    return std::string(Files().Load(fileName).bytes());
 }
 
 void SaveAsUTF8(std::string_view text, const std::string& fileName) {
@@ -19,8 +11,8 @@ void SaveAsUTF8(std::string_view text, const std::string& fileName) {
 }
 
 void SaveAsUTF8(std::span<const std::string_view> pieces, const std::string& fileName,
-                std::span<const MappedText* const> sources) {
-    platform::ReplaceFile(fileName, pieces, sources);
+                const Files& files) {
+    files.Replace(fileName, pieces);
 }
 
 }  // namespace orba

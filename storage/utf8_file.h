@@ -7,25 +7,19 @@
 #include <string>
 #include <string_view>
 
-#include "storage/platform.h"
+#include "storage/files.h"
 
 namespace orba {
 
 // The whole content of the file at `fileName`. Throws FileError.
 std::string LoadAsUTF8(const std::string& fileName);
 
-// The whole content of the file at `fileName`, mapped read-only instead of copied: the cheap way
-// to look at a document once. `bytes()` stays valid while the object lives. Throws FileError.
-using MappedText = platform::MappedFile;
-MappedText MapAsUTF8(const std::string& fileName);
-
 // Creates or replaces the file at `fileName` with `text`, never leaving it half-written.
 // Throws FileError.
 void SaveAsUTF8(std::string_view text, const std::string& fileName);
 
-// The same with the text given as consecutive pieces, written without joining them first. Pieces
-// that lie inside one of `sources` are copied straight from that file.
+// The same with the text given as consecutive pieces, written without joining them first.
 void SaveAsUTF8(std::span<const std::string_view> pieces, const std::string& fileName,
-                std::span<const MappedText* const> sources = {});
+                const Files& files = Files());
 
 }  // namespace orba

@@ -93,13 +93,13 @@ TEST(Utf8FileTest, LoadingAFifoFailsInsteadOfHanging) {
     EXPECT_THROW(LoadAsUTF8(dir / "fifo.html"), FileError);
 }
 
-TEST(Utf8FileTest, MappingFailsLikeLoading) {
+TEST(Utf8FileTest, OnlyRegularFilesLoad) {
     TempDir dir;
     MakeFolder(dir / "folder.html");
     ASSERT_EQ(::mkfifo((dir / "fifo.html").c_str(), 0644), 0);
-    EXPECT_THROW(MapAsUTF8(dir / "missing.html"), FileError);
-    EXPECT_THROW(MapAsUTF8(dir / "folder.html"), FileError);
-    EXPECT_THROW(MapAsUTF8(dir / "fifo.html"), FileError);
+    EXPECT_THROW(Files().Load(dir / "missing.html"), FileError);
+    EXPECT_THROW(Files().Load(dir / "folder.html"), FileError);
+    EXPECT_THROW(Files().Load(dir / "fifo.html"), FileError);
 }
 
 TEST_F(UpgradeRunTest, FifoNamedLikeADocumentIsNotRead) {

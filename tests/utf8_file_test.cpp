@@ -68,16 +68,22 @@ TEST(Utf8FileTest, LoadingAMissingFileFailsWithTheSystemsReason) {
     }
 }
 
-TEST(Utf8FileTest, MappedTextShowsTheWholeFile) {
+TEST(Utf8FileTest, ReloadingIntoTheSameBufferShowsEachWholeFile) {
     TempDir dir;
-    const std::string text = "\xEF\xBB\xBF映射\r\n" + std::string(70000, 'm') + "\xFF";
+    const std::string text = "\xEF\xBB\xBF读取\r\n" + std::string(70000, 'm') + "\xFF";
     WriteBytes(dir / "doc.html", text);
     WriteBytes(dir / "empty.html", "");
-    MappedText mapped = MapAsUTF8(dir / "doc.html");
-    EXPECT_EQ(mapped.bytes(), text);
-    EXPECT_EQ(MapAsUTF8(dir / "empty.html").bytes(), "");
-    mapped = MapAsUTF8(dir / "empty.html");
-    EXPECT_EQ(mapped.bytes(), "");
+    WriteBytes(dir / "short.html", "短");
+    const Files files;
+    LoadedFile loaded;
+    files.Load(dir / "doc.html", loaded);
+    EXPECT_EQ(loaded.bytes(), text);
+    files.Load(dir / "empty.html", loaded);
+    EXPECT_EQ(loaded.bytes(), "");
+    files.Load(dir / "short.html", loaded);
+    EXPECT_EQ(loaded.bytes(), "短");
+    files.Load(dir / "doc.html", loaded);
+    EXPECT_EQ(loaded.bytes(), text);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "ui/window_runs.h"
 
+#include <exception>
+
 #include "engine/my_sleep.h"
+#include "engine/run_texts.h"
 #include "engine/upgrade_run.h"
 #include "ui/layout_table.h"
 
@@ -41,11 +44,33 @@ void WindowRuns::Start(std::string_view templateBox, std::string_view folderBox)
         return;  // a run pumping events between two documents is not interrupted by another
     }
     running_ = true;
-    Host host(*this);
-    RunUpgrade(templateBox, folderBox, host);
-    running_ = false;
+    // Whatever the run throws, the run is over when this returns and the button works again;
+    // nothing may leave an event handler of the window.
+    struct RunOver {
+        bool& running;
+        ~RunOver() { running = false; }
+    };
+    {
+        const RunOver over{running_};
+        try {
+            Host host(*this);
+            RunUpgrade(templateBox, folderBox, host);
+        } catch (const std::exception& error) {
+            ShowFailure(error.what());
+        } catch (...) {
+            ShowFailure("unknown error");
+        }
+    }
     if (endRequested_) {
         desktop_.EndProgram();
+    }
+}
+
+void WindowRuns::ShowFailure(std::string_view description) noexcept {
+    try {
+        desktop_.ShowMessage(UnexpectedFailureMessage(description));
+    } catch (...) {
+        // Not even a message box could be shown: the window stays, without one.
     }
 }
 

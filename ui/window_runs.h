@@ -47,6 +47,7 @@ class WindowRuns {
 
   private:
     class Host;
+    void ShowFailure(std::string_view description) noexcept;
 
     Desktop& desktop_;
     ProgressLogView& view_;

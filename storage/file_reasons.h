@@ -1,0 +1,14 @@
+#pragma once
+
+// Reasons for a file failure that this program finds itself, in the words the user reads after
+// "系统原因：". Reasons the system gives come in the system's own words.
+
+#include <string_view>
+
+namespace orba::reasons {
+
+inline constexpr std::string_view kNotARegularFile = "不是普通文件";
+inline constexpr std::string_view kChangedWhileRead =
+    "读取期间文件被其他程序改动，多次重读仍未取得一致的内容";
+
+}  // namespace orba::reasons
