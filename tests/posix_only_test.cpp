@@ -152,7 +152,7 @@ TEST_F(CommandLineTest, FullDiskMidRunKeepsEarlierOutputsAndLeavesNoPartialFile)
     WriteBytes(Join(oldFolder, "c.html"), Document("", "small", ""));
 
     const ProcessResult result =
-        RunProcess(kProgram, {templatePath, oldFolder}, {.fileSizeLimit = 8192});
+        RunProcess(kProgram, {templatePath, oldFolder}, {.fileSizeLimit = 8192, .standardOutput = {}});
 
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_THAT(result.err, HasSubstr("【写入失败】"));
@@ -171,7 +171,7 @@ TEST_F(CommandLineTest, FailedWriteKeepsTheEarlierCompleteOutput) {
     WriteBytes(Join(output, "a.html"), "result of an earlier run");
 
     const ProcessResult result =
-        RunProcess(kProgram, {templatePath, oldFolder}, {.fileSizeLimit = 8192});
+        RunProcess(kProgram, {templatePath, oldFolder}, {.fileSizeLimit = 8192, .standardOutput = {}});
 
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), "result of an earlier run");

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <stdexcept>
 
 #include "tests/test_support.h"
@@ -31,7 +32,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         throw std::runtime_error("fork failed");
     }
     if (child == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const std::string& outTo =
+            options.standardOutput.empty() ? outPath : options.standardOutput;
+        const int out = ::open(outTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
             ::_exit(127);
@@ -47,10 +50,13 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     }
     int status = 0;
     while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            throw std::runtime_error("waitpid failed");
+        }
     }
     ProcessResult result;
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadBytes(outPath);
+    result.out = options.standardOutput.empty() ? ReadBytes(outPath) : std::string();
     result.err = ReadBytes(errPath);
     return result;
 }

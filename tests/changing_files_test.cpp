@@ -1,0 +1,336 @@
+// Runs while the world changes under them: documents truncated and rewritten while they are read,
+// files of virtual file systems, two runs at once, runs killed while they write, a log that cannot
+// be written.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "engine/data_block.h"
+#include "engine/markers.h"
+#include "engine/upgrade_run.h"
+#include "storage/file_reasons.h"
+#include "storage/files.h"
+#include "tests/process_runner.h"
+#include "tests/run_fixtures.h"
+
+namespace orba {
+namespace {
+
+using namespace test;  // NOLINT: the fixtures and helpers
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+std::vector<std::string> TemporaryNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const std::string& name : AllNames(folder)) {
+        if (name.starts_with(Files::kTemporaryPrefix)) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+// A large document in two versions of the same size, so that a torn read would mix them.
+std::string Version(char fill, std::string_view block) {
+    return Document(std::string(6 << 20, fill), block, std::string(2 << 20, fill));
+}
+
+// Truncates and rewrites `path` in place, alternating between `a` and `b`, until told to stop.
+class Rewriter {
+  public:
+    Rewriter(std::string path, std::string a, std::string b)
+        : path_(std::move(path)), a_(std::move(a)), b_(std::move(b)), thread_([this] { Loop(); }) {}
+    ~Rewriter() {
+        stop_ = true;
+        thread_.join();
+    }
+    int rounds() const { return rounds_; }
+
+  private:
+    void Loop() {
+        const int fd = ::open(path_.c_str(), O_WRONLY);
+        for (bool useA = false; !stop_; useA = !useA) {
+            const std::string& text = useA ? a_ : b_;
+            // Emptied, then the other version written: each state the file passes through holds
+            // one version only, so an output with both came from a torn read.
+            (void)::ftruncate(fd, 0);
+            (void)::pwrite(fd, text.data(), text.size(), 0);
+            ++rounds_;
+        }
+        ::close(fd);
+    }
+
+    std::string path_, a_, b_;
+    std::atomic<bool> stop_ = false;
+    std::atomic<int> rounds_ = 0;
+    std::thread thread_;
+};
+
+TEST_F(UpgradeRunTest, DocumentRewrittenWhileRunsReadItGivesOneVersionOrAFailureNamingIt) {
+    const std::string document = Join(oldFolder, "big.html");
+    const std::string a = Version('a', "版本甲");
+    const std::string b = Version('b', "版本乙");
+    WriteBytes(document, a);
+    int completed = 0;
+    int failed = 0;
+    {
+        const Rewriter rewriter(document, a, b);
+        for (int run = 0; run < 40 || rewriter.rounds() < 100; ++run) {
+            RecordingHost runHost;
+            const RunResult result = RunUpgrade(templatePath, oldFolder, runHost);
+            if (result.outcome == RunOutcome::Completed) {
+                ++completed;
+                if (Exists(Join(output, "big.html"))) {
+                    const std::string out = ReadBytes(Join(output, "big.html"));
+                    EXPECT_TRUE(out == Upgraded("版本甲") || out == Upgraded("版本乙"))
+                        << "an output mixes two versions";
+                }
+            } else {
+                ++failed;
+                EXPECT_EQ(result.outcome, RunOutcome::Failed);
+                ASSERT_EQ(runHost.messages.size(), 1u);
+                EXPECT_THAT(runHost.messages[0], HasSubstr("无法读取文件 " + document));
+                EXPECT_THAT(runHost.messages[0], HasSubstr(reasons::kChangedWhileRead));
+            }
+            EXPECT_THAT(TemporaryNames(output), ::testing::IsEmpty());
+        }
+        std::printf("document: %d runs completed, %d stopped, %d rewrites\n", completed, failed,
+                    rewriter.rounds());
+    }
+}
+
+TEST_F(UpgradeRunTest, TemplateRewrittenWhileRunsReadItGivesOneVersionOrAFailureNamingIt) {
+    const std::string a = Version('a', "模板甲");
+    const std::string b = Version('b', "模板乙");
+    WriteBytes(templatePath, a);
+    WriteBytes(Join(oldFolder, "doc.html"), Document("", "旧图", ""));
+    const Rewriter rewriter(templatePath, a, b);
+    for (int run = 0; run < 40 || rewriter.rounds() < 100; ++run) {
+        RecordingHost runHost;
+        const RunResult result = RunUpgrade(templatePath, oldFolder, runHost);
+        if (result.outcome == RunOutcome::Completed) {
+            // The template may have been read in any state it passed through, but in one only.
+            const std::string out = ReadBytes(Join(output, "doc.html"));
+            EXPECT_TRUE(out.find("aaaa") == std::string::npos ||
+                        out.find("bbbb") == std::string::npos)
+                << "an output mixes two versions";
+            EXPECT_EQ(ExtractStringBetween(out, kStartMarker, kEndMarker), "旧图");
+        } else if (result.outcome == RunOutcome::Failed) {
+            ASSERT_EQ(runHost.messages.size(), 1u);
+            EXPECT_THAT(runHost.messages[0], HasSubstr("无法读取文件 " + templatePath));
+        } else {
+            // A truncated template without its block is refused like any template without one.
+            EXPECT_EQ(result.outcome, RunOutcome::Refused);
+            EXPECT_EQ(result.problem, InputProblem::TemplateBlockBlank);
+        }
+    }
+}
+
+// A file of a virtual file system tells a size that is not its length and cannot be mapped.
+TEST_F(UpgradeRunTest, FileOfAVirtualFileSystemIsRead) {
+    std::string source;
+    for (const char* candidate : {"/sys/kernel/mm/transparent_hugepage/enabled",
+                                  "/sys/power/state", "/sys/kernel/uevent_seqnum"}) {
+        std::ifstream probe(candidate);
+        if (probe) {
+            source = candidate;
+            break;
+        }
+    }
+    if (source.empty()) {
+        GTEST_SKIP() << "no readable file under /sys";
+    }
+    std::ostringstream expected;
+    expected << std::ifstream(source).rdbuf();
+    EXPECT_EQ(Files().Load(source).bytes(), expected.str());
+
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    ASSERT_EQ(::symlink(source.c_str(), Join(oldFolder, "sys.html").c_str()), 0);
+    EXPECT_EQ(Run().outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
+    EXPECT_EQ(host.log, ExpectedLog({"a.html"}, output));
+}
+
+TEST(CreateFolderTest, AFolderAlreadyThereIsFineAFileIsNot) {
+    TempDir dir;
+    MakeFolder(dir / "NewORBA");
+    EXPECT_NO_THROW(Files().CreateFolder(dir / "NewORBA"));
+    WriteBytes(dir / "file", "x");
+    EXPECT_THROW(Files().CreateFolder(dir / "file"), FileError);
+}
+
+// Starts `program` with `arguments` once `release` is closed; standard output and error go nowhere.
+pid_t StartHeldBack(const std::vector<std::string>& argv, const int release[2]) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(release[1]);
+        char byte = 0;
+        (void)::read(release[0], &byte, 1);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        std::vector<char*> raw;
+        for (const std::string& argument : argv) {
+            raw.push_back(const_cast<char*>(argument.c_str()));
+        }
+        raw.push_back(nullptr);
+        ::execv(raw[0], raw.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+int ExitStatusOf(pid_t child) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(CommandLineTest, TwoRunsReleasedTogetherBothComplete) {
+    for (int i = 0; i < 20; ++i) {
+        WriteBytes(Join(oldFolder, "图" + std::to_string(i) + ".html"),
+                   Document("", "块" + std::to_string(i), ""));
+    }
+    constexpr int kPairs = 25;
+    for (int pair = 0; pair < kPairs; ++pair) {
+        SCOPED_TRACE("pair " + std::to_string(pair));
+        std::filesystem::remove_all(output);
+        int release[2];
+        ASSERT_EQ(::pipe(release), 0);
+        const std::vector<std::string> argv = {kProgram, templatePath, oldFolder};
+        const pid_t first = StartHeldBack(argv, release);
+        const pid_t second = StartHeldBack(argv, release);
+        ::close(release[0]);
+        ::close(release[1]);  // both read end of file at once
+        EXPECT_EQ(ExitStatusOf(first), 0);
+        EXPECT_EQ(ExitStatusOf(second), 0);
+        for (int i = 0; i < 20; ++i) {
+            EXPECT_EQ(ReadBytes(Join(output, "图" + std::to_string(i) + ".html")),
+                      Document("<new>", "块" + std::to_string(i), "</new>"));
+        }
+        EXPECT_THAT(TemporaryNames(output), ::testing::IsEmpty());
+    }
+}
+
+// Holds a call of the chosen kind until the parent lets it go: the child says "held" on one
+// pipe, then waits on another.
+class HoldAt final : public FileCallGate {
+  public:
+    HoldAt(FileCall kind, int held, int go) : kind_(kind), held_(held), go_(go) {}
+    bool Allow(FileCall call) override {
+        if (call == kind_) {
+            char byte = 'h';
+            (void)::write(held_, &byte, 1);
+            (void)::read(go_, &byte, 1);
+        }
+        return true;
+    }
+
+  private:
+    FileCall kind_;
+    int held_, go_;
+};
+
+// A child process writing `path`, held at its first call of `kind`.
+struct HeldWriter {
+    HeldWriter(const std::string& path, FileCall kind) {
+        int held[2];
+        int go[2];
+        if (::pipe(held) != 0 || ::pipe(go) != 0) {
+            throw std::runtime_error("pipe failed");
+        }
+        pid = ::fork();
+        if (pid == 0) {
+            ::close(held[0]);
+            ::close(go[1]);
+            HoldAt gate(kind, held[1], go[0]);
+            try {
+                const std::string text = Document("", "写入中", "");
+                const std::string_view pieces[] = {text};
+                Files(gate).Replace(path, pieces);
+            } catch (...) {
+                ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        ::close(held[1]);
+        ::close(go[0]);
+        heldPipe = held[0];
+        goPipe = go[1];
+        char byte = 0;
+        EXPECT_EQ(::read(heldPipe, &byte, 1), 1) << "the writer reached the call";
+    }
+    void Kill() const { ::kill(pid, SIGKILL); }
+    int Finish() const {
+        ::close(goPipe);
+        ::close(heldPipe);
+        return ExitStatusOf(pid);
+    }
+
+    pid_t pid = -1;
+    int heldPipe = -1;
+    int goPipe = -1;
+};
+
+TEST(KilledRunTest, WriterKilledWhileWritingLeavesNothing) {
+    TempDir dir;
+    const HeldWriter writer(dir / "out.html", FileCall::Write);
+    writer.Kill();
+    writer.Finish();
+    EXPECT_THAT(AllNames(dir.path()), ::testing::IsEmpty());
+}
+
+TEST_F(UpgradeRunTest, LeftoverOfAKilledRunIsRemovedByTheNextRun) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    MakeFolder(output);
+    // Held just before the rename, the finished file has its temporary name.
+    const HeldWriter writer(Join(output, "a.html"), FileCall::Rename);
+    ASSERT_EQ(TemporaryNames(output).size(), 1u);
+    writer.Kill();
+    writer.Finish();
+    ASSERT_EQ(TemporaryNames(output).size(), 1u) << "killed at this moment, a name is left";
+    EXPECT_EQ(Run().outcome, RunOutcome::Completed);
+    EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A"));
+}
+
+TEST_F(UpgradeRunTest, CleanUpLeavesTheFileOfALiveWriter) {
+    MakeFolder(output);
+    const HeldWriter writer(Join(output, "b.html"), FileCall::Rename);
+    WriteBytes(Join(output, std::string(Files::kTemporaryPrefix) + "0123456789abcdef.tmp"),
+               "left by a run that died");
+    Files().RemoveLeftovers(output);
+    EXPECT_EQ(TemporaryNames(output).size(), 1u) << "the dead run's file goes, the live one stays";
+    EXPECT_EQ(writer.Finish(), 0) << "the live writer completes";
+    EXPECT_THAT(AllNames(output), ElementsAre("b.html"));
+    EXPECT_EQ(ReadBytes(Join(output, "b.html")), Document("", "写入中", ""));
+}
+
+TEST_F(CommandLineTest, LogThatCannotBeWrittenStopsTheRun) {
+    for (const char* name : {"a.html", "b.html"}) {
+        WriteBytes(Join(oldFolder, name), Document("", name, ""));
+    }
+    ProcessOptions options;
+    options.standardOutput = "/dev/full";
+    const ProcessResult result = RunProcess(kProgram, {templatePath, oldFolder}, options);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_THAT(result.err, HasSubstr("无法写入文件 标准输出"));
+    EXPECT_THAT(result.err, HasSubstr("No space left on device"));
+    // Stopped at the start entry: nothing was upgraded, and nothing is left half-written.
+    EXPECT_THAT(AllNames(output), ::testing::IsEmpty());
+}
+
+}  // namespace
+}  // namespace orba
