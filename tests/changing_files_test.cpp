@@ -141,8 +141,8 @@ TEST_F(UpgradeRunTest, TemplateRewrittenWhileRunsReadItGivesOneVersionOrAFailure
 // A file of a virtual file system tells a size that is not its length and cannot be mapped.
 TEST_F(UpgradeRunTest, FileOfAVirtualFileSystemIsRead) {
     std::string source;
-    for (const char* candidate : {"/sys/kernel/mm/transparent_hugepage/enabled",
-                                  "/sys/power/state", "/sys/kernel/uevent_seqnum"}) {
+    for (const char* candidate : {"/sys/kernel/mm/transparent_hugepage/enabled", "/sys/power/state",
+                                  "/sys/kernel/uevent_seqnum"}) {
         std::ifstream probe(candidate);
         if (probe) {
             source = candidate;

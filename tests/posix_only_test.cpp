@@ -151,8 +151,8 @@ TEST_F(CommandLineTest, FullDiskMidRunKeepsEarlierOutputsAndLeavesNoPartialFile)
     WriteBytes(Join(oldFolder, "b.html"), Document("", std::string(10000, 'B'), ""));
     WriteBytes(Join(oldFolder, "c.html"), Document("", "small", ""));
 
-    const ProcessResult result =
-        RunProcess(kProgram, {templatePath, oldFolder}, {.fileSizeLimit = 8192, .standardOutput = {}});
+    const ProcessResult result = RunProcess(kProgram, {templatePath, oldFolder},
+                                            {.fileSizeLimit = 8192, .standardOutput = {}});
 
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_THAT(result.err, HasSubstr("【写入失败】"));
@@ -170,8 +170,8 @@ TEST_F(CommandLineTest, FailedWriteKeepsTheEarlierCompleteOutput) {
     MakeFolder(output);
     WriteBytes(Join(output, "a.html"), "result of an earlier run");
 
-    const ProcessResult result =
-        RunProcess(kProgram, {templatePath, oldFolder}, {.fileSizeLimit = 8192, .standardOutput = {}});
+    const ProcessResult result = RunProcess(kProgram, {templatePath, oldFolder},
+                                            {.fileSizeLimit = 8192, .standardOutput = {}});
 
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), "result of an earlier run");

@@ -14,7 +14,7 @@ struct ProcessResult {
 };
 
 struct ProcessOptions {
-    long fileSizeLimit = -1;  // bytes; RLIMIT_FSIZE with SIGXFSZ ignored, when not negative
+    long fileSizeLimit = -1;     // bytes; RLIMIT_FSIZE with SIGXFSZ ignored, when not negative
     std::string standardOutput;  // a file to write standard output to instead of collecting it
 };
 

@@ -8,8 +8,10 @@
 
 #include "engine/listing.h"
 #include "engine/paths.h"
+#include "storage/files.h"
 #include "storage/platform_windows.h"
 #include "storage/utf8_file.h"
+#include "tests/process_runner.h"
 #include "tests/run_fixtures.h"
 
 namespace orba {
@@ -100,6 +102,74 @@ TEST_F(UpgradeRunTest, ExistingOutputIsReplacedWholeAndVisible) {
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A"));
     EXPECT_THAT(AllNames(output), ElementsAre("a.html")) << "no temporary file is left";
     EXPECT_EQ(Attributes(Join(output, "a.html")) & FILE_ATTRIBUTE_HIDDEN, 0u);
+}
+
+}  // namespace
+}  // namespace orba
+
+namespace orba {
+namespace {
+
+using namespace test;  // NOLINT: the fixtures and helpers
+
+std::wstring CurrentFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, folder);
+    return folder;
+}
+
+TEST(ExtendedLengthPathTest, EveryFormBecomesAnAbsoluteExtendedPath) {
+    using platform::ExtendedLengthPath;
+    EXPECT_EQ(ExtendedLengthPath(LR"(C:\maps\旧版\a.html)"), LR"(\\?\C:\maps\旧版\a.html)");
+    EXPECT_EQ(ExtendedLengthPath(LR"(C:/maps/./x/../旧版)"), LR"(\\?\C:\maps\旧版)");
+    EXPECT_EQ(ExtendedLengthPath(LR"(C:\maps\)"), LR"(\\?\C:\maps\)") << "a folder keeps its end";
+    EXPECT_EQ(ExtendedLengthPath(LR"(\\server\share\maps\a.html)"),
+              LR"(\\?\UNC\server\share\maps\a.html)");
+    EXPECT_EQ(ExtendedLengthPath(LR"(\\?\C:\already\..\as is)"), LR"(\\?\C:\already\..\as is)");
+    EXPECT_EQ(ExtendedLengthPath(LR"(\\?\UNC\server\share)"), LR"(\\?\UNC\server\share)");
+    EXPECT_EQ(ExtendedLengthPath(LR"(\\.\pipe\name)"), LR"(\\.\pipe\name)");
+    EXPECT_EQ(ExtendedLengthPath(L""), L"");
+
+    std::wstring here = CurrentFolder();
+    if (!here.ends_with(L'\\')) {
+        here += L'\\';
+    }
+    EXPECT_EQ(ExtendedLengthPath(L"rel\\a.html"), LR"(\\?\)" + here + L"rel\\a.html");
+    EXPECT_EQ(ExtendedLengthPath(L".\\rel\\..\\b.html"), LR"(\\?\)" + here + L"b.html");
+}
+
+TEST(LongPathTest, RunWritesOutputsBeyondMaxPath) {
+    TempDir dir;
+    std::string folder = dir.path();
+    while (platform::WideFromUtf8(folder).size() < 300) {
+        folder = Join(folder, "很长的中文文件夹名称很长的中文文件夹名称");
+        MakeFolder(folder);
+    }
+    const std::string templatePath = dir / "orba.html";
+    WriteBytes(templatePath, Document("<new>", "TEMPLATE", "</new>"));
+    WriteBytes(Join(folder, "旧图.html"), Document("<old>", "块", "</old>"));
+    const std::string output = Join(Join(folder, "NewORBA"), "旧图.html");
+    ASSERT_GT(platform::WideFromUtf8(output).size(), 300u);
+
+    const ProcessResult result = RunProcess(kProgram, {templatePath, folder});
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(ReadBytes(output), Document("<new>", "块", "</new>"));
+}
+
+TEST(LeftoverTest, CleanUpRemovesWhatNoLiveRunHoldsOpen) {
+    TempDir dir;
+    const std::string dead = dir / ".orba-upgrade-00000000000000aa.tmp";
+    const std::string live = dir / ".orba-upgrade-00000000000000bb.tmp";
+    WriteBytes(dead, "left by a run that died");
+    WriteBytes(live, "being written");
+    // A writer holds its temporary file open unshared until it has its final name.
+    const HANDLE writer = ::CreateFileW(platform::WideFromUtf8(live).c_str(), GENERIC_WRITE, 0,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    Files().RemoveLeftovers(dir.path());
+    ::CloseHandle(writer);
+    EXPECT_FALSE(Exists(dead));
+    EXPECT_TRUE(Exists(live));
 }
 
 }  // namespace

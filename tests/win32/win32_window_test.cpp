@@ -135,6 +135,26 @@ TEST_F(Win32WindowTest, LogReadsReadyBeforeAnyRun) {
     EXPECT_EQ(window.ProgressBoxText(), " 准备就绪...\r\n");
 }
 
+TEST_F(Win32WindowTest, LogBoxHoldsAnyLength) {
+    // Wine grows the limit by itself: what the program asked for is checked too.
+    EXPECT_EQ(::SendMessageW(Control("TXT_PROGRESS"), EM_GETLIMITTEXT, 0, 0),
+              ORBAUpdateTool::kProgressLogLimit);
+    const HWND box = Control("TXT_PROGRESS");
+    std::string expected = window.ProgressBoxText();
+    std::string entry;
+    for (int i = 1; i <= 500; ++i) {
+        entry += "\r\n " + std::to_string(i) + ": 一个很长的文件名很长很长很长很长.html: 升级成功";
+    }
+    const std::wstring wideEntry = WideFromUtf8(entry);
+    for (int i = 0; i < 6; ++i) {  // over 100,000 characters in all
+        CHARRANGE end{-1, -1};
+        ::SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+        ::SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(wideEntry.c_str()));
+        expected += entry;
+    }
+    EXPECT_TRUE(window.ProgressBoxText() == expected) << "the box holds every entry";
+}
+
 TEST_F(Win32WindowTest, LoadFillsTheBoxesFromTheApplicationFolder) {
     EXPECT_EQ(WindowText(Control("TXT_MOD_FILE")), dir / "orba.html");
     Remove(dir / "orba.html");

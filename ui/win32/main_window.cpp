@@ -178,6 +178,9 @@ void ORBAUpdateTool::CreateControls() {
     }
     PlaceControls();
 
+    // A rich edit holds 32,767 characters unless told otherwise; the log of a thousand documents,
+    // or of several runs, is longer.
+    ::SendMessageW(Control("TXT_PROGRESS"), EM_EXLIMITTEXT, 0, kProgressLogLimit);
     const std::string rtf(kInitialProgressRtf);
     SETTEXTEX setText{ST_DEFAULT, CP_ACP};
     ::SendMessageW(Control("TXT_PROGRESS"), EM_SETTEXTEX, reinterpret_cast<WPARAM>(&setText),

@@ -44,6 +44,9 @@ class ORBAUpdateTool final : private ProgressLogView {
     // The log box's text as the box itself holds it, with CR LF line breaks.
     std::string ProgressBoxText() const;
 
+    // The most characters the progress log box holds.
+    static constexpr LPARAM kProgressLogLimit = 0x7FFFFFFE;
+
     // Keyboard handling of this window for a message taken from the queue: the dialog manager's
     // Tab and arrow keys, and Enter clicking the focused button. True when the message was used.
     bool PreTranslate(MSG& message);

@@ -66,10 +66,12 @@ std::string Win32Desktop::ChooseFolder(std::string_view title) {
     if (item == nullptr) {
         return {};
     }
-    wchar_t path[MAX_PATH] = {};
-    const BOOL found = ::SHGetPathFromIDListW(item, path);
+    // Room for a path of any length Windows allows, not only MAX_PATH characters.
+    std::wstring path(32768, L'\0');
+    const BOOL found =
+        ::SHGetPathFromIDListEx(item, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
     ::CoTaskMemFree(item);
-    return found ? Utf8FromWide(path) : std::string();
+    return found ? Utf8FromWide(path.c_str()) : std::string();
 }
 
 void Win32Desktop::OpenWebAddress(std::string_view address) {

@@ -1,0 +1,56 @@
+// The start button's run as the window sees it: whatever a run throws, the window hears of it in
+// a message box and can start the next run.
+
+#include "ui/window_runs.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <new>
+
+#include "tests/fake_desktop.h"
+#include "tests/run_fixtures.h"
+
+namespace orba {
+namespace {
+
+using namespace test;  // NOLINT: the fixtures and helpers
+using ::testing::HasSubstr;
+
+// A log box that fails to take the first `failures` entries, as one out of memory would.
+class FailingLogView final : public ui::ProgressLogView {
+  public:
+    void AppendText(std::string_view entry) override {
+        if (failures > 0) {
+            --failures;
+            throw std::bad_alloc();
+        }
+        text += entry;
+    }
+    void ShowEnd(Paint) override {}
+    void ProcessEvents() override {}
+
+    int failures = 1;
+    std::string text;
+};
+
+TEST_F(UpgradeRunTest, WindowRecoversFromAFailureThatIsNotAFilesAndRunsAgain) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    FakeDesktop desktop;
+    FailingLogView view;
+    ui::WindowRuns runs(desktop, view);
+
+    runs.Start(templatePath, oldFolder);
+    EXPECT_FALSE(runs.Running()) << "the run is over";
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_THAT(desktop.messages[0], HasSubstr("升级已中止"));
+    EXPECT_THAT(desktop.messages[0], HasSubstr(std::bad_alloc().what()));
+
+    runs.Start(templatePath, oldFolder);
+    EXPECT_EQ(desktop.messages.size(), 1u) << "the second run completes without a message";
+    EXPECT_EQ(view.text, ExpectedLog({"a.html"}, output));
+    EXPECT_EQ(desktop.endRequests, 0);
+}
+
+}  // namespace
+}  // namespace orba
