@@ -1,17 +1,17 @@
 #include "engine/data_block.h"
 
-#include "storage/platform.h"
+#include "engine/byte_search.h"
 
 namespace orba {
 
 std::string_view ExtractStringBetween(std::string_view text, std::string_view startTag,
                                       std::string_view endTag) {
-    const std::size_t start = platform::FindBytes(text, startTag, 0);
+    const std::size_t start = FindBytes(text, startTag, 0);
     if (start == std::string_view::npos) {
         return {};
     }
     const std::size_t begin = start + startTag.size();
-    const std::size_t end = platform::FindBytes(text, endTag, begin);
+    const std::size_t end = FindBytes(text, endTag, begin);
     if (end == std::string_view::npos || end == begin) {
         return {};
     }
@@ -26,8 +26,8 @@ TemplateTransplant::TemplateTransplant(std::string_view text, std::string_view s
         return;
     }
     std::size_t from = 0;
-    for (std::size_t at = platform::FindBytes(text, block_, 0); at != std::string_view::npos;
-         at = platform::FindBytes(text, block_, from)) {
+    for (std::size_t at = FindBytes(text, block_, 0); at != std::string_view::npos;
+         at = FindBytes(text, block_, from)) {
         between_.push_back(text.substr(from, at - from));
         from = at + block_.size();
     }

@@ -30,7 +30,4 @@ bool IsFolder(const std::string& path);
 // True when both paths name the same file on disk.
 bool IsSameFile(const std::string& a, const std::string& b);
 
-// Byte offset of the first `needle` in `haystack` at or after `from`, or npos.
-std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::size_t from);
-
 }  // namespace orba::platform

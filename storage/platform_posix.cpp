@@ -354,17 +354,6 @@ bool IsSameFile(const std::string& a, const std::string& b) {
            SameInode(first, second);
 }
 
-std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::size_t from) {
-    if (from > haystack.size()) {
-        return std::string_view::npos;
-    }
-    const void* found =
-        ::memmem(haystack.data() + from, haystack.size() - from, needle.data(), needle.size());
-    return found == nullptr
-               ? std::string_view::npos
-               : static_cast<std::size_t>(static_cast<const char*>(found) - haystack.data());
-}
-
 }  // namespace platform
 
 void Files::Load(const std::string& path, LoadedFile& into) const {

@@ -296,18 +296,6 @@ bool IsSameFile(const std::string& a, const std::string& b) {
            first.nFileIndexLow == second.nFileIndexLow;
 }
 
-std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::size_t from) {
-    if (from > haystack.size()) {
-        return std::string_view::npos;
-    }
-    const auto begin = haystack.begin() + static_cast<std::ptrdiff_t>(from);
-    const auto found = std::search(
-        begin, haystack.end(), std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
-    return found == haystack.end() && !needle.empty()
-               ? std::string_view::npos
-               : static_cast<std::size_t>(found - haystack.begin());
-}
-
 }  // namespace platform
 
 void Files::Load(const std::string& path, LoadedFile& into) const {

@@ -1,0 +1,224 @@
+#include "engine/byte_search.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#if defined(__x86_64__) || defined(_M_X64)
+#define ORBA_SEARCH_SIMD 1
+#include <immintrin.h>
+#endif
+
+namespace orba {
+
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+// How often a byte turns up in HTML, CSS and JavaScript, roughly, from 0 (rare) to 9 (everywhere):
+// the filter looks for the needle's rarest bytes, which lets few false candidates through.
+constexpr std::array<std::uint8_t, 256> kCommonness = [] {
+    std::array<std::uint8_t, 256> table{};
+    table.fill(3);  // punctuation such as ! # $ % & * + ? @ [ \ ] ^ ` | ~
+    for (int c = 0x80; c < 0x100; ++c) {
+        table[static_cast<std::size_t>(c)] = 5;  // UTF-8 of Chinese text
+    }
+    for (char c = 'a'; c <= 'z'; ++c) {
+        table[static_cast<unsigned char>(c)] = 8;
+    }
+    for (char c = 'A'; c <= 'Z'; ++c) {
+        table[static_cast<unsigned char>(c)] = 4;
+    }
+    for (char c = '0'; c <= '9'; ++c) {
+        table[static_cast<unsigned char>(c)] = 6;
+    }
+    for (const char c : std::string_view(" etaoinsr")) {
+        table[static_cast<unsigned char>(c)] = 9;
+    }
+    for (const char c : std::string_view("<>\"=/")) {
+        table[static_cast<unsigned char>(c)] = 7;
+    }
+    for (const char c : std::string_view(".,;:(){}-'\r\n\t")) {
+        table[static_cast<unsigned char>(c)] = 6;
+    }
+    table['_'] = 2;
+    return table;
+}();
+
+// The two positions of the needle whose bytes the filter compares: the rarest byte, and the
+// rarest other byte at another position.
+std::pair<std::size_t, std::size_t> FilterPositions(std::string_view needle) {
+    const auto commonness = [&](std::size_t i) {
+        return kCommonness[static_cast<unsigned char>(needle[i])];
+    };
+    std::size_t first = 0;
+    for (std::size_t i = 1; i < needle.size(); ++i) {
+        if (commonness(i) < commonness(first)) {
+            first = i;
+        }
+    }
+    std::size_t second = first == 0 ? 1 : 0;
+    for (std::size_t i = 0; i < needle.size(); ++i) {
+        if (i != first && needle[i] != needle[first] && commonness(i) < commonness(second)) {
+            second = i;
+        }
+    }
+    return first < second ? std::pair{first, second} : std::pair{second, first};
+}
+
+bool MatchesAt(const char* at, std::string_view needle) {
+    return std::memcmp(at, needle.data(), needle.size()) == 0;
+}
+
+#ifdef ORBA_SEARCH_SIMD
+
+// Checks the candidates of one block, a bit each; the first whole match, or npos.
+inline std::size_t FirstMatch(std::uint32_t mask, const char* data, std::size_t at,
+                              std::string_view needle) {
+    for (; mask != 0; mask &= mask - 1) {
+        const std::size_t candidate = at + static_cast<std::size_t>(__builtin_ctz(mask));
+        if (MatchesAt(data + candidate, needle)) {
+            return candidate;
+        }
+    }
+    return npos;
+}
+
+// Each block of positions is handled while every one of them leaves room for the whole needle;
+// the plain search takes the few positions left at the end.
+std::size_t FindSse2(std::string_view haystack, std::string_view needle, std::size_t from) {
+    constexpr std::size_t kWidth = 16;
+    const auto [p, q] = FilterPositions(needle);
+    const __m128i first = _mm_set1_epi8(needle[p]);
+    const __m128i second = _mm_set1_epi8(needle[q]);
+    const char* const data = haystack.data();
+    std::size_t at = from;
+    for (; at + kWidth + needle.size() - 1 <= haystack.size(); at += kWidth) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + p));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + q));
+        const auto mask = static_cast<std::uint32_t>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second))));
+        if (mask != 0) {
+            if (const std::size_t found = FirstMatch(mask, data, at, needle); found != npos) {
+                return found;
+            }
+        }
+    }
+    return FindBytesPlain(haystack, needle, at);
+}
+
+// The positions of a block whose bytes at `atFirst` and `atSecond` are the two filter bytes.
+__attribute__((target("avx2"), always_inline)) inline __m256i Candidates256(const char* atFirst,
+                                                                            const char* atSecond,
+                                                                            __m256i first,
+                                                                            __m256i second) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(atFirst));
+    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(atSecond));
+    return _mm256_and_si256(_mm256_cmpeq_epi8(x, first), _mm256_cmpeq_epi8(y, second));
+}
+
+__attribute__((target("avx2"))) std::size_t FindAvx2(std::string_view haystack,
+                                                     std::string_view needle, std::size_t from) {
+    constexpr std::size_t kWidth = 32;
+    const auto [p, q] = FilterPositions(needle);
+    const __m256i first = _mm256_set1_epi8(needle[p]);
+    const __m256i second = _mm256_set1_epi8(needle[q]);
+    const char* const data = haystack.data();
+#define ORBA_CANDIDATES(at) Candidates256(data + (at) + p, data + (at) + q, first, second)
+    std::size_t at = from;
+    // One block where the search starts, then blocks whose first load is aligned, so that only
+    // the second load of a round may straddle two cache lines.
+    if (at + kWidth + needle.size() - 1 <= haystack.size()) {
+        const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(ORBA_CANDIDATES(at)));
+        if (const std::size_t found = FirstMatch(mask, data, at, needle); found != npos) {
+            return found;
+        }
+        const auto misalignment = reinterpret_cast<std::uintptr_t>(data + at + p) % kWidth;
+        at += kWidth - misalignment;
+    }
+    // Two blocks a round, tested together: candidates are rare in real text.
+    for (; at + 2 * kWidth + needle.size() - 1 <= haystack.size(); at += 2 * kWidth) {
+        const __m256i low = ORBA_CANDIDATES(at);
+        const __m256i high = ORBA_CANDIDATES(at + kWidth);
+        _mm_prefetch(data + at + p + 512, _MM_HINT_T0);
+        if (!_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high))) {
+            const auto lowMask = static_cast<std::uint32_t>(_mm256_movemask_epi8(low));
+            if (const std::size_t found = FirstMatch(lowMask, data, at, needle); found != npos) {
+                return found;
+            }
+            const auto highMask = static_cast<std::uint32_t>(_mm256_movemask_epi8(high));
+            if (const std::size_t found = FirstMatch(highMask, data, at + kWidth, needle);
+                found != npos) {
+                return found;
+            }
+        }
+    }
+    for (; at + kWidth + needle.size() - 1 <= haystack.size(); at += kWidth) {
+        const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(ORBA_CANDIDATES(at)));
+        if (const std::size_t found = FirstMatch(mask, data, at, needle); found != npos) {
+            return found;
+        }
+    }
+#undef ORBA_CANDIDATES
+    return FindBytesPlain(haystack, needle, at);
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+#endif
+
+}  // namespace
+
+std::size_t FindBytesPlain(std::string_view haystack, std::string_view needle, std::size_t from) {
+    if (from > haystack.size() || needle.size() > haystack.size() - from) {
+        return npos;
+    }
+    for (std::size_t at = from; at + needle.size() <= haystack.size(); ++at) {
+        if (MatchesAt(haystack.data() + at, needle)) {
+            return at;
+        }
+    }
+    return npos;
+}
+
+bool ProcessorHas(SearchUnit unit) {
+#ifdef ORBA_SEARCH_SIMD
+    return unit != SearchUnit::Avx2 || HasAvx2();
+#else
+    return unit == SearchUnit::Plain;
+#endif
+}
+
+std::size_t FindBytesWith(SearchUnit unit, std::string_view haystack, std::string_view needle,
+                          std::size_t from) {
+    if (from > haystack.size() || needle.size() > haystack.size() - from) {
+        return npos;
+    }
+    if (needle.size() < 2 || !ProcessorHas(unit)) {
+        return haystack.find(needle, from);
+    }
+#ifdef ORBA_SEARCH_SIMD
+    switch (unit) {
+        case SearchUnit::Avx2:
+            return FindAvx2(haystack, needle, from);
+        case SearchUnit::Sse2:
+            return FindSse2(haystack, needle, from);
+        case SearchUnit::Plain:
+            break;
+    }
+#endif
+    return haystack.find(needle, from);
+}
+
+std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::size_t from) {
+    static const SearchUnit widest = ProcessorHas(SearchUnit::Avx2)   ? SearchUnit::Avx2
+                                     : ProcessorHas(SearchUnit::Sse2) ? SearchUnit::Sse2
+                                                                      : SearchUnit::Plain;
+    return FindBytesWith(widest, haystack, needle, from);
+}
+
+}  // namespace orba

@@ -1,0 +1,116 @@
+// The fast marker search agrees with the plain one on every input, with every vector unit the
+// processor has: random text, text made of marker fragments, markers at every place relative to
+// the blocks the search works in, at the very start and end, and buffers shorter than a block.
+
+#include "engine/byte_search.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/markers.h"
+
+namespace orba {
+namespace {
+
+constexpr std::string_view kNotFound = "npos";
+
+std::vector<SearchUnit> Units() {
+    std::vector<SearchUnit> units;
+    for (const SearchUnit unit : {SearchUnit::Plain, SearchUnit::Sse2, SearchUnit::Avx2}) {
+        if (ProcessorHas(unit)) {
+            units.push_back(unit);
+        }
+    }
+    return units;
+}
+
+// Checks every start position of `haystack` with every unit against the plain search.
+void ExpectAgreement(const std::string& haystack, std::string_view needle) {
+    for (std::size_t from = 0; from <= haystack.size() + 1; ++from) {
+        const std::size_t expected = FindBytesPlain(haystack, needle, from);
+        for (const SearchUnit unit : Units()) {
+            const std::size_t found = FindBytesWith(unit, haystack, needle, from);
+            if (found != expected) {
+                ADD_FAILURE() << "unit " << static_cast<int>(unit) << ", from " << from
+                              << ", haystack of " << haystack.size() << " bytes, needle \""
+                              << needle << "\": found " << found << ", expected " << expected;
+                return;
+            }
+        }
+        EXPECT_EQ(FindBytes(haystack, needle, from), expected);
+    }
+}
+
+TEST(ByteSearchTest, PlainSearchFindsTheFirstMatchAtOrAfterTheStart) {
+    EXPECT_EQ(FindBytesPlain("abcabc", "bc", 0), 1u);
+    EXPECT_EQ(FindBytesPlain("abcabc", "bc", 2), 4u);
+    EXPECT_EQ(FindBytesPlain("abcabc", "bc", 5), std::string_view::npos);
+    EXPECT_EQ(FindBytesPlain("abc", "", 3), 3u);
+    EXPECT_EQ(FindBytesPlain("abc", "", 4), std::string_view::npos);
+    EXPECT_EQ(FindBytesPlain("ab", "abc", 0), std::string_view::npos);
+    (void)kNotFound;
+}
+
+TEST(ByteSearchTest, MarkersAtEveryPlaceAroundTheBlockEdges) {
+    for (const std::string_view marker : {kStartMarker, kEndMarker}) {
+        for (std::size_t size = 0; size <= 140; ++size) {
+            for (std::size_t at = 0; at + marker.size() <= size; at += 3) {
+                std::string text(size, 'x');
+                text.replace(at, marker.size(), marker);
+                ExpectAgreement(text, marker);
+            }
+            ExpectAgreement(std::string(size, '<'), marker);  // shorter or without the marker
+        }
+    }
+}
+
+TEST(ByteSearchTest, TextMadeOfMarkerFragmentsAndNearMatches) {
+    std::mt19937 random(7);
+    const std::string_view marker = kStartMarker;
+    for (int round = 0; round < 400; ++round) {
+        std::string text;
+        const std::size_t pieces = random() % 12;
+        for (std::size_t i = 0; i < pieces; ++i) {
+            const std::size_t begin = random() % marker.size();
+            const std::size_t length = random() % (marker.size() - begin + 1);
+            text += marker.substr(begin, length);
+            if (random() % 4 == 0) {  // a near-match: one byte changed
+                std::string near(marker);
+                near[random() % near.size()] ^= 0x20;
+                text += near;
+            }
+            if (random() % 8 == 0) {
+                text += marker;
+            }
+        }
+        ExpectAgreement(text, marker);
+    }
+}
+
+TEST(ByteSearchTest, RandomTextAndNeedlesOverASmallAlphabet) {
+    std::mt19937 random(11);
+    const std::string alphabet = "ab<>\"_ \xE7\xBB";
+    for (int round = 0; round < 600; ++round) {
+        std::string haystack(random() % 200, ' ');
+        for (char& c : haystack) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        std::string needle(1 + random() % 6, ' ');
+        for (char& c : needle) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        ExpectAgreement(haystack, needle);
+    }
+}
+
+TEST(ByteSearchTest, OverlappingRepeatsFindTheFirst) {
+    ExpectAgreement(std::string(100, 'a') + "b", "aab");
+    ExpectAgreement(std::string(100, 'a'), "aaaa");
+    ExpectAgreement("abababababababababababababababababababababababab", "ababab");
+}
+
+}  // namespace
+}  // namespace orba
