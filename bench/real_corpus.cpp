@@ -62,14 +62,15 @@ class TextSource {
         }
     }
 
-    // Whole files appended to `text` until it has grown by about `size` bytes: a file that would
-    // overshoot by more than half of what is left is passed over for a later one.
+    // Whole files appended to `text` until it has grown by about `size` bytes: a file that does
+    // not fit in what is left (give or take 16 KiB) is passed over for a later one.
     void Append(std::string& text, std::size_t size) {
+        constexpr std::size_t kSlack = 16 * 1024;
         const std::size_t goal = text.size() + size;
-        for (std::size_t tries = 0; text.size() < goal && tries < 4 * files_.size(); ++tries) {
+        for (std::size_t tries = 0; text.size() + kSlack / 4 < goal && tries < files_.size();
+             ++tries) {
             const std::string& file = files_[next_++ % files_.size()];
-            const std::size_t left = goal - text.size();
-            if (file.size() <= left + left / 2 || left < 4096) {
+            if (text.size() + file.size() <= goal + kSlack) {
                 text += file;
             }
         }

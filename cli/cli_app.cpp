@@ -73,7 +73,11 @@ int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* out, 
         return kExitUsage;
     }
     ConsoleHost host(out, err);
-    switch (RunUpgrade(arguments[0], arguments[1], host).outcome) {
+    // The next documents are prepared on the other core while one takes its place; the log and
+    // the outputs are the same as one after the other. Peak memory stays within the template and
+    // three documents.
+    constexpr std::size_t kPrepareAhead = 2;
+    switch (RunUpgrade(arguments[0], arguments[1], host, Files(), kPrepareAhead).outcome) {
         case RunOutcome::Completed:
             return kExitCompleted;
         case RunOutcome::Refused:

@@ -34,15 +34,16 @@ TemplateTransplant::TemplateTransplant(std::string_view text, std::string_view s
     between_.push_back(text.substr(from));
 }
 
-const std::vector<std::string_view>& TemplateTransplant::PiecesWith(std::string_view oldBlock) {
-    pieces_.clear();
+std::vector<std::string_view> TemplateTransplant::PiecesWith(std::string_view oldBlock) const {
+    std::vector<std::string_view> pieces;
+    pieces.reserve(2 * between_.size());
     for (std::size_t i = 0; i < between_.size(); ++i) {
         if (i > 0) {
-            pieces_.push_back(oldBlock);
+            pieces.push_back(oldBlock);
         }
-        pieces_.push_back(between_[i]);
+        pieces.push_back(between_[i]);
     }
-    return pieces_;
+    return pieces;
 }
 
 }  // namespace orba

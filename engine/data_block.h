@@ -30,14 +30,13 @@ class TemplateTransplant {
 
     // The upgraded document as consecutive pieces: the template with every occurrence of its data
     // block, left to right and not overlapping, replaced by `oldBlock`. The views point into the
-    // template and into `oldBlock` and are valid until the next call.
-    const std::vector<std::string_view>& PiecesWith(std::string_view oldBlock);
+    // template and into `oldBlock`. Safe to call from several threads at once.
+    std::vector<std::string_view> PiecesWith(std::string_view oldBlock) const;
 
   private:
     std::string_view block_;
     std::vector<std::string_view> between_;  // the template around the occurrences; one more
                                              // piece than occurrences
-    std::vector<std::string_view> pieces_;
 };
 
 }  // namespace orba

@@ -1,9 +1,14 @@
 #include "engine/upgrade_run.h"
 
+#include <deque>
 #include <exception>
+#include <future>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/data_block.h"
+#include "engine/document_upgrade.h"
 #include "engine/listing.h"
 #include "engine/markers.h"
 #include "engine/paths.h"
@@ -34,7 +39,7 @@ bool IsTheTemplate(const std::string& documentPath, const std::string& templateP
 }  // namespace
 
 RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
-                     const Files& files) {
+                     const Files& files, std::size_t prepareAhead) {
     const std::string templatePath(TrimSpaces(templateBox));
     if (templatePath.empty()) {
         return Refuse(host, InputProblem::TemplateNotGiven);
@@ -67,19 +72,39 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         const std::vector<std::string> names = ListFiles(oldFolder, kDocumentPattern, files);
         host.AppendLog(StartEntry());
 
-        LoadedFile oldText;  // one buffer for every document
+        std::vector<std::string> documents;
         for (const std::string& name : names) {
-            const std::string documentPath = JoinPath(oldFolder, name);
-            if (IsTheTemplate(documentPath, templatePath)) {
-                continue;
+            if (!IsTheTemplate(JoinPath(oldFolder, name), templatePath)) {
+                documents.push_back(name);
             }
-            files.Load(documentPath, oldText);
-            const std::string_view oldBlock =
-                ExtractStringBetween(oldText.bytes(), kStartMarker, kEndMarker);
-            if (oldBlock.empty()) {
-                continue;
+        }
+        const auto prepare = [&](const std::string& name) {
+            return PrepareUpgrade(files, transplant, JoinPath(oldFolder, name),
+                                  JoinPath(outputFolder, name));
+        };
+        // Up to `prepareAhead` documents are prepared side by side with the one taking its place.
+        // Outputs take their names, log entries are made and failures are met strictly in the
+        // order of the listing, so the run reads the same either way; a prepared output that is
+        // never used leaves no trace.
+        std::deque<std::future<std::optional<PreparedOutput>>> ahead;
+        std::size_t nextToPrepare = 0;
+        for (const std::string& name : documents) {
+            while (ahead.size() < prepareAhead && nextToPrepare < documents.size()) {
+                ahead.push_back(std::async(std::launch::async, prepare,
+                                           std::cref(documents[nextToPrepare++])));
             }
-            SaveAsUTF8(transplant.PiecesWith(oldBlock), JoinPath(outputFolder, name), files);
+            std::optional<PreparedOutput> output;
+            if (ahead.empty()) {
+                output = prepare(name);
+                ++nextToPrepare;
+            } else {
+                output = ahead.front().get();
+                ahead.pop_front();
+            }
+            if (!output) {
+                continue;  // no data block
+            }
+            files.Commit(*output);
             ++upgraded;
             host.AppendLog(DocumentEntry(upgraded, name));
             if (!host.AfterDocumentEntry()) {

@@ -4,6 +4,7 @@
 // *.html document of that folder with a data block, the template with the document's data block
 // into the folder's NewORBA subfolder.
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -28,7 +29,9 @@ struct RunResult {
 
 // `templateBox` and `folderBox` are the two paths exactly as the user typed them. Every failure,
 // of a file or of anything else, is shown through `host` and ends the run with outcome Failed.
+// With `prepareAhead` above 0, that many of the following documents are prepared on other
+// threads while one takes its place; the log, the outputs and the failures stay as without.
 RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
-                     const Files& files = Files());
+                     const Files& files = Files(), std::size_t prepareAhead = 0);
 
 }  // namespace orba

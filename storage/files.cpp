@@ -1,6 +1,7 @@
 #include "storage/files.h"
 
 #include <cstring>
+#include <utility>
 
 namespace orba {
 
@@ -15,6 +16,47 @@ void LoadedFile::Reserve(std::size_t capacity) {
     }
     data_ = std::move(grown);
     capacity_ = capacity;
+}
+
+OpenDocument::OpenDocument(OpenDocument&& other) noexcept {
+    *this = std::move(other);
+}
+
+OpenDocument& OpenDocument::operator=(OpenDocument&& other) noexcept {
+    if (this != &other) {
+        Release();
+        // A read document's bytes live in its buffer, which moves along unchanged.
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        mapped_ = std::exchange(other.mapped_, false);
+        fd_ = std::exchange(other.fd_, -1);
+        stamp_ = other.stamp_;
+        read_ = std::move(other.read_);
+    }
+    return *this;
+}
+
+OpenDocument::~OpenDocument() {
+    Release();
+}
+
+PreparedOutput::PreparedOutput(PreparedOutput&& other) noexcept {
+    *this = std::move(other);
+}
+
+PreparedOutput& PreparedOutput::operator=(PreparedOutput&& other) noexcept {
+    if (this != &other) {
+        Discard();
+        path_ = std::move(other.path_);
+        temporary_ = std::move(other.temporary_);
+        handle_ = std::exchange(other.handle_, kNoHandle);
+        files_ = other.files_;
+    }
+    return *this;
+}
+
+PreparedOutput::~PreparedOutput() {
+    Discard();
 }
 
 }  // namespace orba

@@ -2,6 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <setjmp.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,6 +18,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <utility>
 
@@ -176,131 +180,128 @@ bool WriteAll(int fd, std::span<const std::string_view> pieces, const auto& allo
     return true;
 }
 
-// The temporary file an output is written to. It is locked for as long as it is open, from before
-// it has a name, so that the clean-up of another run never takes it for a leftover. Where the
-// file system allows, it has no name at all until it is complete, and vanishes with the process.
-class TemporaryFile {
-  public:
-    TemporaryFile(std::string folder, std::function<bool(FileCall)> allows)
-        : folder_(std::move(folder)), allows_(std::move(allows)) {
+using GateCheck = std::function<bool(FileCall)>;
+
+// The temporary file an output is written to, open for writing. It is locked for as long as it is
+// open, from before it has a name, so that the clean-up of another run never takes it for a
+// leftover. Where the file system allows, it has no name at all until it is complete (`name`
+// stays empty), and vanishes with the process. Returns -1 with errno set on failure.
+int CreateTemporary(const std::string& folder, std::string& name, const GateCheck& allows) {
+    name.clear();
 #ifdef O_TMPFILE
-        fd_ = FileDescriptor(Gated(allows_(FileCall::Create), [&] {
-            return ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        }));
-        if (fd_.get() >= 0) {
-            ::flock(fd_.get(), LOCK_EX);
-            return;
-        }
-        // Only file systems without unnamed files fall back to a named one; other errors stand.
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-            return;
-        }
+    const int unnamed = Gated(allows(FileCall::Create), [&] {
+        return ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    });
+    if (unnamed >= 0) {
+        ::flock(unnamed, LOCK_EX);
+        return unnamed;
+    }
+    // Only file systems without unnamed files fall back to a named one; other errors stand.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return -1;
+    }
 #endif
-        CreateNamed();
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::string candidate = TemporaryName(folder);
+        FileDescriptor fd(Gated(allows(FileCall::Create), [&] {
+            return ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        }));
+        if (fd.get() < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return -1;
+        }
+        // A clean-up may have taken the new file for a leftover before the lock: then the name is
+        // gone or belongs to another file, and a new one is made.
+        struct stat opened {};
+        struct stat named {};
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && ::fstat(fd.get(), &opened) == 0 &&
+            ::lstat(candidate.c_str(), &named) == 0 && SameInode(opened, named)) {
+            name = std::move(candidate);
+            return fd.Release();
+        }
     }
+    errno = EEXIST;
+    return -1;
+}
 
-    int fd() const {
-        return fd_.get();
-    }
-    bool valid() const {
-        return fd_.get() >= 0;
-    }
-
-    // Gives the complete file its temporary name, if it has none yet.
-    bool Name() {
-        if (!name_.empty()) {
+// Gives a complete unnamed temporary file a name in `folder`.
+bool NameTemporary(int fd, const std::string& folder, std::string& name, const GateCheck& allows) {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::string candidate = TemporaryName(folder);
+        int linked = Gated(allows(FileCall::Create), [&] {
+            return ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, candidate.c_str(),
+                            AT_SYMLINK_FOLLOW);
+        });
+        if (linked != 0 && errno == ENOENT) {  // no /proc: the privileged way
+            linked = ::linkat(fd, "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH);
+        }
+        if (linked == 0) {
+            name = std::move(candidate);
             return true;
         }
-        const std::string procPath = "/proc/self/fd/" + std::to_string(fd_.get());
-        for (int attempt = 0; attempt < 16; ++attempt) {
-            std::string name = TemporaryName(folder_);
-            int linked = Gated(allows_(FileCall::Create), [&] {
-                return ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(),
-                                AT_SYMLINK_FOLLOW);
-            });
-            if (linked != 0 && errno == ENOENT) {  // no /proc: the privileged way
-                linked = ::linkat(fd_.get(), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
-            }
-            if (linked == 0) {
-                name_ = std::move(name);
-                return true;
-            }
-            if (errno != EEXIST) {
-                return false;
-            }
-        }
-        return false;
-    }
-
-    const std::string& name() const {
-        return name_;
-    }
-
-    // The file was renamed into place: its name is the output's now, not to be removed.
-    void Placed() {
-        name_.clear();
-    }
-
-    // Closes the file; a late write error (NFS, quotas) shows here.
-    bool Close() {
-        const bool allowed = allows_(FileCall::Flush);
-        FileDescriptor closing = std::move(fd_);
-        const int result = ::close(closing.Release());
-        if (!allowed) {
-            errno = EIO;
+        if (errno != EEXIST) {
             return false;
         }
-        return result == 0;
     }
+    return false;
+}
 
-    // Removes the file's name, if it has one, keeping errno; an unnamed file needs nothing.
-    void Discard() {
-        const int error = errno;
-        if (!name_.empty()) {
-            Gated(allows_(FileCall::Remove), [&] { return ::unlink(name_.c_str()); });
-            name_.clear();
-        }
-        errno = error;
-    }
+enum class CopyResult { Done, Unsupported, SourceShrank, Failed };
 
-    ~TemporaryFile() {
-        if (!name_.empty()) {
-            Discard();
-        }
-    }
-
-  private:
-    void CreateNamed() {
-        for (int attempt = 0; attempt < 16; ++attempt) {
-            std::string name = TemporaryName(folder_);
-            FileDescriptor fd(Gated(allows_(FileCall::Create), [&] {
-                return ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            }));
-            if (fd.get() < 0) {
-                if (errno == EEXIST) {
-                    continue;
-                }
-                return;
+// Copies `piece`, which lies in the mapped file open as `source`, inside the kernel, as cp does.
+CopyResult CopyFromSource(int source, std::size_t offset, std::size_t size, int target,
+                          const GateCheck& allows) {
+    auto position = static_cast<loff_t>(offset);
+    bool copiedAny = false;
+    while (size > 0) {
+        const ssize_t copied = Gated(allows(FileCall::Write), [&] {
+            return ::copy_file_range(source, &position, target, nullptr, size, 0);
+        });
+        if (copied < 0) {
+            if (errno == EINTR) {
+                continue;
             }
-            // A clean-up may have taken the new file for a leftover before the lock: then the name
-            // is gone or belongs to another file, and a new one is made.
-            struct stat opened {};
-            struct stat named {};
-            if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && ::fstat(fd.get(), &opened) == 0 &&
-                ::lstat(name.c_str(), &named) == 0 && SameInode(opened, named)) {
-                fd_ = std::move(fd);
-                name_ = std::move(name);
-                return;
+            // File systems and kernels that cannot copy between these two files say so at once.
+            if (!copiedAny && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                               errno == EOPNOTSUPP || errno == EBADF)) {
+                return CopyResult::Unsupported;
             }
+            return CopyResult::Failed;
         }
-        errno = EEXIST;
+        if (copied == 0) {
+            return CopyResult::SourceShrank;
+        }
+        copiedAny = true;
+        size -= static_cast<std::size_t>(copied);
     }
+    return CopyResult::Done;
+}
 
-    std::string folder_;
-    std::function<bool(FileCall)> allows_;
-    FileDescriptor fd_;
-    std::string name_;
-};
+// The SIGBUS that a mapped file raises when another program truncates it while it is looked at
+// ends the look instead of the program: the thread's guard, set only around a look, is jumped to.
+thread_local sigjmp_buf* tLookGuard = nullptr;
+
+void OnBusError(int signal, siginfo_t* /*info*/, void* /*context*/) {
+    if (tLookGuard != nullptr) {
+        siglongjmp(*tLookGuard, 1);
+    }
+    ::signal(signal, SIG_DFL);  // a fault outside a look stays what it is
+    ::raise(signal);
+}
+
+void CatchBusErrors() {
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, nullptr);
+    });
+}
 
 }  // namespace
 
@@ -356,38 +357,34 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 
 }  // namespace platform
 
-void Files::Load(const std::string& path, LoadedFile& into) const {
-    // O_NONBLOCK keeps a FIFO given by name from hanging the open; regular files ignore it.
-    const FileDescriptor file(Gated(Allows(FileCall::Open), [&] {
-        return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    }));
-    if (file.get() < 0) {
-        ThrowLastError(FileError::Operation::Read, path);
-    }
-    // The content is read whole, not mapped: a mapped file that another program truncates kills
-    // the reader with SIGBUS. A read is consistent when nothing that identifies the file's content
-    // changed from before it to after it; a torn read is read again.
+namespace {
+
+// Reads the regular file open as `fd` whole into `into`, again and again until nothing that
+// identifies its content changed during a read; fails after a few tries.
+void ReadConsistently(int fd, const std::string& path, std::size_t& size,
+                      const std::function<char*(std::size_t)>& reserve, const GateCheck& allows,
+                      FileStamp& stamp) {
     constexpr int kAttempts = 5;
     for (int attempt = 1;; ++attempt) {
         struct stat before {};
-        if (::fstat(file.get(), &before) != 0) {
+        if (::fstat(fd, &before) != 0) {
             ThrowLastError(FileError::Operation::Read, path);
         }
         if (!S_ISREG(before.st_mode)) {
-            throw FileError(FileError::Operation::Read, path,
-                            std::string(reasons::kNotARegularFile));
+            throw FileError(FileError::Operation::Read, path, std::string(reasons::kNotARegularFile));
         }
         // The size fstat gives is a first guess only: files of virtual file systems tell 0 or a
         // page, and the read goes on to the end of the file whatever it is.
-        into.size_ = 0;
-        into.Reserve(static_cast<std::size_t>(before.st_size) + 1);
+        std::size_t capacity = static_cast<std::size_t>(before.st_size) + 1;
+        char* data = reserve(capacity);
+        size = 0;
         for (;;) {
-            if (into.size_ == into.capacity_) {
-                into.Reserve(into.capacity_ * 2);
+            if (size == capacity) {
+                capacity *= 2;
+                data = reserve(capacity);
             }
-            const ssize_t got = Gated(Allows(FileCall::Read), [&] {
-                return ::pread(file.get(), into.data_.get() + into.size_,
-                               into.capacity_ - into.size_, static_cast<off_t>(into.size_));
+            const ssize_t got = Gated(allows(FileCall::Read), [&] {
+                return ::pread(fd, data + size, capacity - size, static_cast<off_t>(size));
             });
             if (got < 0) {
                 if (errno == EINTR) {
@@ -398,13 +395,14 @@ void Files::Load(const std::string& path, LoadedFile& into) const {
             if (got == 0) {
                 break;
             }
-            into.size_ += static_cast<std::size_t>(got);
+            size += static_cast<std::size_t>(got);
         }
         struct stat after {};
-        if (::fstat(file.get(), &after) != 0) {
+        if (::fstat(fd, &after) != 0) {
             ThrowLastError(FileError::Operation::Read, path);
         }
-        if (StampOf(before) == StampOf(after)) {
+        stamp = StampOf(after);
+        if (StampOf(before) == stamp) {
             return;
         }
         if (attempt == kAttempts) {
@@ -414,31 +412,222 @@ void Files::Load(const std::string& path, LoadedFile& into) const {
     }
 }
 
-void Files::Replace(const std::string& path, std::span<const std::string_view> pieces) const {
-    TemporaryFile temporary(FolderOf(path), [this](FileCall call) { return Allows(call); });
-    if (!temporary.valid()) {
+}  // namespace
+
+void Files::Load(const std::string& path, LoadedFile& into) const {
+    // O_NONBLOCK keeps a FIFO given by name from hanging the open; regular files ignore it.
+    const FileDescriptor file(Gated(Allows(FileCall::Open), [&] {
+        return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    }));
+    if (file.get() < 0) {
+        ThrowLastError(FileError::Operation::Read, path);
+    }
+    FileStamp stamp;
+    ReadConsistently(
+        file.get(), path, into.size_,
+        [&](std::size_t capacity) {
+            into.Reserve(capacity);
+            return into.data_.get();
+        },
+        [this](FileCall call) { return Allows(call); }, stamp);
+}
+
+void OpenDocument::Release() noexcept {
+    if (mapped_) {
+        ::munmap(const_cast<char*>(data_), size_);
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    data_ = nullptr;
+    size_ = 0;
+    mapped_ = false;
+    fd_ = -1;
+}
+
+bool OpenDocument::Look(const std::function<void(std::string_view)>& look) const {
+    if (!mapped_) {
+        look(bytes());
+        return true;
+    }
+    CatchBusErrors();
+    sigjmp_buf guard;
+    if (sigsetjmp(guard, 1) != 0) {
+        tLookGuard = nullptr;
+        return false;
+    }
+    tLookGuard = &guard;
+    look(bytes());
+    tLookGuard = nullptr;
+    return true;
+}
+
+bool OpenDocument::Unchanged() const {
+    if (!mapped_) {
+        return true;  // read whole in one consistent state
+    }
+    struct stat status {};
+    return ::fstat(fd_, &status) == 0 && StampOf(status) == stamp_;
+}
+
+OpenDocument Files::Open(const std::string& path) const {
+    OpenDocument document;
+    document.fd_ = Gated(Allows(FileCall::Open), [&] {
+        return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    });
+    if (document.fd_ < 0) {
+        ThrowLastError(FileError::Operation::Read, path);
+    }
+    struct stat status {};
+    if (::fstat(document.fd_, &status) != 0) {
+        ThrowLastError(FileError::Operation::Read, path);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        throw FileError(FileError::Operation::Read, path, std::string(reasons::kNotARegularFile));
+    }
+    // The document is mapped: looking at it costs no copy, and its pieces go into the output by
+    // the kernel. MAP_POPULATE maps the cached pages in one call instead of one fault per page.
+    if (status.st_size > 0) {
+        void* data = ::mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ,
+                            MAP_SHARED | MAP_POPULATE, document.fd_, 0);
+        if (data != MAP_FAILED) {
+            document.data_ = static_cast<const char*>(data);
+            document.size_ = static_cast<std::size_t>(status.st_size);
+            document.mapped_ = true;
+            document.stamp_ = StampOf(status);
+            return document;
+        }
+    }
+    // Files that tell no size (virtual file systems) or cannot be mapped are read.
+    ReadConsistently(
+        document.fd_, path, document.read_.size_,
+        [&](std::size_t capacity) {
+            document.read_.Reserve(capacity);
+            return document.read_.data_.get();
+        },
+        [this](FileCall call) { return Allows(call); }, document.stamp_);
+    document.data_ = document.read_.data_.get();
+    document.size_ = document.read_.size_;
+    return document;
+}
+
+void PreparedOutput::Discard() noexcept {
+    if (handle_ == kNoHandle) {
+        return;
+    }
+    const int error = errno;
+    if (!temporary_.empty()) {
+        Gated(files_->Allows(FileCall::Remove), [&] { return ::unlink(temporary_.c_str()); });
+        temporary_.clear();
+    }
+    ::close(static_cast<int>(handle_));
+    handle_ = kNoHandle;
+    errno = error;
+}
+
+PreparedOutput Files::Prepare(const std::string& path, std::span<const std::string_view> pieces,
+                              const OpenDocument* source) const {
+    const GateCheck allows = [this](FileCall call) { return Allows(call); };
+    PreparedOutput output;
+    output.path_ = path;
+    output.files_ = this;
+    const int fd = CreateTemporary(FolderOf(path), output.temporary_, allows);
+    if (fd < 0) {
         ThrowLastError(FileError::Operation::Write, path);
     }
+    output.handle_ = fd;
+    const bool fromFile = source != nullptr && source->mapped_;
+    const auto sourceChanged = [&] { return fromFile && !source->Unchanged(); };
     const auto fail = [&] {
         const int error = errno;
-        temporary.Discard();
+        if (sourceChanged()) {  // not a failure: the caller reads the document again
+            output.Discard();
+            return;
+        }
+        output.Discard();
         ThrowError(FileError::Operation::Write, path, error);
     };
-    if (!WriteAll(temporary.fd(), pieces, [&] { return Allows(FileCall::Write); }) ||
-        !temporary.Name()) {
+
+    // Consecutive pieces from memory go out in one writev; pieces of the mapped source are copied
+    // from its file by the kernel, as cp does, which spares a pass through this process.
+    std::size_t batchStart = 0;
+    const auto flushBatch = [&](std::size_t end) {
+        return WriteAll(fd, pieces.subspan(batchStart, end - batchStart),
+                        [&] { return Allows(FileCall::Write); });
+    };
+    bool kernelCopy = fromFile;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const std::string_view bytes = fromFile ? source->bytes() : std::string_view();
+        const bool inSource = kernelCopy && !pieces[i].empty() &&
+                              pieces[i].data() >= bytes.data() &&
+                              pieces[i].data() + pieces[i].size() <= bytes.data() + bytes.size();
+        if (!inSource) {
+            continue;
+        }
+        if (!flushBatch(i)) {
+            fail();
+            return output;
+        }
+        batchStart = i + 1;
+        const auto offset = static_cast<std::size_t>(pieces[i].data() - bytes.data());
+        switch (CopyFromSource(source->fd_, offset, pieces[i].size(), fd, allows)) {
+            case CopyResult::Done:
+                break;
+            case CopyResult::Unsupported:
+                kernelCopy = false;  // written from the mapping with the rest
+                batchStart = i;
+                break;
+            case CopyResult::SourceShrank:
+                output.Discard();
+                return output;
+            case CopyResult::Failed:
+                fail();
+                return output;
+        }
+    }
+    if (!flushBatch(pieces.size())) {
         fail();
+        return output;
+    }
+    // The copies came from the file as it is now: they belong to the state that was looked at
+    // only if nothing changed since.
+    if (sourceChanged()) {
+        output.Discard();
+    }
+    return output;
+}
+
+void Files::Commit(PreparedOutput& output) const {
+    const GateCheck allows = [this](FileCall call) { return Allows(call); };
+    const int fd = static_cast<int>(output.handle_);
+    const std::string& path = output.path_;
+    if (output.temporary_.empty() &&
+        !NameTemporary(fd, FolderOf(path), output.temporary_, allows)) {
+        const int error = errno;
+        output.Discard();
+        ThrowError(FileError::Operation::Write, path, error);
     }
     if (Gated(Allows(FileCall::Rename),
-              [&] { return ::rename(temporary.name().c_str(), path.c_str()); }) != 0) {
-        fail();
+              [&] { return ::rename(output.temporary_.c_str(), path.c_str()); }) != 0) {
+        const int error = errno;
+        output.Discard();
+        ThrowError(FileError::Operation::Write, path, error);
     }
-    temporary.Placed();
-    if (!temporary.Close()) {
-        // A write the system reports only at close: the output in place may be incomplete.
-        const int error = errno != 0 ? errno : EIO;
+    // The name is the output's now. A write that the system reports only at close (NFS, quotas)
+    // means the output in place may be incomplete: it is removed.
+    output.temporary_.clear();
+    output.handle_ = PreparedOutput::kNoHandle;
+    const bool allowed = Allows(FileCall::Flush);
+    if (::close(fd) != 0 || !allowed) {
+        const int error = allowed ? errno : EIO;
         ::unlink(path.c_str());
         ThrowError(FileError::Operation::Write, path, error);
     }
+}
+
+void Files::Replace(const std::string& path, std::span<const std::string_view> pieces) const {
+    PreparedOutput output = Prepare(path, pieces);
+    Commit(output);
 }
 
 void Files::CreateFolder(const std::string& path) const {

@@ -355,17 +355,61 @@ void Files::Load(const std::string& path, LoadedFile& into) const {
     }
 }
 
-void Files::Replace(const std::string& path, std::span<const std::string_view> pieces) const {
+void OpenDocument::Release() noexcept {
+    data_ = nullptr;
+    size_ = 0;
+}
+
+bool OpenDocument::Look(const std::function<void(std::string_view)>& look) const {
+    look(bytes());
+    return true;
+}
+
+bool OpenDocument::Unchanged() const {
+    return true;  // read whole in one consistent state
+}
+
+// Read into memory of its own rather than mapped: Windows refuses to replace a file while a view
+// of it is mapped, and the template may lie where an output is written.
+OpenDocument Files::Open(const std::string& path) const {
+    OpenDocument document;
+    Load(path, document.read_);
+    document.data_ = document.read_.data_.get();
+    document.size_ = document.read_.size_;
+    return document;
+}
+
+void PreparedOutput::Discard() noexcept {
+    if (handle_ == kNoHandle) {
+        return;
+    }
+    const DWORD error = ::GetLastError();
+    const auto file = reinterpret_cast<HANDLE>(handle_);
+    const bool vanishes = MarkForDeletion(file, true);
+    ::CloseHandle(file);
+    if (!vanishes) {
+        Gated(files_->Allows(FileCall::Remove), FALSE, [&] {
+            return ::DeleteFileW(SystemPath(temporary_).c_str());
+        });
+    }
+    handle_ = kNoHandle;
+    ::SetLastError(error);
+}
+
+PreparedOutput Files::Prepare(const std::string& path, std::span<const std::string_view> pieces,
+                              const OpenDocument* /*source: always read, never copied*/) const {
     // The temporary file is open, unshared, from its creation until it has its final name, so the
     // clean-up of another run cannot remove it; and it is marked for deletion until just before
     // the rename, so that a process that dies leaves nothing.
-    std::wstring temporary;
+    PreparedOutput output;
+    output.path_ = path;
+    output.files_ = this;
     HANDLE created = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        temporary = SystemPath(TemporaryPathIn(FolderOf(path)));
+        output.temporary_ = TemporaryPathIn(FolderOf(path));
         created = Gated(Allows(FileCall::Create), INVALID_HANDLE_VALUE, [&] {
-            return ::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_HIDDEN, nullptr);
+            return ::CreateFileW(SystemPath(output.temporary_).c_str(), GENERIC_WRITE | DELETE, 0,
+                                 nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
         });
         if (created != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) {
             break;
@@ -374,33 +418,40 @@ void Files::Replace(const std::string& path, std::span<const std::string_view> p
     if (created == INVALID_HANDLE_VALUE) {
         ThrowLastError(FileError::Operation::Write, path);
     }
-    Handle file(created);
-    MarkForDeletion(file.get(), true);
-    const auto fail = [&] {
-        const DWORD error = ::GetLastError();
-        const bool vanishes = MarkForDeletion(file.get(), true);
-        file.Close();
-        if (!vanishes) {
-            Gated(Allows(FileCall::Remove), FALSE,
-                  [&] { return ::DeleteFileW(temporary.c_str()); });
-        }
-        ThrowError(FileError::Operation::Write, path, error);
-    };
+    output.handle_ = reinterpret_cast<std::intptr_t>(created);
+    MarkForDeletion(created, true);
     for (const std::string_view piece : pieces) {
-        if (!WriteAll(file.get(), piece, [this] { return Allows(FileCall::Write); })) {
-            fail();
+        if (!WriteAll(created, piece, [this] { return Allows(FileCall::Write); })) {
+            const DWORD error = ::GetLastError();
+            output.Discard();
+            ThrowError(FileError::Operation::Write, path, error);
         }
     }
+    return output;
+}
+
+void Files::Commit(PreparedOutput& output) const {
+    const auto file = reinterpret_cast<HANDLE>(output.handle_);
+    const std::string& path = output.path_;
     // The finished file takes its final name visible, as an ordinary file.
-    if (!SetAttributes(file.get(), FILE_ATTRIBUTE_NORMAL) || !MarkForDeletion(file.get(), false) ||
-        !MoveIntoPlace(file.get(), SystemPath(path), [this] { return Allows(FileCall::Rename); })) {
-        fail();
-    }
-    if (!Gated(Allows(FileCall::Flush), FALSE, [&] { return file.Close(); })) {
+    if (!SetAttributes(file, FILE_ATTRIBUTE_NORMAL) || !MarkForDeletion(file, false) ||
+        !MoveIntoPlace(file, SystemPath(path), [this] { return Allows(FileCall::Rename); })) {
         const DWORD error = ::GetLastError();
+        output.Discard();
+        ThrowError(FileError::Operation::Write, path, error);
+    }
+    output.handle_ = PreparedOutput::kNoHandle;
+    const bool allowed = Allows(FileCall::Flush);
+    if (!::CloseHandle(file) || !allowed) {
+        const DWORD error = allowed ? ::GetLastError() : kRefusedByGate;
         ::DeleteFileW(SystemPath(path).c_str());
         ThrowError(FileError::Operation::Write, path, error);
     }
+}
+
+void Files::Replace(const std::string& path, std::span<const std::string_view> pieces) const {
+    PreparedOutput output = Prepare(path, pieces);
+    Commit(output);
 }
 
 void Files::CreateFolder(const std::string& path) const {
