@@ -150,7 +150,8 @@ int main(int argc, char** argv) {
         largest = corpus.largestBytes;
         templateBytes = corpus.templateBytes;
         std::printf(
-            "corpus: %zu documents of real text, %.0f MB in all, largest %.1f MB, template %.1f MB; "
+            "corpus: %zu documents of real text, %.0f MB in all, largest %.1f MB, template %.1f "
+            "MB; "
             "text from %zu files, %.0f MB, under /usr/share/{doc,javascript,nodejs}; in %s\n",
             corpus.documents.size(), static_cast<double>(corpus.totalBytes) / 1e6,
             static_cast<double>(largest) / 1e6, static_cast<double>(templateBytes) / 1e6,
@@ -165,9 +166,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < documents; ++i) {
             // Data blocks spread evenly from 1 KiB to 1 MiB.
             const std::size_t block =
-                1024 + (documents > 1
-                            ? (kMiB - 1024) * static_cast<std::size_t>(i) / (documents - 1)
-                            : 0);
+                1024 +
+                (documents > 1 ? (kMiB - 1024) * static_cast<std::size_t>(i) / (documents - 1) : 0);
             const std::string text = Document(2 * kMiB, block, random);
             largest = std::max(largest, text.size());
             orba::SaveAsUTF8(text, oldFolder + "/doc" + std::to_string(i) + ".html");
@@ -213,7 +213,6 @@ int main(int argc, char** argv) {
     }
     const double limitMiB = 3.0 * static_cast<double>(templateBytes + largest) / kMiB + 16.0;
     std::printf("peak RSS:               %.1f MiB (limit %.1f MiB)\n",
-                static_cast<double>(std::max(fresh.peakKiB, replacing.peakKiB)) / 1024.0,
-                limitMiB);
+                static_cast<double>(std::max(fresh.peakKiB, replacing.peakKiB)) / 1024.0, limitMiB);
     return 0;
 }

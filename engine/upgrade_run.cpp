@@ -90,8 +90,8 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         std::size_t nextToPrepare = 0;
         for (const std::string& name : documents) {
             while (ahead.size() < prepareAhead && nextToPrepare < documents.size()) {
-                ahead.push_back(std::async(std::launch::async, prepare,
-                                           std::cref(documents[nextToPrepare++])));
+                ahead.push_back(
+                    std::async(std::launch::async, prepare, std::cref(documents[nextToPrepare++])));
             }
             std::optional<PreparedOutput> output;
             if (ahead.empty()) {

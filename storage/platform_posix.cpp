@@ -4,9 +4,9 @@
 #include <fcntl.h>
 #include <setjmp.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <string.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -371,7 +371,8 @@ void ReadConsistently(int fd, const std::string& path, std::size_t& size,
             ThrowLastError(FileError::Operation::Read, path);
         }
         if (!S_ISREG(before.st_mode)) {
-            throw FileError(FileError::Operation::Read, path, std::string(reasons::kNotARegularFile));
+            throw FileError(FileError::Operation::Read, path,
+                            std::string(reasons::kNotARegularFile));
         }
         // The size fstat gives is a first guess only: files of virtual file systems tell 0 or a
         // page, and the read goes on to the end of the file whatever it is.
@@ -472,9 +473,8 @@ bool OpenDocument::Unchanged() const {
 
 OpenDocument Files::Open(const std::string& path) const {
     OpenDocument document;
-    document.fd_ = Gated(Allows(FileCall::Open), [&] {
-        return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    });
+    document.fd_ = Gated(Allows(FileCall::Open),
+                         [&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); });
     if (document.fd_ < 0) {
         ThrowLastError(FileError::Operation::Read, path);
     }

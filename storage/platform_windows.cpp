@@ -388,9 +388,8 @@ void PreparedOutput::Discard() noexcept {
     const bool vanishes = MarkForDeletion(file, true);
     ::CloseHandle(file);
     if (!vanishes) {
-        Gated(files_->Allows(FileCall::Remove), FALSE, [&] {
-            return ::DeleteFileW(SystemPath(temporary_).c_str());
-        });
+        Gated(files_->Allows(FileCall::Remove), FALSE,
+              [&] { return ::DeleteFileW(SystemPath(temporary_).c_str()); });
     }
     handle_ = kNoHandle;
     ::SetLastError(error);
