@@ -67,8 +67,7 @@ class TextSource {
     void Append(std::string& text, std::size_t size) {
         constexpr std::size_t kSlack = 16 * 1024;
         const std::size_t goal = text.size() + size;
-        for (std::size_t tries = 0; text.size() + kSlack / 4 < goal && tries < files_.size();
-             ++tries) {
+        for (std::size_t tries = 0; text.size() < goal && tries < files_.size(); ++tries) {
             const std::string& file = files_[next_++ % files_.size()];
             if (text.size() + file.size() <= goal + kSlack) {
                 text += file;

@@ -93,16 +93,43 @@ std::size_t FindSse2(std::string_view haystack, std::string_view needle, std::si
     const __m128i first = _mm_set1_epi8(needle[p]);
     const __m128i second = _mm_set1_epi8(needle[q]);
     const char* const data = haystack.data();
-    std::size_t at = from;
-    for (; at + kWidth + needle.size() - 1 <= haystack.size(); at += kWidth) {
+    const auto candidates = [&](std::size_t at) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + p));
         const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + q));
-        const auto mask = static_cast<std::uint32_t>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second))));
-        if (mask != 0) {
+        return _mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second));
+    };
+    std::size_t at = from;
+    // As in FindAvx2: one block where the search starts, then aligned rounds of four.
+    if (at + kWidth + needle.size() - 1 <= haystack.size()) {
+        const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(candidates(at)));
+        if (const std::size_t found = FirstMatch(mask, data, at, needle); found != npos) {
+            return found;
+        }
+        at += kWidth - reinterpret_cast<std::uintptr_t>(data + at + p) % kWidth;
+    }
+    for (; at + 4 * kWidth + needle.size() - 1 <= haystack.size(); at += 4 * kWidth) {
+        const __m128i a = candidates(at);
+        const __m128i b = candidates(at + kWidth);
+        const __m128i c = candidates(at + 2 * kWidth);
+        const __m128i d = candidates(at + 3 * kWidth);
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) {
+            const std::uint32_t mask = static_cast<std::uint32_t>(_mm_movemask_epi8(a)) |
+                                       static_cast<std::uint32_t>(_mm_movemask_epi8(b)) << 16;
             if (const std::size_t found = FirstMatch(mask, data, at, needle); found != npos) {
                 return found;
             }
+            const std::uint32_t later = static_cast<std::uint32_t>(_mm_movemask_epi8(c)) |
+                                        static_cast<std::uint32_t>(_mm_movemask_epi8(d)) << 16;
+            if (const std::size_t found = FirstMatch(later, data, at + 2 * kWidth, needle);
+                found != npos) {
+                return found;
+            }
+        }
+    }
+    for (; at + kWidth + needle.size() - 1 <= haystack.size(); at += kWidth) {
+        const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(candidates(at)));
+        if (const std::size_t found = FirstMatch(mask, data, at, needle); found != npos) {
+            return found;
         }
     }
     return FindBytesPlain(haystack, needle, at);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, skipping those already installed.
-# Usage: tools/setup-deps.sh [build|test|windows]
+# Usage: tools/setup-deps.sh [build|test|windows|bench]
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
@@ -8,6 +8,8 @@ packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev 
 case "${1:-build}" in
     test) packages+=(zbar-tools g++-mingw-w64-x86-64-posix wine64 xvfb xauth) ;;
     windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest) ;;
+    # Real HTML, JavaScript and CSS for the benchmark corpus: Python's manual, MathJax, TypeScript.
+    bench) packages+=(python3.11-doc libjs-mathjax node-typescript) ;;
 esac
 
 missing=()
