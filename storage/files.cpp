@@ -3,6 +3,9 @@
 #include <cstring>
 #include <utility>
 
+#include "storage/file_error.h"
+#include "storage/platform.h"
+
 namespace orba {
 
 void LoadedFile::Reserve(std::size_t capacity) {
@@ -16,6 +19,18 @@ void LoadedFile::Reserve(std::size_t capacity) {
     }
     data_ = std::move(grown);
     capacity_ = capacity;
+}
+
+void Files::Replace(const std::string& path, std::span<const std::string_view> pieces) const {
+    PreparedOutput output = Prepare(path, pieces);
+    Commit(output);
+}
+
+std::vector<std::string> Files::List(const std::string& folder) const {
+    if (!Allows(FileCall::Open)) {
+        throw FileError(FileError::Operation::ListFolder, folder, platform::DeviceErrorReason());
+    }
+    return platform::ListOrdinaryFiles(folder, /*mustOpen=*/true);
 }
 
 OpenDocument::OpenDocument(OpenDocument&& other) noexcept {

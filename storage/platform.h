@@ -27,6 +27,10 @@ bool IsOrdinaryFile(const std::string& path);
 
 bool IsFolder(const std::string& path);
 
+// The system's words for a device that reported an error: what a call refused by a test's gate
+// (storage/files.h) fails with.
+std::string DeviceErrorReason();
+
 // True when both paths name the same file on disk.
 bool IsSameFile(const std::string& a, const std::string& b);
 

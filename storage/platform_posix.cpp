@@ -307,6 +307,10 @@ void CatchBusErrors() {
 
 namespace platform {
 
+std::string DeviceErrorReason() {
+    return SystemReason(EIO);
+}
+
 const char kPathSeparator = '/';
 const bool kHasDriveLetters = false;
 
@@ -625,11 +629,6 @@ void Files::Commit(PreparedOutput& output) const {
     }
 }
 
-void Files::Replace(const std::string& path, std::span<const std::string_view> pieces) const {
-    PreparedOutput output = Prepare(path, pieces);
-    Commit(output);
-}
-
 void Files::CreateFolder(const std::string& path) const {
     if (Gated(Allows(FileCall::Create), [&] { return ::mkdir(path.c_str(), 0777); }) == 0) {
         return;
@@ -640,13 +639,6 @@ void Files::CreateFolder(const std::string& path) const {
         return;
     }
     ThrowError(FileError::Operation::CreateFolder, path, error);
-}
-
-std::vector<std::string> Files::List(const std::string& folder) const {
-    if (!Allows(FileCall::Open)) {
-        ThrowError(FileError::Operation::ListFolder, folder, EIO);
-    }
-    return platform::ListOrdinaryFiles(folder, /*mustOpen=*/true);
 }
 
 void Files::RemoveLeftovers(const std::string& folder) const {

@@ -238,6 +238,10 @@ FileStamp StampOf(HANDLE file, bool& ok) {
 
 namespace platform {
 
+std::string DeviceErrorReason() {
+    return SystemReason(kRefusedByGate);
+}
+
 const char kPathSeparator = '\\';
 const bool kHasDriveLetters = true;
 
@@ -448,11 +452,6 @@ void Files::Commit(PreparedOutput& output) const {
     }
 }
 
-void Files::Replace(const std::string& path, std::span<const std::string_view> pieces) const {
-    PreparedOutput output = Prepare(path, pieces);
-    Commit(output);
-}
-
 void Files::CreateFolder(const std::string& path) const {
     if (Gated(Allows(FileCall::Create), FALSE,
               [&] { return ::CreateDirectoryW(SystemPath(path).c_str(), nullptr); })) {
@@ -464,13 +463,6 @@ void Files::CreateFolder(const std::string& path) const {
         return;
     }
     ThrowError(FileError::Operation::CreateFolder, path, error);
-}
-
-std::vector<std::string> Files::List(const std::string& folder) const {
-    if (!Allows(FileCall::Open)) {
-        ThrowError(FileError::Operation::ListFolder, folder, kRefusedByGate);
-    }
-    return platform::ListOrdinaryFiles(folder, /*mustOpen=*/true);
 }
 
 void Files::RemoveLeftovers(const std::string& folder) const {
