@@ -7,8 +7,8 @@
 #include <QTranslator>
 
 #include "app/identity.h"
-#include "ui/qt/main_window.h"
 #include "ui/qt/qt_desktop.h"
+#include "ui/qt/qt_main_window.h"
 #include "ui/qt/qt_text.h"
 
 int main(int argc, char** argv) {
@@ -26,9 +26,9 @@ int main(int argc, char** argv) {
     }
 
     orba::ui::QtDesktop desktop;
-    orba::ui::ORBAUpdateTool window(desktop);
+    orba::ui::QtMainWindow window(desktop);
     desktop.SetOwner(&window);
-    window.Form_Load();
+    window.tool().Form_Load();
     window.show();
     return QApplication::exec();
 }

@@ -6,8 +6,8 @@
 #include <commctrl.h>
 #include <ole2.h>
 
-#include "ui/win32/main_window.h"
 #include "ui/win32/win32_desktop.h"
+#include "ui/win32/win32_main_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     ::OleInitialize(nullptr);
@@ -18,9 +18,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     int exitCode = 0;
     {
         orba::ui::win32::Win32Desktop desktop;
-        orba::ui::win32::ORBAUpdateTool window(instance, desktop);
+        orba::ui::win32::Win32MainWindow window(instance, desktop);
         desktop.SetOwner(window.window());
-        window.Form_Load();
+        window.tool().Form_Load();
         window.Show(showCommand);
         exitCode = orba::ui::win32::RunMessageLoop(window);
     }

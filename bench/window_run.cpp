@@ -14,7 +14,7 @@
 #include "engine/markers.h"
 #include "storage/utf8_file.h"
 #include "ui/desktop.h"
-#include "ui/qt/main_window.h"
+#include "ui/qt/qt_main_window.h"
 
 namespace {
 
@@ -61,17 +61,17 @@ int main(int argc, char** argv) {
     }
 
     QuietDesktop desktop(folder);
-    orba::ui::ORBAUpdateTool window(desktop);
-    window.Form_Load();
+    orba::ui::QtMainWindow window(desktop);
+    window.tool().Form_Load();
     window.show();
 
     const auto start = std::chrono::steady_clock::now();
-    window.BT_GO_Click();
+    window.tool().BT_GO_Click();
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     std::filesystem::remove_all(folder);
 
     const double floor = documents * 0.005;
-    std::printf("documents: %d, log: %zu bytes\n", documents, window.ProgressLog().size());
+    std::printf("documents: %d, log: %zu bytes\n", documents, window.tool().ProgressLog().size());
     std::printf("run: %.2f s, pauses alone: %.2f s, ratio %.3f (target at most 1.15)\n",
                 elapsed.count(), floor, elapsed.count() / floor);
     return 0;

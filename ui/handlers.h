@@ -31,7 +31,6 @@ inline constexpr FileFilter kTemplateFilter[] = {
 };
 
 inline constexpr std::string_view kFolderPickerTitle = "请选择旧版 ORBA 所在的文件夹";
-inline constexpr std::string_view kQrCodeTooltip = "点击访问【青衡书院】网站";
 
 // The application folder and the default template "orba.html" in it, joined as they stand: at a
 // drive root the path holds two separators in a row.

@@ -1,8 +1,10 @@
 #pragma once
 
-// The main window's controls: kind, place, size, tab order, text and font. Plain data shared by
-// every front end; places and sizes in twips (15 to a pixel at 96 dots per inch).
+// The main window's controls: kind, place, size, tab order, text, font and look. Plain data shared
+// by every front end; places and sizes in twips (15 to a pixel at 96 dots per inch).
 
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -10,6 +12,21 @@ namespace orba::ui {
 
 enum class ControlKind { Label, TextBox, CommandButton, Image, RichTextBox };
 enum class TextAlign { Left, Centre };
+
+struct Rgb {
+    std::uint8_t red, green, blue;
+    bool operator==(const Rgb&) const = default;
+};
+
+enum class Picture { None, Logo, QrCode };
+
+// What a control looks like beyond its place, text and font.
+struct ControlLook {
+    std::optional<Rgb> background = std::nullopt;  // its own colour; else the window's
+    bool ownerDrawn = false;  // a button the front end draws itself, in its background
+    Picture picture = Picture::None;
+    std::string_view tooltip = {};
+};
 
 struct ControlSpec {
     std::string_view name;
@@ -23,6 +40,7 @@ struct ControlSpec {
     double pointSize;
     bool bold;
     TextAlign align;
+    ControlLook look = {};
 };
 
 inline constexpr int kClientWidthTwips = 15885;

@@ -1,4 +1,4 @@
-#include "ui/win32/main_window.h"
+#include "ui/win32/win32_main_window.h"
 
 #include <commctrl.h>
 #include <richedit.h>
@@ -10,7 +10,6 @@
 
 #include "app/identity.h"
 #include "ui/layout_table.h"
-#include "ui/start_up.h"
 #include "ui/win32/pictures.h"
 
 namespace orba::ui::win32 {
@@ -22,11 +21,22 @@ constexpr int kFirstControlId = 100;
 constexpr DWORD kWindowStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
-const COLORREF kStartButtonColour = RGB(255, 192, 192);
+COLORREF ToColorRef(const Rgb& colour) {
+    return RGB(colour.red, colour.green, colour.blue);
+}
 
 int ControlId(const ControlSpec& spec) {
     const auto controls = MainWindowControls();
     return kFirstControlId + static_cast<int>(&spec - controls.data());
+}
+
+// The layout table's entry of the control with this id, if it is one of the table's.
+const ControlSpec* SpecOf(int controlId) {
+    const auto controls = MainWindowControls();
+    const int index = controlId - kFirstControlId;
+    return index >= 0 && index < static_cast<int>(controls.size())
+               ? &controls[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 
 bool TakesFocus(const ControlSpec& spec) {
@@ -58,7 +68,7 @@ WindowsClass ClassFor(const ControlSpec& spec) {
         case ControlKind::CommandButton:
             return {L"BUTTON",
                     kChild | WS_TABSTOP | BS_MULTILINE |
-                        (spec.name == "BT_GO" ? BS_OWNERDRAW : BS_PUSHBUTTON),
+                        (spec.look.ownerDrawn ? BS_OWNERDRAW : BS_PUSHBUTTON),
                     0};
         case ControlKind::Image:
             return {L"STATIC", kChild | SS_OWNERDRAW | SS_NOTIFY, 0};
@@ -90,11 +100,9 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
 
 }  // namespace
 
-ORBAUpdateTool::ORBAUpdateTool(HINSTANCE instance, Desktop& desktop)
+Win32MainWindow::Win32MainWindow(HINSTANCE instance, Desktop& desktop)
     : instance_(instance),
-      desktop_(desktop),
-      runs_(desktop, *this),
-      whiteBrush_(::CreateSolidBrush(RGB(255, 255, 255))),
+      tool_(*this, desktop),
       logo_(LoadJpegResource(instance, kLogoResource)),
       qrCode_(LoadJpegResource(instance, kQrCodeResource)) {
     ::LoadLibraryW(L"Msftedit.dll");  // registers the rich edit class; stays for the process
@@ -108,22 +116,22 @@ ORBAUpdateTool::ORBAUpdateTool(HINSTANCE instance, Desktop& desktop)
     ::DragAcceptFiles(window_, TRUE);
 }
 
-ORBAUpdateTool::~ORBAUpdateTool() {
+Win32MainWindow::~Win32MainWindow() {
     if (::IsWindow(window_)) {
         ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         ::DestroyWindow(window_);
     }
 }
 
-HWND ORBAUpdateTool::Control(std::string_view name) const {
+HWND Win32MainWindow::Control(std::string_view name) const {
     return controls_.at(name);
 }
 
-int ORBAUpdateTool::Scaled(int pixels) const {
+int Win32MainWindow::Scaled(int pixels) const {
     return ::MulDiv(pixels, static_cast<int>(dpi_), USER_DEFAULT_SCREEN_DPI);
 }
 
-HFONT ORBAUpdateTool::Font(double pointSize, bool bold) {
+HFONT Win32MainWindow::Font(double pointSize, bool bold) {
     const int tenths = static_cast<int>(std::lround(pointSize * 10));
     auto& font = fonts_[{tenths, bold}];
     if (font.get() == nullptr) {
@@ -136,7 +144,7 @@ HFONT ORBAUpdateTool::Font(double pointSize, bool bold) {
     return font.get();
 }
 
-void ORBAUpdateTool::PlaceControls() {
+void Win32MainWindow::PlaceControls() {
     RECT frame{0, 0, Scaled(TwipsToPixels(kClientWidthTwips)),
                Scaled(TwipsToPixels(kClientHeightTwips))};
     ::AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi_);
@@ -154,7 +162,7 @@ void ORBAUpdateTool::PlaceControls() {
     }
 }
 
-void ORBAUpdateTool::CreateControls() {
+void Win32MainWindow::CreateControls() {
     // Creation order is both the tab order and the stacking order, first created in front: the
     // controls that take focus come first, in tab order, and lie in front of the labels; then the
     // rest from the last listed to the first, so a later one lies in front of an earlier one.
@@ -175,6 +183,10 @@ void ORBAUpdateTool::CreateControls() {
             windowsClass.style, 0, 0, 0, 0, window_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(*spec))), instance_, nullptr);
         controls_[spec->name] = control;
+        if (spec->kind == ControlKind::Label && spec->look.background) {
+            backgrounds_[spec->name] =
+                GdiObject<HBRUSH>(::CreateSolidBrush(ToColorRef(*spec->look.background)));
+        }
     }
     PlaceControls();
 
@@ -203,71 +215,48 @@ void ORBAUpdateTool::CreateControls() {
         AppendText("\r");
     }
 
+    AddTooltips();
+}
+
+void Win32MainWindow::AddTooltips() {
     tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                  window_, nullptr, instance_, nullptr);
-    std::wstring tip = WideFromUtf8(kQrCodeTooltip);
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = window_;
-    tool.uId = reinterpret_cast<UINT_PTR>(Control("IMG_QLX"));
-    tool.lpszText = tip.data();
-    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    for (const ControlSpec& spec : MainWindowControls()) {
+        if (spec.look.tooltip.empty()) {
+            continue;
+        }
+        std::wstring tip = WideFromUtf8(spec.look.tooltip);
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = window_;
+        tool.uId = reinterpret_cast<UINT_PTR>(Control(spec.name));
+        tool.lpszText = tip.data();
+        ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
 }
 
-void ORBAUpdateTool::Show(int showCommand) {
+void Win32MainWindow::Show(int showCommand) {
     ::ShowWindow(window_, showCommand);
     ::UpdateWindow(window_);
-    ::SetFocus(Control("BT_GO"));
+    ::SetFocus(Control(kTabOrder[0]));
 }
 
-void ORBAUpdateTool::Form_Load() {
-    SetBoxes(DefaultBoxes(desktop_));
-    CopyCOMDLG32OCX();
+std::string Win32MainWindow::BoxText(PathBox box) const {
+    return WindowText(Control(box == PathBox::Template ? "TXT_MOD_FILE" : "TXT_OLD_FOLDER"));
 }
 
-void ORBAUpdateTool::CopyCOMDLG32OCX() {
-    ProvisionDialogControlFile(desktop_);
+void Win32MainWindow::SetBoxText(PathBox box, std::string_view text) {
+    ::SetWindowTextW(Control(box == PathBox::Template ? "TXT_MOD_FILE" : "TXT_OLD_FOLDER"),
+                     WideFromUtf8(text).c_str());
 }
 
-void ORBAUpdateTool::BT_GO_Click() {
-    runs_.Start(WindowText(Control("TXT_MOD_FILE")), WindowText(Control("TXT_OLD_FOLDER")));
-}
-
-void ORBAUpdateTool::BT_SELECT_MOD_FILE_Click() {
-    SetBoxes(BoxesAfterTemplateChoice(Boxes(), desktop_.ChooseFileToOpen(kTemplateFilter)));
-}
-
-void ORBAUpdateTool::BT_BROWSE_OLD_FOLDER_Click() {
-    const HWND folderBox = Control("TXT_OLD_FOLDER");
-    const std::string folder = FolderBoxAfterFolderChoice(WindowText(folderBox), BrowseForFolder());
-    ::SetWindowTextW(folderBox, WideFromUtf8(folder).c_str());
-}
-
-std::string ORBAUpdateTool::BrowseForFolder() {
-    return desktop_.ChooseFolder(kFolderPickerTitle);
-}
-
-void ORBAUpdateTool::BT_END_Click() {
+void Win32MainWindow::Hide() {
     ::ShowWindow(window_, SW_HIDE);
-    runs_.EndProgram();
 }
 
-void ORBAUpdateTool::BT_LINK_WEB_Click() {
-    desktop_.OpenWebAddress(identity::kMakerWebAddress);
-}
-
-PathBoxes ORBAUpdateTool::Boxes() const {
-    return {WindowText(Control("TXT_MOD_FILE")), WindowText(Control("TXT_OLD_FOLDER"))};
-}
-
-void ORBAUpdateTool::SetBoxes(const PathBoxes& boxes) {
-    ::SetWindowTextW(Control("TXT_MOD_FILE"), WideFromUtf8(boxes.templateBox).c_str());
-    ::SetWindowTextW(Control("TXT_OLD_FOLDER"), WideFromUtf8(boxes.folderBox).c_str());
-}
-
-std::string ORBAUpdateTool::ProgressBoxText() const {
+std::string Win32MainWindow::ProgressBoxText() const {
     const HWND box = Control("TXT_PROGRESS");
     GETTEXTLENGTHEX lengthRequest{GTL_USECRLF | GTL_NUMCHARS, 1200};
     const auto length = static_cast<std::size_t>(
@@ -282,7 +271,7 @@ std::string ORBAUpdateTool::ProgressBoxText() const {
     return Utf8FromWide(text);
 }
 
-void ORBAUpdateTool::AppendText(std::string_view entry) {
+void Win32MainWindow::AppendText(std::string_view entry) {
     const HWND box = Control("TXT_PROGRESS");
     CHARRANGE end{LONG_MAX, LONG_MAX};  // the box takes positions past its end as its end
     ::SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
@@ -290,7 +279,7 @@ void ORBAUpdateTool::AppendText(std::string_view entry) {
                    reinterpret_cast<LPARAM>(WideFromUtf8(entry).c_str()));
 }
 
-void ORBAUpdateTool::ShowEnd(Paint paint) {
+void Win32MainWindow::ShowEnd(Paint paint) {
     const HWND box = Control("TXT_PROGRESS");
     CHARRANGE end{LONG_MAX, LONG_MAX};
     ::SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
@@ -302,7 +291,7 @@ void ORBAUpdateTool::ShowEnd(Paint paint) {
     }
 }
 
-void ORBAUpdateTool::ProcessEvents() {
+void Win32MainWindow::ProcessEvents() {
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
@@ -316,7 +305,7 @@ void ORBAUpdateTool::ProcessEvents() {
     }
 }
 
-bool ORBAUpdateTool::PreTranslate(MSG& message) {
+bool Win32MainWindow::PreTranslate(MSG& message) {
     if (message.hwnd != window_ && !::IsChild(window_, message.hwnd)) {
         return false;
     }
@@ -335,29 +324,19 @@ bool ORBAUpdateTool::PreTranslate(MSG& message) {
     return ::IsDialogMessageW(window_, &message) != FALSE;
 }
 
-void ORBAUpdateTool::OnCommand(int controlId) {
+void Win32MainWindow::OnCommand(int controlId) {
     const auto controls = MainWindowControls();
     const int index = controlId - kFirstControlId;
     if (index < 0 || index >= static_cast<int>(controls.size())) {
         return;  // IDOK and IDCANCEL from Enter and Esc: no button is the default or cancel one
     }
-    const std::string_view name = controls[static_cast<std::size_t>(index)].name;
-    if (name == "BT_GO") {
-        BT_GO_Click();
-    } else if (name == "BT_SELECT_MOD_FILE") {
-        BT_SELECT_MOD_FILE_Click();
-    } else if (name == "BT_BROWSE_OLD_FOLDER") {
-        BT_BROWSE_OLD_FOLDER_Click();
-    } else if (name == "BT_END") {
-        BT_END_Click();
-    } else if (name == "BT_LINK_WEB") {
-        BT_LINK_WEB_Click();
-    }
+    tool_.Click(controls[static_cast<std::size_t>(index)].name);
 }
 
-void ORBAUpdateTool::DrawStartButton(const DRAWITEMSTRUCT& item) {
+void Win32MainWindow::DrawButton(const DRAWITEMSTRUCT& item, const ControlSpec& spec) {
     RECT face = item.rcItem;
-    const GdiObject<HBRUSH> colour(::CreateSolidBrush(kStartButtonColour));
+    const GdiObject<HBRUSH> colour(::CreateSolidBrush(
+        spec.look.background ? ToColorRef(*spec.look.background) : ::GetSysColor(COLOR_BTNFACE)));
     ::FillRect(item.hDC, &face, colour.get());
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
     ::DrawEdge(item.hDC, &face, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
@@ -378,25 +357,33 @@ void ORBAUpdateTool::DrawStartButton(const DRAWITEMSTRUCT& item) {
     }
 }
 
-void ORBAUpdateTool::DrawPicture(const DRAWITEMSTRUCT& item) {
-    DrawStretched(item.hDC, item.rcItem,
-                  item.hwndItem == Control("Image1") ? logo_.get() : qrCode_.get());
+void Win32MainWindow::DrawPicture(const DRAWITEMSTRUCT& item, const ControlSpec& spec) {
+    switch (spec.look.picture) {
+        case Picture::Logo:
+            DrawStretched(item.hDC, item.rcItem, logo_.get());
+            break;
+        case Picture::QrCode:
+            DrawStretched(item.hDC, item.rcItem, qrCode_.get());
+            break;
+        case Picture::None:
+            break;
+    }
 }
 
-LRESULT CALLBACK ORBAUpdateTool::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam) {
+LRESULT CALLBACK Win32MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam) {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        auto* self = static_cast<ORBAUpdateTool*>(create->lpCreateParams);
+        auto* self = static_cast<Win32MainWindow*>(create->lpCreateParams);
         self->window_ = window;
         ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* self = reinterpret_cast<ORBAUpdateTool*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = reinterpret_cast<Win32MainWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     return self != nullptr ? self->HandleMessage(message, wParam, lParam)
                            : ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-LRESULT ORBAUpdateTool::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
             if (HIWORD(wParam) == BN_CLICKED) {
@@ -405,29 +392,30 @@ LRESULT ORBAUpdateTool::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         case WM_DRAWITEM: {
             const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-            if (item.hwndItem == Control("BT_GO")) {
-                DrawStartButton(item);
-            } else {
-                DrawPicture(item);
+            const ControlSpec* spec = SpecOf(static_cast<int>(item.CtlID));
+            if (spec != nullptr && spec->kind == ControlKind::CommandButton) {
+                DrawButton(item, *spec);
+            } else if (spec != nullptr) {
+                DrawPicture(item, *spec);
             }
             return TRUE;
         }
         case WM_CTLCOLORSTATIC: {
             const auto dc = reinterpret_cast<HDC>(wParam);
-            if (reinterpret_cast<HWND>(lParam) == Control("Label7")) {
-                ::SetBkColor(dc, RGB(255, 255, 255));
-                return reinterpret_cast<LRESULT>(whiteBrush_.get());
+            const ControlSpec* spec = SpecOf(::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+            if (spec != nullptr && spec->look.background) {
+                ::SetBkColor(dc, ToColorRef(*spec->look.background));
+                return reinterpret_cast<LRESULT>(backgrounds_.at(spec->name).get());
             }
             ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
             return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
         }
         case WM_CLOSE:
-            if (runs_.Running()) {
-                runs_.WindowClosing();  // the run stops at its next pause, then the program ends
-                ::ShowWindow(window_, SW_HIDE);
-                return 0;
+            // During a run the window only hides: the run stops at its next pause, then the
+            // program ends.
+            if (tool_.Form_Unload()) {
+                ::DestroyWindow(window_);
             }
-            ::DestroyWindow(window_);
             return 0;
         case WM_DPICHANGED: {
             // Moved to a monitor of another density: the same layout at the new scale.
@@ -448,9 +436,7 @@ LRESULT ORBAUpdateTool::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
             const DWORD attributes = ::GetFileAttributesW(path.c_str());
             const bool isFolder = attributes != INVALID_FILE_ATTRIBUTES &&
                                   (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            if (!path.empty()) {
-                SetBoxes(BoxesAfterDrop(Boxes(), Utf8FromWide(path), isFolder));
-            }
+            tool_.Form_DragDrop(Utf8FromWide(path), isFolder);
             return 0;
         }
         case WM_DESTROY:
@@ -461,7 +447,7 @@ LRESULT ORBAUpdateTool::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
     }
 }
 
-int RunMessageLoop(ORBAUpdateTool& window) {
+int RunMessageLoop(Win32MainWindow& window) {
     MSG message;
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (!window.PreTranslate(message)) {

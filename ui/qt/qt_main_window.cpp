@@ -1,4 +1,4 @@
-#include "ui/qt/main_window.h"
+#include "ui/qt/qt_main_window.h"
 
 #include <algorithm>
 
@@ -18,13 +18,51 @@
 #include "ui/layout_table.h"
 #include "ui/qt/enter_click_button.h"
 #include "ui/qt/qt_text.h"
-#include "ui/start_up.h"
 
 namespace orba::ui {
 
 namespace {
 
-const QColor kStartButtonColour(255, 192, 192);
+QColor ToQColor(const Rgb& colour) {
+    return {colour.red, colour.green, colour.blue};
+}
+
+QPixmap PictureOf(Picture picture) {
+    switch (picture) {
+        case Picture::Logo:
+            return QPixmap(":/orba/logo.jpg");
+        case Picture::QrCode:
+            return QPixmap(":/orba/qr.jpg");
+        case Picture::None:
+            break;
+    }
+    return {};
+}
+
+// The control's own colour, its picture and its tooltip, as the layout table gives them.
+void ApplyLook(const ControlSpec& spec, QWidget* control) {
+    const ControlLook& look = spec.look;
+    if (look.background && look.ownerDrawn) {
+        // A style sheet is what lets a push button show its own colour under every Qt style.
+        const QColor colour = ToQColor(*look.background);
+        control->setStyleSheet(
+            QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
+                           "#9a7070; border-radius: 3px; }"
+                           "QPushButton:focus { border: 2px solid #6a4040; }"
+                           "QPushButton:pressed { background-color: %2; }")
+                .arg(colour.name(), colour.darker(115).name()));
+    } else if (look.background) {
+        QPalette palette = control->palette();
+        palette.setColor(QPalette::Window, ToQColor(*look.background));
+        control->setPalette(palette);
+    }
+    if (look.picture != Picture::None) {
+        static_cast<QLabel*>(control)->setPixmap(PictureOf(look.picture));
+    }
+    if (!look.tooltip.empty()) {
+        control->setToolTip(ToQString(look.tooltip));
+    }
+}
 
 QRect PixelRect(const ControlSpec& spec) {
     return {TwipsToPixels(spec.left), TwipsToPixels(spec.top), TwipsToPixels(spec.width),
@@ -94,8 +132,8 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* parent) {
 
 }  // namespace
 
-ORBAUpdateTool::ORBAUpdateTool(Desktop& desktop, QWidget* parent)
-    : QWidget(parent), desktop_(desktop), runs_(desktop, *this) {
+QtMainWindow::QtMainWindow(Desktop& desktop, QWidget* parent)
+    : QWidget(parent), tool_(*this, desktop) {
     setObjectName("ORBAUpdateTool");
     setWindowTitle(ToQString(identity::kProductName));
     setFont(SongFont(9, false));
@@ -104,9 +142,9 @@ ORBAUpdateTool::ORBAUpdateTool(Desktop& desktop, QWidget* parent)
     CreateControls();
 }
 
-ORBAUpdateTool::~ORBAUpdateTool() = default;
+QtMainWindow::~QtMainWindow() = default;
 
-void ORBAUpdateTool::CreateControls() {
+void QtMainWindow::CreateControls() {
     for (const ControlSpec& spec : MainWindowControls()) {
         QWidget* control = CreateControl(spec, this);
         control->setObjectName(ToQString(spec.name));
@@ -115,33 +153,11 @@ void ORBAUpdateTool::CreateControls() {
         if (spec.tabIndex < 0 || spec.kind == ControlKind::Label) {
             control->setFocusPolicy(Qt::NoFocus);
         }
+        ApplyLook(spec, control);
     }
     TXT_MOD_FILE = findChild<QLineEdit*>("TXT_MOD_FILE");
     TXT_OLD_FOLDER = findChild<QLineEdit*>("TXT_OLD_FOLDER");
     TXT_PROGRESS = findChild<QTextEdit*>("TXT_PROGRESS");
-    BT_GO = findChild<QPushButton*>("BT_GO");
-    BT_SELECT_MOD_FILE = findChild<QPushButton*>("BT_SELECT_MOD_FILE");
-    BT_BROWSE_OLD_FOLDER = findChild<QPushButton*>("BT_BROWSE_OLD_FOLDER");
-    BT_END = findChild<QPushButton*>("BT_END");
-    BT_LINK_WEB = findChild<QPushButton*>("BT_LINK_WEB");
-
-    auto* label7 = findChild<QLabel*>("Label7");
-    QPalette white = label7->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    label7->setPalette(white);
-
-    findChild<QLabel*>("Image1")->setPixmap(QPixmap(":/orba/logo.jpg"));
-    auto* qrCode = findChild<QLabel*>("IMG_QLX");
-    qrCode->setPixmap(QPixmap(":/orba/qr.jpg"));
-    qrCode->setToolTip(ToQString(kQrCodeTooltip));
-
-    // A style sheet is what lets a push button show its own colour under every Qt style.
-    BT_GO->setStyleSheet(
-        QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
-                       "#9a7070; border-radius: 3px; }"
-                       "QPushButton:focus { border: 2px solid #6a4040; }"
-                       "QPushButton:pressed { background-color: %2; }")
-            .arg(kStartButtonColour.name(), kStartButtonColour.darker(115).name()));
 
     TXT_PROGRESS->setPlainText(ToDisplayText(kInitialProgressLog));
 
@@ -154,89 +170,60 @@ void ORBAUpdateTool::CreateControls() {
         previous = control;
     }
 
-    connect(BT_GO, &QPushButton::clicked, this, &ORBAUpdateTool::BT_GO_Click);
-    connect(BT_SELECT_MOD_FILE, &QPushButton::clicked, this,
-            &ORBAUpdateTool::BT_SELECT_MOD_FILE_Click);
-    connect(BT_BROWSE_OLD_FOLDER, &QPushButton::clicked, this,
-            &ORBAUpdateTool::BT_BROWSE_OLD_FOLDER_Click);
-    connect(BT_END, &QPushButton::clicked, this, &ORBAUpdateTool::BT_END_Click);
-    connect(BT_LINK_WEB, &QPushButton::clicked, this, &ORBAUpdateTool::BT_LINK_WEB_Click);
-    BT_GO->setFocus();
+    for (const ControlSpec& spec : MainWindowControls()) {
+        if (spec.kind == ControlKind::CommandButton) {
+            connect(findChild<QPushButton*>(ToQString(spec.name)), &QPushButton::clicked, this,
+                    [this, name = spec.name] { tool_.Click(name); });
+        }
+    }
+    findChild<QWidget*>(ToQString(kTabOrder[0]))->setFocus();
 }
 
-void ORBAUpdateTool::Form_Load() {
-    SetBoxes(DefaultBoxes(desktop_));
-    CopyCOMDLG32OCX();
-}
-
-void ORBAUpdateTool::CopyCOMDLG32OCX() {
-    ProvisionDialogControlFile(desktop_);
-}
-
-void ORBAUpdateTool::BT_GO_Click() {
-    runs_.Start(TXT_MOD_FILE->text().toStdString(), TXT_OLD_FOLDER->text().toStdString());
-}
-
-void ORBAUpdateTool::BT_SELECT_MOD_FILE_Click() {
-    SetBoxes(BoxesAfterTemplateChoice(Boxes(), desktop_.ChooseFileToOpen(kTemplateFilter)));
-}
-
-void ORBAUpdateTool::BT_BROWSE_OLD_FOLDER_Click() {
-    TXT_OLD_FOLDER->setText(ToQString(
-        FolderBoxAfterFolderChoice(TXT_OLD_FOLDER->text().toStdString(), BrowseForFolder())));
-}
-
-std::string ORBAUpdateTool::BrowseForFolder() {
-    return desktop_.ChooseFolder(kFolderPickerTitle);
-}
-
-void ORBAUpdateTool::BT_END_Click() {
-    hide();
-    runs_.EndProgram();
-}
-
-void ORBAUpdateTool::BT_LINK_WEB_Click() {
-    desktop_.OpenWebAddress(identity::kMakerWebAddress);
-}
-
-void ORBAUpdateTool::closeEvent(QCloseEvent* event) {
-    runs_.WindowClosing();
+void QtMainWindow::closeEvent(QCloseEvent* event) {
+    tool_.Form_Unload();  // Qt takes the window away either way
     event->accept();
 }
 
-void ORBAUpdateTool::dragEnterEvent(QDragEnterEvent* event) {
+void QtMainWindow::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (!urls.isEmpty() && urls.front().isLocalFile()) {
         event->acceptProposedAction();
     }
 }
 
-void ORBAUpdateTool::dropEvent(QDropEvent* event) {
+void QtMainWindow::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.isEmpty() || !urls.front().isLocalFile()) {
         return;
     }
     const QString path = urls.front().toLocalFile();
-    SetBoxes(BoxesAfterDrop(Boxes(), path.toStdString(), QFileInfo(path).isDir()));
+    tool_.Form_DragDrop(path.toStdString(), QFileInfo(path).isDir());
     event->acceptProposedAction();
 }
 
-PathBoxes ORBAUpdateTool::Boxes() const {
-    return {TXT_MOD_FILE->text().toStdString(), TXT_OLD_FOLDER->text().toStdString()};
+QLineEdit* QtMainWindow::Box(PathBox box) const {
+    return box == PathBox::Template ? TXT_MOD_FILE : TXT_OLD_FOLDER;
 }
 
-void ORBAUpdateTool::SetBoxes(const PathBoxes& boxes) {
-    TXT_MOD_FILE->setText(ToQString(boxes.templateBox));
-    TXT_OLD_FOLDER->setText(ToQString(boxes.folderBox));
+std::string QtMainWindow::BoxText(PathBox box) const {
+    return Box(box)->text().toStdString();
 }
 
-void ORBAUpdateTool::AppendText(std::string_view entry) {
+void QtMainWindow::SetBoxText(PathBox box, std::string_view text) {
+    Box(box)->setText(ToQString(text));
+}
+
+void QtMainWindow::Hide() {
+    hide();
+}
+
+void QtMainWindow::AppendText(std::string_view entry) {
     QTextCursor end(TXT_PROGRESS->document());
     end.movePosition(QTextCursor::End);
     end.insertText(ToDisplayText(entry));
 }
 
-void ORBAUpdateTool::ShowEnd(Paint paint) {
+void QtMainWindow::ShowEnd(Paint paint) {
     QTextCursor caret = TXT_PROGRESS->textCursor();
     caret.movePosition(QTextCursor::End);
     TXT_PROGRESS->setTextCursor(caret);
@@ -248,7 +235,7 @@ void ORBAUpdateTool::ShowEnd(Paint paint) {
     }
 }
 
-void ORBAUpdateTool::ProcessEvents() {
+void QtMainWindow::ProcessEvents() {
     QCoreApplication::processEvents();
 }
 

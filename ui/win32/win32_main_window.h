@@ -8,38 +8,31 @@
 #include <vector>
 
 #include "ui/desktop.h"
-#include "ui/handlers.h"
+#include "ui/layout_table.h"
+#include "ui/main_window_view.h"
+#include "ui/orba_update_tool.h"
 #include "ui/win32/win32_support.h"
-#include "ui/window_runs.h"
 
 namespace orba::ui::win32 {
 
-// The one window with the controls' own Windows classes: static labels, edit boxes, push buttons,
-// a rich edit box for the log. The upgrade run and every decision are the shared code's.
-class ORBAUpdateTool final : private ProgressLogView {
+// The main window with the controls' own Windows classes: static labels, edit boxes, push
+// buttons, a rich edit box for the log. Every event goes to the window's logic (ORBAUpdateTool),
+// which decides what the window shows.
+class Win32MainWindow final : private MainWindowView {
   public:
     // Creates the window and its controls, not yet shown.
-    ORBAUpdateTool(HINSTANCE instance, Desktop& desktop);
-    ~ORBAUpdateTool() override;
-    ORBAUpdateTool(const ORBAUpdateTool&) = delete;
-    ORBAUpdateTool& operator=(const ORBAUpdateTool&) = delete;
+    Win32MainWindow(HINSTANCE instance, Desktop& desktop);
+    ~Win32MainWindow() override;
+    Win32MainWindow(const Win32MainWindow&) = delete;
+    Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
     HWND window() const { return window_; }
     HWND Control(std::string_view name) const;
-
-    void Form_Load();
-    void BT_GO_Click();
-    void BT_SELECT_MOD_FILE_Click();
-    void BT_BROWSE_OLD_FOLDER_Click();
-    void BT_END_Click();
-    void BT_LINK_WEB_Click();
-    void CopyCOMDLG32OCX();
+    ORBAUpdateTool& tool() { return tool_; }
+    const ORBAUpdateTool& tool() const { return tool_; }
 
     // Shows the window with the focus on the start button.
     void Show(int showCommand);
-
-    const std::string& ProgressLog() const { return runs_.Log(); }
-    bool RunInProgress() const { return runs_.Running(); }
 
     // The log box's text as the box itself holds it, with CR LF line breaks.
     std::string ProgressBoxText() const;
@@ -61,30 +54,31 @@ class ORBAUpdateTool final : private ProgressLogView {
     int Scaled(int pixels) const;
     HFONT Font(double pointSize, bool bold);
     void OnCommand(int controlId);
-    void DrawStartButton(const DRAWITEMSTRUCT& item);
-    void DrawPicture(const DRAWITEMSTRUCT& item);
-    PathBoxes Boxes() const;
-    void SetBoxes(const PathBoxes& boxes);
-    std::string BrowseForFolder();
+    void DrawButton(const DRAWITEMSTRUCT& item, const ControlSpec& spec);
+    void DrawPicture(const DRAWITEMSTRUCT& item, const ControlSpec& spec);
+    void AddTooltips();
 
+    std::string BoxText(PathBox box) const override;
+    void SetBoxText(PathBox box, std::string_view text) override;
+    void Hide() override;
     void AppendText(std::string_view entry) override;
     void ShowEnd(Paint paint) override;
     void ProcessEvents() override;
 
     HINSTANCE instance_;
-    Desktop& desktop_;
-    WindowRuns runs_;
+    ORBAUpdateTool tool_;
     HWND window_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     std::map<std::string_view, HWND> controls_;
     std::map<std::pair<int, bool>, GdiObject<HFONT>> fonts_;  // by tenths of a point and weight
-    GdiObject<HBRUSH> whiteBrush_;
+    std::map<std::string_view, GdiObject<HBRUSH>>
+        backgrounds_;  // labels with a colour of their own
     GdiObject<HBITMAP> logo_;
     GdiObject<HBITMAP> qrCode_;
     HWND tooltip_ = nullptr;
 };
 
 // Runs the message loop until the program ends; returns the exit code.
-int RunMessageLoop(ORBAUpdateTool& window);
+int RunMessageLoop(Win32MainWindow& window);
 
 }  // namespace orba::ui::win32

@@ -1,0 +1,218 @@
+// The main window's behaviour, once for every front end: its handlers against a window without a
+// toolkit and a desktop whose dialogs are answered in advance.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/identity.h"
+#include "tests/fake_desktop.h"
+#include "tests/fake_main_window_view.h"
+#include "tests/test_support.h"
+#include "ui/layout_table.h"
+#include "ui/orba_update_tool.h"
+
+namespace orba {
+namespace {
+
+using namespace test;  // NOLINT: the fixtures and helpers
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ui::ORBAUpdateTool;
+
+constexpr std::string_view kReady = " 准备就绪...\r\n";
+
+class PresenterTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        desktop.applicationFolder = dir.path();
+        WriteBytes(Join(dir.path(), "orba.html"), Document("<new>", "TEMPLATE", "</new>"));
+        MakeFolder(oldFolder);
+        tool.Form_Load();
+        view.folderBox = oldFolder;
+    }
+
+    int RunsStarted() const {
+        int starts = 0;
+        for (std::size_t at = tool.ProgressLog().find("【处理开始】"); at != std::string::npos;
+             at = tool.ProgressLog().find("【处理开始】", at + 1)) {
+            ++starts;
+        }
+        return starts;
+    }
+
+    TempDir dir;
+    std::string oldFolder = dir / "old";
+    std::string output = Join(oldFolder, "NewORBA");
+    FakeDesktop desktop;
+    FakeMainWindowView view;
+    ORBAUpdateTool tool{view, desktop};
+};
+
+TEST(PresenterStartTest, LogReadsReadyBeforeAnyRun) {
+    FakeDesktop desktop;
+    FakeMainWindowView view;
+    const ORBAUpdateTool tool(view, desktop);
+    EXPECT_EQ(tool.ProgressLog(), kReady);
+    EXPECT_FALSE(tool.RunInProgress());
+}
+
+TEST_F(PresenterTest, LoadFillsTheBoxesFromTheApplicationFolder) {
+    EXPECT_EQ(view.templateBox, dir / "orba.html");
+    Remove(dir / "orba.html");
+    tool.Form_Load();
+    EXPECT_EQ(view.templateBox, "");
+    EXPECT_EQ(view.folderBox, dir.path());
+    EXPECT_THAT(desktop.messages, IsEmpty()) << "no dialog control file to provision here";
+}
+
+TEST_F(PresenterTest, TemplatePickerFillsBothBoxesAndCancelStillDerivesTheFolder) {
+    const std::string chosen = Join(Join(dir.path(), "spring"), "模板.html");
+    desktop.filesToChoose = {chosen, ""};
+    tool.Click("BT_SELECT_MOD_FILE");
+    EXPECT_EQ(view.templateBox, chosen);
+    EXPECT_EQ(view.folderBox, Join(dir.path(), "spring"));
+    ASSERT_EQ(desktop.offeredFilters.size(), 2u);
+    EXPECT_EQ(desktop.offeredFilters[0].description, "HTML Files (*.htm; *.html)");
+    EXPECT_EQ(desktop.offeredFilters[1].description, "All Files (*.*)");
+
+    view.folderBox = "elsewhere";
+    tool.Click("BT_SELECT_MOD_FILE");  // cancelled: the template box stays, its folder is taken
+    EXPECT_EQ(view.templateBox, chosen);
+    EXPECT_EQ(view.folderBox, Join(dir.path(), "spring"));
+}
+
+TEST_F(PresenterTest, FolderPickerSetsTheFolderBoxExactlyAndCancelKeepsIt) {
+    desktop.foldersToChoose = {"旧 脑图", ""};
+    tool.Click("BT_BROWSE_OLD_FOLDER");
+    EXPECT_EQ(view.folderBox, "旧 脑图");
+    tool.Click("BT_BROWSE_OLD_FOLDER");
+    EXPECT_EQ(view.folderBox, "旧 脑图");
+    EXPECT_THAT(desktop.folderPickerTitles,
+                ElementsAre("请选择旧版 ORBA 所在的文件夹", "请选择旧版 ORBA 所在的文件夹"));
+}
+
+TEST_F(PresenterTest, WebButtonOpensTheMakersAddress) {
+    tool.Click("BT_LINK_WEB");
+    EXPECT_THAT(desktop.openedAddresses, ElementsAre(std::string(identity::kMakerWebAddress)));
+}
+
+TEST_F(PresenterTest, EveryButtonOfTheTableHasItsHandlerAndNothingElseActs) {
+    tool.Click("Label1");
+    tool.Click("TXT_MOD_FILE");
+    EXPECT_EQ(desktop.endRequests, 0);
+    EXPECT_EQ(tool.ProgressLog(), kReady);
+    for (const ui::ControlSpec& spec : ui::MainWindowControls()) {
+        if (spec.kind == ui::ControlKind::CommandButton) {
+            SCOPED_TRACE(std::string(spec.name));
+            const FakeDesktop before = desktop;
+            const std::string logBefore = tool.ProgressLog();
+            tool.Click(spec.name);
+            const bool acted =
+                desktop.offeredFilters.size() != before.offeredFilters.size() ||
+                desktop.folderPickerTitles.size() != before.folderPickerTitles.size() ||
+                desktop.openedAddresses.size() != before.openedAddresses.size() ||
+                desktop.endRequests != before.endRequests || tool.ProgressLog() != logBefore;
+            EXPECT_TRUE(acted);
+        }
+    }
+}
+
+TEST_F(PresenterTest, StartButtonRunsTheUpgradeAndTheLogShowsEveryEntry) {
+    WriteBytes(Join(oldFolder, "甲.html"), Document("<old>", "{\"a\":1}", "</old>"));
+    WriteBytes(Join(oldFolder, "b.HTML"), Document("<old>", "{\"b\":2}", "</old>"));
+    tool.Click("BT_GO");
+    const std::string expected = std::string(kReady) + ExpectedLog({"b.HTML", "甲.html"}, output);
+    EXPECT_EQ(tool.ProgressLog(), expected);
+    EXPECT_EQ(view.logBox, expected);
+    EXPECT_EQ(view.paintedInPause, 2) << "each document entry is brought into view";
+    EXPECT_EQ(view.paintedNow, 1) << "and the result entry";
+    EXPECT_EQ(ReadBytes(Join(output, "甲.html")), Document("<new>", "{\"a\":1}", "</new>"));
+    EXPECT_THAT(desktop.messages, IsEmpty());
+}
+
+TEST_F(PresenterTest, InputProblemIsShownAndNothingIsLogged) {
+    view.templateBox = "   ";
+    tool.BT_GO_Click();
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_THAT(desktop.messages[0], HasSubstr("【模板文件未指定】"));
+    EXPECT_EQ(tool.ProgressLog(), kReady);
+}
+
+TEST_F(PresenterTest, ExitDuringARunStopsBeforeTheNextDocument) {
+    for (const char* name : {"a.html", "b.html", "c.html"}) {
+        WriteBytes(Join(oldFolder, name), Document("", name, ""));
+    }
+    view.duringPause = [this] { tool.Click("BT_END"); };
+    tool.BT_GO_Click();
+    EXPECT_TRUE(view.hidden);
+    EXPECT_EQ(desktop.endRequests, 1);
+    EXPECT_THAT(tool.ProgressLog(), HasSubstr(" 1: a.html: 升级成功"));
+    EXPECT_THAT(tool.ProgressLog(), Not(HasSubstr("处理结束")));
+    EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Document("<new>", "a.html", "</new>"));
+}
+
+TEST_F(PresenterTest, ExitOutsideARunEndsTheProgramAtOnce) {
+    tool.BT_END_Click();
+    EXPECT_TRUE(view.hidden);
+    EXPECT_EQ(desktop.endRequests, 1);
+}
+
+TEST_F(PresenterTest, ClosingTheWindowDuringARunHidesItAndStopsTheRun) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
+    bool closedAtOnce = true;
+    view.duringPause = [&] { closedAtOnce = tool.Form_Unload(); };
+    tool.BT_GO_Click();
+    EXPECT_FALSE(closedAtOnce) << "the window waits for the run";
+    EXPECT_TRUE(view.hidden);
+    EXPECT_EQ(desktop.endRequests, 1) << "the program ends when the run has stopped";
+    EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
+    EXPECT_THAT(tool.ProgressLog(), Not(HasSubstr("处理结束")));
+    EXPECT_TRUE(tool.Form_Unload()) << "outside a run the window goes at once";
+}
+
+TEST_F(PresenterTest, SecondStartDuringARunIsRefused) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
+    view.duringPause = [this] { tool.Click("BT_GO"); };
+    tool.BT_GO_Click();
+    EXPECT_EQ(RunsStarted(), 1);
+    EXPECT_FALSE(tool.RunInProgress());
+    tool.BT_GO_Click();
+    EXPECT_EQ(RunsStarted(), 2) << "once the run is over, the button starts the next";
+}
+
+TEST_F(PresenterTest, FileFailureIsShownAndTheWindowStaysUsable) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    MakeFolder(output);
+    MakeFolder(Join(output, "a.html"));
+    tool.BT_GO_Click();
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_THAT(desktop.messages[0], HasSubstr(Join(output, "a.html")));
+    EXPECT_FALSE(view.hidden);
+    EXPECT_EQ(desktop.endRequests, 0);
+
+    Remove(Join(output, "a.html"));
+    tool.BT_GO_Click();
+    EXPECT_THAT(tool.ProgressLog(), HasSubstr("【处理结束：成功升级 1 个】"));
+}
+
+TEST_F(PresenterTest, DroppedFileIsTheTemplateAndDroppedFolderTheOldFolder) {
+    const std::string otherTemplate = Join(oldFolder, "新模板.html");
+    tool.Form_DragDrop(otherTemplate, false);
+    EXPECT_EQ(view.templateBox, otherTemplate);
+    EXPECT_EQ(view.folderBox, oldFolder);
+    tool.Form_DragDrop(dir.path(), true);
+    EXPECT_EQ(view.folderBox, dir.path());
+    EXPECT_EQ(view.templateBox, otherTemplate);
+    tool.Form_DragDrop("", false);
+    EXPECT_EQ(view.templateBox, otherTemplate) << "an empty drop changes nothing";
+}
+
+}  // namespace
+}  // namespace orba
