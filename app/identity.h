@@ -4,10 +4,11 @@
 
 #include <string_view>
 
+#include "app/version.h"  // made by the build from project(VERSION) in CMakeLists.txt
+
 namespace orba::identity {
 
 inline constexpr std::string_view kProductName = "ORBA批量升级工具";
-inline constexpr std::string_view kVersionText = "1.00.0002";
 
 inline constexpr std::string_view kMakerWebAddress = "https://qhsy.example.org";
 inline constexpr std::string_view kWebButtonCaption =
