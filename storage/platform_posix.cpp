@@ -1,4 +1,6 @@
-// The POSIX side of the platform calls. Hidden names are those that begin with a dot.
+// The POSIX side of the platform calls. Hidden names are those that begin with a dot. Linux has
+// calls that spare work (unnamed temporary files, copies inside the kernel, mapping a file's cached
+// pages at once); on other POSIX systems the plain ways stand in for them.
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,6 +28,10 @@
 #include "storage/file_reasons.h"
 #include "storage/files.h"
 #include "storage/platform.h"
+
+#ifndef MAP_POPULATE
+#define MAP_POPULATE 0  // pages are mapped one fault at a time
+#endif
 
 namespace orba {
 
@@ -235,9 +241,11 @@ bool NameTemporary(int fd, const std::string& folder, std::string& name, const G
             return ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, candidate.c_str(),
                             AT_SYMLINK_FOLLOW);
         });
+#ifdef AT_EMPTY_PATH
         if (linked != 0 && errno == ENOENT) {  // no /proc: the privileged way
             linked = ::linkat(fd, "", AT_FDCWD, candidate.c_str(), AT_EMPTY_PATH);
         }
+#endif
         if (linked == 0) {
             name = std::move(candidate);
             return true;
@@ -254,11 +262,17 @@ enum class CopyResult { Done, Unsupported, SourceShrank, Failed };
 // Copies `piece`, which lies in the mapped file open as `source`, inside the kernel, as cp does.
 CopyResult CopyFromSource(int source, std::size_t offset, std::size_t size, int target,
                           const GateCheck& allows) {
-    auto position = static_cast<loff_t>(offset);
+    auto position = static_cast<off_t>(offset);
     bool copiedAny = false;
     while (size > 0) {
-        const ssize_t copied = Gated(allows(FileCall::Write), [&] {
+        const ssize_t copied = Gated(allows(FileCall::Write), [&]() -> ssize_t {
+#ifdef __linux__
             return ::copy_file_range(source, &position, target, nullptr, size, 0);
+#else
+            (void)source, (void)target;
+            errno = ENOSYS;  // written from the mapping instead
+            return -1;
+#endif
         });
         if (copied < 0) {
             if (errno == EINTR) {

@@ -2,7 +2,7 @@
 file(READ ${IDENTITY} identity)
 string(REGEX MATCH "kMakerWebAddress = \"([^\"]+)\"" _ "${identity}")
 set(expected "${CMAKE_MATCH_1}")
-execute_process(COMMAND zbarimg --quiet --raw ${PICTURE}
+execute_process(COMMAND ${ZBARIMG} --quiet --raw ${PICTURE}
                 OUTPUT_VARIABLE decoded OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "zbarimg found no code in ${PICTURE} (status ${status})")
