@@ -78,6 +78,7 @@ class OpenDocument {
   private:
     friend class Files;
     void Release() noexcept;
+    void ShowReadBytes() { data_ = read_.bytes().data(), size_ = read_.bytes().size(); }
 
     const char* data_ = nullptr;
     std::size_t size_ = 0;

@@ -524,8 +524,7 @@ OpenDocument Files::Open(const std::string& path) const {
             return document.read_.data_.get();
         },
         [this](FileCall call) { return Allows(call); }, document.stamp_);
-    document.data_ = document.read_.data_.get();
-    document.size_ = document.read_.size_;
+    document.ShowReadBytes();
     return document;
 }
 

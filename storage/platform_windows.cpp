@@ -378,8 +378,7 @@ bool OpenDocument::Unchanged() const {
 OpenDocument Files::Open(const std::string& path) const {
     OpenDocument document;
     Load(path, document.read_);
-    document.data_ = document.read_.data_.get();
-    document.size_ = document.read_.size_;
+    document.ShowReadBytes();
     return document;
 }
 
