@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-noto-cjk)
+          qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-arphic-uming
+          fonts-noto-cjk)
 case "${1:-build}" in
     test) packages+=(zbar-tools g++-mingw-w64-x86-64-posix wine64 xvfb xauth) ;;
     windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest) ;;

@@ -69,36 +69,20 @@ QRect PixelRect(const ControlSpec& spec) {
             TwipsToPixels(spec.height)};
 }
 
-// Text of several lines, set as close as a Song font's lines: the CJK fonts that stand in for it
-// on other systems have far more room between lines, and the notice would not fit its rectangle.
-QString CompactLines(const QString& text, const QFont& font) {
-    const double pixelSize = font.pointSizeF() * 96.0 / 72.0;
-    const double percent =
-        std::clamp(100.0 * 1.15 * pixelSize / QFontMetricsF(font).lineSpacing(), 60.0, 100.0);
-    return QStringLiteral("<div style=\"white-space: pre-wrap; line-height: %1%\">%2</div>")
-        .arg(qRound(percent))
-        .arg(text.toHtmlEscaped()
-                 .replace(QStringLiteral("  "), QStringLiteral("&nbsp;&nbsp;"))
-                 .replace(u'\n', QStringLiteral("<br>")));
-}
-
 QWidget* CreateControl(const ControlSpec& spec, QWidget* parent) {
     switch (spec.kind) {
         case ControlKind::Label: {
             auto* label = new QLabel(parent);
-            const QString text = ToDisplayText(spec.text);
-            if (text.contains(u'\n')) {
-                label->setTextFormat(Qt::RichText);
-                label->setText(CompactLines(text, SongFont(spec.pointSize, spec.bold)));
-            } else {
-                label->setTextFormat(Qt::PlainText);
-                label->setText(text);
-            }
+            label->setTextFormat(Qt::PlainText);
+            label->setText(ToDisplayText(spec.text));
             label->setWordWrap(true);
             label->setAlignment(
                 (spec.align == TextAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
                 Qt::AlignTop);
             label->setAutoFillBackground(true);
+            // The stand-in Song face's bold brackets and synthetic bold rise one pixel above the
+            // ascent, where the label's top edge would cut them.
+            label->setContentsMargins(0, 1, 0, 0);
             return label;
         }
         case ControlKind::TextBox: {

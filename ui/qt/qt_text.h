@@ -17,12 +17,14 @@ inline QString ToDisplayText(std::string_view text) {
     return ToQString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
-// The Song typeface the window is drawn in: SimSun where it is installed, else Noto Serif CJK SC,
-// else whatever Chinese font the system offers.
+// The Song typeface the window was laid out for: 宋体 (SimSun) where it is installed, else AR PL
+// UMing CN, a Song face with its metrics (Latin letters half as wide as a Chinese character, lines
+// as tall as the point size), else Noto Serif CJK SC, which is wider and taller.
 inline QFont SongFont(double pointSize, bool bold) {
     QFont font;
-    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
-                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                      QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Serif CJK SC"),
+                      QStringLiteral("Noto Sans CJK SC")});
     font.setPointSizeF(pointSize);
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
     return font;
