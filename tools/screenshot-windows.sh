@@ -6,9 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 export WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/orba-wine-prefix-$(id -u)}"
-# Wine has no 宋体; a Chinese Windows draws it with SimSun, here Noto Serif CJK SC stands in.
-tools/wine-run.sh reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-    /v '宋体' /t REG_SZ /d 'Noto Serif CJK SC' /f >/dev/null
+# Wine has no 宋体; AR PL UMing CN, with its metrics, stands in, and Wine's dialogs fall back to it.
+tools/wine-fonts.sh
 /usr/lib/wine/wineserver -w  # the next start must see the display
 mkdir -p build-windows/screenshots
 picture="$PWD/build-windows/screenshots/main_window.png"

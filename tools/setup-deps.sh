@@ -7,7 +7,7 @@ packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev 
           qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-arphic-uming
           fonts-noto-cjk)
 case "${1:-build}" in
-    test) packages+=(zbar-tools g++-mingw-w64-x86-64-posix wine64 xvfb xauth) ;;
+    test) packages+=(zbar-tools g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-arphic-uming) ;;
     windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest) ;;
     # Real HTML, JavaScript and CSS for the benchmark corpus: Python's manual, MathJax, TypeScript.
     bench) packages+=(python3.11-doc libjs-mathjax node-typescript) ;;

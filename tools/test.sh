@@ -21,13 +21,14 @@ tools/build-windows.sh
 # A prefix of our own, made afresh. Its server is started and the prefix booted once, before the
 # tests start side by side: Wine processes that start together on a new prefix can miss each
 # other's server. The boot runs on the virtual display the window tests need, as the desktop
-# process it starts keeps that display.
+# process it starts keeps that display. The display is large enough for the window at twice the scale.
 WINEPREFIX=$(mktemp -d)
 export WINEPREFIX
 trap 'rm -rf "$WINEPREFIX"' EXIT
-xvfb-run -a -s "-screen 0 1280x720x24" bash -c "
+xvfb-run -a -s "-screen 0 2560x1440x24" bash -c "
     set -e
     /usr/lib/wine/wineserver -p
     trap '/usr/lib/wine/wineserver -k || true' EXIT
     tools/wine-run.sh wineboot.exe --init
+    tools/wine-fonts.sh
     ctest --test-dir build-windows --output-on-failure -j $jobs"

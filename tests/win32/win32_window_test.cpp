@@ -9,7 +9,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 
 #include "app/identity.h"
 #include "app/provisioning.h"
@@ -111,6 +114,143 @@ TEST_F(Win32WindowTest, EveryControlStandsWhereTheLayoutTableSaysWithItsTextAndF
     EXPECT_EQ(::lstrcmpiW(ClassName(Control("BT_END")).c_str(), L"Button"), 0);
     EXPECT_EQ(::lstrcmpiW(ClassName(Control("TXT_PROGRESS")).c_str(), L"RichEdit50W"), 0);
     EXPECT_EQ(::GetWindowLongW(Control("BT_GO"), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+}
+
+// The ink of a control's text drawn as the control draws it, but unclipped: every pixel that is
+// not background, in the window's client coordinates.
+std::vector<RECT> InkOf(HWND window, HWND control, const ui::ControlSpec& spec) {
+    RECT client{};
+    ::GetClientRect(control, &client);
+    constexpr int kMargin = 64;
+    const int width = client.right + 2 * kMargin;
+    const int height = client.bottom + 2 * kMargin;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const HDC screen = ::GetDC(nullptr);
+    const HDC dc = ::CreateCompatibleDC(screen);
+    ::ReleaseDC(nullptr, screen);
+    const HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ previousBitmap = ::SelectObject(dc, bitmap);
+    const HGDIOBJ previousFont =
+        ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT whole{0, 0, width, height};
+    ::FillRect(dc, &whole, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, RGB(0, 0, 0));
+    const std::wstring text = WideFromUtf8(spec.text);
+    RECT box{kMargin, kMargin, kMargin + client.right, kMargin + client.bottom};
+    UINT flags = DT_NOPREFIX | DT_NOCLIP;
+    if (spec.kind == ui::ControlKind::Label) {
+        flags |= DT_WORDBREAK | (spec.align == ui::TextAlign::Centre ? DT_CENTER : DT_LEFT);
+    } else if (spec.look.ownerDrawn) {
+        flags |= DT_CENTER | DT_VCENTER | DT_SINGLELINE;  // as the window draws it
+    } else {
+        // A multi-line push button centres its block of lines.
+        RECT measured = box;
+        ::DrawTextW(dc, text.c_str(), -1, &measured,
+                    flags | DT_CENTER | DT_WORDBREAK | DT_CALCRECT);
+        const int offset = ((box.bottom - box.top) - (measured.bottom - measured.top)) / 2;
+        box.top += offset;
+        box.bottom = box.top + (measured.bottom - measured.top);
+        flags |= DT_CENTER | DT_WORDBREAK;
+    }
+    ::DrawTextW(dc, text.c_str(), -1, &box, flags);
+    ::GdiFlush();
+    POINT origin{0, 0};
+    ::MapWindowPoints(control, window, &origin, 1);
+    std::vector<RECT> ink;
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if ((pixels[y * width + x] & 0xFFFFFF) != 0xFFFFFF) {
+                const int left = origin.x + x - kMargin;
+                const int top = origin.y + y - kMargin;
+                ink.push_back({left, top, left + 1, top + 1});
+            }
+        }
+    }
+    ::SelectObject(dc, previousFont);
+    ::SelectObject(dc, previousBitmap);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    return ink;
+}
+
+// Every label's and button's text is whole: inside its control, and under no control in front.
+void ExpectEveryTextWhole(const Win32MainWindow& window) {
+    const auto controls = ui::MainWindowControls();
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const ui::ControlSpec& spec = controls[i];
+        if (spec.kind != ui::ControlKind::Label && spec.kind != ui::ControlKind::CommandButton) {
+            continue;
+        }
+        SCOPED_TRACE(std::string(spec.name));
+        const HWND control = window.Control(spec.name);
+        RECT place{};
+        ::GetWindowRect(control, &place);
+        ::MapWindowPoints(nullptr, window.window(), reinterpret_cast<POINT*>(&place), 2);
+        const std::vector<RECT> ink = InkOf(window.window(), control, spec);
+        RECT needed = ink.empty() ? RECT{} : ink.front();
+        for (const RECT& pixel : ink) {
+            ::UnionRect(&needed, &needed, &pixel);
+        }
+        std::printf("%-21s ink %ld x %ld at (%ld, %ld), room %ld x %ld at (%ld, %ld)\n",
+                    std::string(spec.name).c_str(), needed.right - needed.left,
+                    needed.bottom - needed.top, needed.left, needed.top, place.right - place.left,
+                    place.bottom - place.top, place.left, place.top);
+        EXPECT_TRUE(needed.left >= place.left && needed.top >= place.top &&
+                    needed.right <= place.right && needed.bottom <= place.bottom)
+            << "ink outside the control";
+        for (std::size_t j = i + 1; j < controls.size(); ++j) {
+            RECT front{};
+            ::GetWindowRect(window.Control(controls[j].name), &front);
+            ::MapWindowPoints(nullptr, window.window(), reinterpret_cast<POINT*>(&front), 2);
+            const auto covered = std::count_if(ink.begin(), ink.end(), [&](const RECT& pixel) {
+                RECT overlap{};
+                return ::IntersectRect(&overlap, &pixel, &front) != FALSE;
+            });
+            EXPECT_EQ(covered, 0) << std::string(controls[j].name) << " covers ink";
+        }
+    }
+}
+
+TEST_F(Win32WindowTest, EveryLabelAndButtonShowsItsWholeTextAtOnceAndTwiceTheScale) {
+    const UINT dpi = ::GetDpiForWindow(window.window());
+    ExpectEveryTextWhole(window);
+    RECT frame{};
+    ::GetWindowRect(window.window(), &frame);
+    frame.right = frame.left + 2 * (frame.right - frame.left);
+    frame.bottom = frame.top + 2 * (frame.bottom - frame.top);
+    ::SendMessageW(window.window(), WM_DPICHANGED, MAKEWPARAM(2 * dpi, 2 * dpi),
+                   reinterpret_cast<LPARAM>(&frame));
+    RECT client{};
+    ::GetClientRect(window.window(), &client);
+    ASSERT_EQ(client.right, ::MulDiv(1059, static_cast<int>(2 * dpi), 96)) << "laid out anew";
+    ExpectEveryTextWhole(window);
+}
+
+TEST_F(Win32WindowTest, LogBoxShowsALineOfFortyEqualSignsUnwrapped) {
+    const HWND log = Control("TXT_PROGRESS");
+    RECT format{};
+    ::SendMessageW(log, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    const HFONT font =
+        ::CreateFontW(-::MulDiv(9, static_cast<int>(::GetDpiForWindow(window.window())), 72), 0, 0,
+                      0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                      CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+    const HDC dc = ::GetDC(log);
+    const HGDIOBJ previous = ::SelectObject(dc, font);
+    SIZE line{};
+    ::GetTextExtentPoint32W(dc, std::wstring(40, L'=').c_str(), 40, &line);
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(log, dc);
+    ::DeleteObject(font);
+    std::printf("forty '=': %ld px, room %ld px\n", line.cx, format.right - format.left);
+    EXPECT_LE(line.cx, format.right - format.left);
 }
 
 TEST_F(Win32WindowTest, TabFollowsTheFixedOrderWithoutADefaultButton) {
