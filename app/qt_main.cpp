@@ -1,14 +1,12 @@
-// Start-up of the window program: identity and locale, Qt's own Chinese texts, the one window.
+// Start-up of the window program: identity, Qt's settings and Chinese texts, the one window.
 
 #include <QApplication>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include "app/identity.h"
 #include "ui/qt/qt_desktop.h"
 #include "ui/qt/qt_main_window.h"
+#include "ui/qt/qt_program_settings.h"
 #include "ui/qt/qt_text.h"
 
 int main(int argc, char** argv) {
@@ -17,13 +15,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(orba::ui::ToQString(orba::identity::kVersionText));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/orba/icon.png")));
 
-    const QLocale chinese(QLocale::Chinese, QLocale::China);
-    QLocale::setDefault(chinese);
-    QTranslator qtTexts;
-    if (qtTexts.load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtTexts);
-    }
+    const orba::ui::QtProgramSettings settings;
 
     orba::ui::QtDesktop desktop;
     orba::ui::QtMainWindow window(desktop);

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include "ui/handlers.h"
 #include "ui/qt/qt_desktop.h"
@@ -26,6 +31,49 @@ TEST(QtNameFiltersTest, ShowTheDescriptionsAndMatchBothEndings) {
     EXPECT_EQ(model->nameFilters(), QStringList({"*.htm", "*.html"}));
     dialog.selectNameFilter(dialog.nameFilters().at(1));
     EXPECT_EQ(model->nameFilters(), QStringList({"*"}));
+}
+
+// A folder with a subfolder, shown in the open-file dialog as the program shows it.
+class FileDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("旧版")));
+        dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+        dialog.setViewMode(QFileDialog::Detail);
+        dialog.setDirectory(folder.path());
+        dialog.show();
+    }
+
+    QTemporaryDir folder;
+    QFileDialog dialog;
+};
+
+TEST_F(FileDialogTest, ColumnsAndTypesAreInChinese) {
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    const QModelIndex root = model->index(folder.path());
+    QTRY_COMPARE(model->rowCount(root), 1);
+    const QModelIndex subfolder = model->index(0, 2, root);
+    EXPECT_EQ(subfolder.data().toString(), QStringLiteral("文件夹"));
+    const QStringList expected = {"名称", "体积", "类型", "修改日期"};
+    for (int column = 0; column < expected.size(); ++column) {
+        EXPECT_EQ(model->headerData(column, Qt::Horizontal).toString(), expected[column]);
+    }
+}
+
+TEST_F(FileDialogTest, LeavesNoSettingsFileBehind) {
+    const QString settingsFile =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/QtProject.conf");
+    QFile::remove(settingsFile);
+    {
+        QFileDialog another;
+        another.setOptions(QFileDialog::DontUseNativeDialog);
+        another.setDirectory(folder.path());
+        another.show();
+    }  // Qt's file dialog saves its state when it goes
+    EXPECT_FALSE(QFile::exists(settingsFile)) << settingsFile.toStdString();
 }
 
 }  // namespace

@@ -5,12 +5,15 @@
 
 #include <QApplication>
 
+#include "ui/qt/qt_program_settings.h"
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
+    const orba::ui::QtProgramSettings settings;  // as the program has them
     ::testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();
 }
