@@ -133,6 +133,22 @@ TEST_F(WindowTest, FocusStartsOnTheStartButtonAndTabFollowsTheFixedOrder) {
                             "TXT_OLD_FOLDER", "BT_END", "BT_LINK_WEB", "TXT_PROGRESS", "BT_GO"));
 }
 
+TEST_F(WindowTest, FocusShowsOnTheLogBoxAndTheStartButtonLooksAlikeAtStartAndByTab) {
+    ShowAndActivate();
+    QPushButton* start = Button("BT_GO");
+    auto* log = Control<QTextEdit>("TXT_PROGRESS");
+    ASSERT_EQ(QApplication::focusWidget(), start);
+    const QImage startAtOpening = start->grab().toImage();
+    const QImage logWithoutFocus = log->grab().toImage();
+    while (QApplication::focusWidget() != log) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_NE(log->grab().toImage(), logWithoutFocus) << "the log box shows its focus";
+    QTest::keyClick(log, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), start);
+    EXPECT_EQ(start->grab().toImage(), startAtOpening);
+}
+
 TEST(WindowStartTest, LogReadsReadyBeforeAnyRun) {
     FakeDesktop desktop;
     QtMainWindow window(desktop);

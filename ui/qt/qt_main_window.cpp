@@ -108,6 +108,10 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* parent) {
             log->setTabChangesFocus(true);
             log->setFocusPolicy(Qt::StrongFocus);
             log->setAcceptDrops(false);
+            // A read-only box shows no caret: its frame shows that it has the focus.
+            log->setStyleSheet(
+                QStringLiteral("QTextEdit { border: 1px solid palette(mid); }"
+                               "QTextEdit:focus { border: 2px solid palette(highlight); }"));
             return log;
         }
     }
@@ -161,6 +165,18 @@ void QtMainWindow::CreateControls() {
         }
     }
     findChild<QWidget*>(ToQString(kTabOrder[0]))->setFocus();
+}
+
+void QtMainWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // The focus is shown as after a key press whenever the window becomes active, so that the
+    // start button looks the same when the window opens and when it is tabbed to.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        setAttribute(Qt::WA_KeyboardFocusChange);
+        if (QWidget* focus = focusWidget()) {
+            focus->update();
+        }
+    }
 }
 
 void QtMainWindow::closeEvent(QCloseEvent* event) {

@@ -26,6 +26,7 @@ class QtMainWindow : public QWidget, private MainWindowView {
     const ORBAUpdateTool& tool() const { return tool_; }
 
   protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
