@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, skipping those already installed.
-# Usage: tools/setup-deps.sh [build|test|windows|bench]
+# Usage: tools/setup-deps.sh [build|test|windows|bench|screenshots]
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
@@ -11,6 +11,7 @@ case "${1:-build}" in
     windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest) ;;
     # Real HTML, JavaScript and CSS for the benchmark corpus: Python's manual, MathJax, TypeScript.
     bench) packages+=(python3.11-doc libjs-mathjax node-typescript) ;;
+    screenshots) packages=(wine64 xvfb xauth imagemagick xdotool fonts-arphic-uming) ;;
 esac
 
 missing=()
