@@ -253,6 +253,24 @@ TEST_F(Win32WindowTest, LogBoxShowsALineOfFortyEqualSignsUnwrapped) {
     EXPECT_LE(line.cx, format.right - format.left);
 }
 
+TEST_F(Win32WindowTest, LogBoxShowsItsFocus) {
+    const HWND log = Control("TXT_PROGRESS");
+    RECT place{};
+    ::GetWindowRect(log, &place);
+    ::MapWindowPoints(nullptr, window.window(), reinterpret_cast<POINT*>(&place), 2);
+    const auto colourBeside = [&] {
+        ::UpdateWindow(window.window());
+        const HDC dc = ::GetDC(window.window());
+        const COLORREF colour = ::GetPixel(dc, place.left - 1, place.top + Scaled(20));
+        ::ReleaseDC(window.window(), dc);
+        return colour;
+    };
+    ::SetFocus(log);
+    EXPECT_EQ(colourBeside(), ::GetSysColor(COLOR_HIGHLIGHT)) << "a ring shows the focus";
+    ::SetFocus(Control("BT_GO"));
+    EXPECT_EQ(colourBeside(), ::GetSysColor(COLOR_BTNFACE)) << "and goes with it";
+}
+
 TEST_F(Win32WindowTest, TabFollowsTheFixedOrderWithoutADefaultButton) {
     std::vector<std::string> order;
     HWND control = Control("BT_GO");

@@ -333,6 +333,34 @@ void Win32MainWindow::OnCommand(int controlId) {
     tool_.Click(controls[static_cast<std::size_t>(index)].name);
 }
 
+RECT Win32MainWindow::FocusRing(HWND control) const {
+    RECT ring{};
+    ::GetWindowRect(control, &ring);
+    ::MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&ring), 2);
+    ::InflateRect(&ring, Scaled(2), Scaled(2));
+    return ring;
+}
+
+// A read-only rich edit shows no caret: a ring around the log box shows that it has the focus.
+void Win32MainWindow::PaintFocusRing(HDC dc) const {
+    const HWND focus = ::GetFocus();
+    const ControlSpec* spec = SpecOf(::GetDlgCtrlID(focus));
+    if (focus == nullptr || ::GetParent(focus) != window_ || spec == nullptr ||
+        spec->kind != ControlKind::RichTextBox) {
+        return;
+    }
+    const RECT ring = FocusRing(focus);
+    const GdiObject<HBRUSH> highlight(::CreateSolidBrush(::GetSysColor(COLOR_HIGHLIGHT)));
+    const int width = Scaled(2);
+    const RECT sides[] = {{ring.left, ring.top, ring.right, ring.top + width},
+                          {ring.left, ring.bottom - width, ring.right, ring.bottom},
+                          {ring.left, ring.top, ring.left + width, ring.bottom},
+                          {ring.right - width, ring.top, ring.right, ring.bottom}};
+    for (const RECT& side : sides) {
+        ::FillRect(dc, &side, highlight.get());
+    }
+}
+
 void Win32MainWindow::DrawButton(const DRAWITEMSTRUCT& item, const ControlSpec& spec) {
     RECT face = item.rcItem;
     const GdiObject<HBRUSH> colour(::CreateSolidBrush(
@@ -388,8 +416,18 @@ LRESULT Win32MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
         case WM_COMMAND:
             if (HIWORD(wParam) == BN_CLICKED) {
                 OnCommand(LOWORD(wParam));
+            } else if (HIWORD(wParam) == EN_SETFOCUS || HIWORD(wParam) == EN_KILLFOCUS) {
+                RECT ring = FocusRing(reinterpret_cast<HWND>(lParam));
+                ::InvalidateRect(window_, &ring, TRUE);
             }
             return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT paint{};
+            const HDC dc = ::BeginPaint(window_, &paint);
+            PaintFocusRing(dc);
+            ::EndPaint(window_, &paint);
+            return 0;
+        }
         case WM_DRAWITEM: {
             const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
             const ControlSpec* spec = SpecOf(static_cast<int>(item.CtlID));

@@ -57,6 +57,8 @@ class Win32MainWindow final : private MainWindowView {
     void DrawButton(const DRAWITEMSTRUCT& item, const ControlSpec& spec);
     void DrawPicture(const DRAWITEMSTRUCT& item, const ControlSpec& spec);
     void AddTooltips();
+    RECT FocusRing(HWND control) const;
+    void PaintFocusRing(HDC dc) const;
 
     std::string BoxText(PathBox box) const override;
     void SetBoxText(PathBox box, std::string_view text) override;
