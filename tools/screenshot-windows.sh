@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes pictures of the Windows window under Wine on a virtual display, into
-# build-windows/screenshots/: the window (main_window.png), the message box of a run without a
+# build-windows/screenshots/: the window (main_window.png), the window with the focus on the log box
+# (main_window_log_focus.png), the message box of a run without a
 # template (message_box.png) and the folder picker (folder_picker.png). Needs a build
 # (tools/build-windows.sh); installs what else it needs.
 set -euo pipefail
@@ -23,6 +24,9 @@ xvfb-run -a -s "-screen 0 1280x720x24" bash -c "
     tools/wine-run.sh 'build-windows/bin/ORBA批量升级工具.exe' &
     sleep 10
     import -window root -crop 1070x475+0+0 +repage '$pictures/main_window.png'
+    xdotool key Tab Tab Tab Tab Tab Tab Tab  # from the start button to the log box
+    sleep 1
+    import -window root -crop 1070x475+0+0 +repage '$pictures/main_window_log_focus.png'
     /usr/lib/wine/wineserver -k
     tools/wine-run.sh '$bare/ORBA批量升级工具.exe' &
     sleep 8
@@ -36,4 +40,4 @@ xvfb-run -a -s "-screen 0 1280x720x24" bash -c "
     sleep 4
     import -window root -crop 1070x475+0+0 +repage '$pictures/folder_picker.png'
     /usr/lib/wine/wineserver -k"
-echo "Wrote $pictures/main_window.png, message_box.png and folder_picker.png"
+echo "Wrote $pictures/main_window.png, main_window_log_focus.png, message_box.png and folder_picker.png"

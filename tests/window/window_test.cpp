@@ -246,6 +246,9 @@ TEST_F(WindowTest, PictureOfTheWindow) {
     const QImage picture = window.grab().toImage();
     EXPECT_EQ(picture.size() / picture.devicePixelRatio(), QSize(1059, 444));
     EXPECT_TRUE(picture.save(ORBA_SCREENSHOT_DIR "/main_window.png"));
+
+    Control<QTextEdit>("TXT_PROGRESS")->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(window.grab().toImage().save(ORBA_SCREENSHOT_DIR "/main_window_log_focus.png"));
 }
 
 }  // namespace
