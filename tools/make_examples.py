@@ -22,8 +22,10 @@ def mind_map(rng, title, depth, width):
     """A nested map: every node has a Chinese text and its children."""
     def node(level, path):
         text = f"{rng.choice(WORDS)}{rng.choice(TOPICS)}{path}"
+        # The central topic has every branch it may have; the others a few.
+        count = width if level == 0 else rng.randint(1, width - 1 if width > 2 else width)
         children = [] if level == depth else [
-            node(level + 1, f"{path}.{i + 1}") for i in range(rng.randint(1, width))]
+            node(level + 1, f"{path}.{i + 1}") for i in range(count)]
         return {"id": f"n{path}", "text": text, "note": "", "children": children}
     root = node(0, "1")
     root["text"] = title
@@ -62,17 +64,103 @@ def viewer_styles(rng, count):
     return "\r\n".join(rules)
 
 
+# The viewers: each reads its map from its own data block when the page loads and draws it as page
+# elements. Version 1.2 shows an indented outline; version 2.0 a tree of boxes growing to the right,
+# with a toolbar that folds and unfolds it and its version number in the corner.
+VIEWER_12 = r"""
+(function () {
+  function draw(node, depth, into) {
+    var line = document.createElement("div");
+    line.className = "orba-node";
+    line.style.marginLeft = (depth * 24) + "px";
+    line.textContent = node.text;
+    into.appendChild(line);
+    (node.children || []).forEach(function (child) { draw(child, depth + 1, into); });
+  }
+  window.addEventListener("DOMContentLoaded", function () {
+    var map = JSON.parse(document.getElementById("DATA_SAVER").textContent);
+    draw(map.root, 0, document.getElementById("canvas"));
+  });
+})();
+"""
+
+VIEWER_20 = r"""
+(function () {
+  function draw(node) {
+    var branch = document.createElement("div");
+    branch.className = "orba-branch";
+    var box = document.createElement("div");
+    box.className = "orba-node";
+    box.textContent = node.text;
+    box.addEventListener("click", function () { branch.classList.toggle("folded"); });
+    branch.appendChild(box);
+    if ((node.children || []).length > 0) {
+      var children = document.createElement("div");
+      children.className = "orba-children";
+      node.children.forEach(function (child) { children.appendChild(draw(child)); });
+      branch.appendChild(children);
+    }
+    return branch;
+  }
+  function foldAll(folded) {
+    document.querySelectorAll(".orba-branch").forEach(function (branch) {
+      if (branch.parentNode.id !== "canvas") { branch.classList.toggle("folded", folded); }
+    });
+  }
+  window.addEventListener("DOMContentLoaded", function () {
+    var map = JSON.parse(document.getElementById("DATA_SAVER").textContent);
+    document.getElementById("canvas").appendChild(draw(map.root));
+    document.getElementById("fold-all").addEventListener("click", function () { foldAll(true); });
+    document.getElementById("unfold-all").addEventListener("click", function () { foldAll(false); });
+  });
+})();
+"""
+
+STYLE_12 = """
+body { font-family: "SimSun", "AR PL UMing CN", serif; background: #fffdf5; color: #333; }
+.toolbar { padding: 6px; border-bottom: 1px solid #ccc; color: #666; }
+.data_saver { display: none; }
+#canvas { padding: 12px; }
+.orba-node { padding: 2px 0; }
+.orba-node::before { content: "• "; color: #999; }
+"""
+
+STYLE_20 = """
+body { font-family: "Noto Sans CJK SC", "AR PL UMing CN", sans-serif; background: #f4f7fb; margin: 0; }
+.toolbar { background: #1f6f78; color: #fff; padding: 8px 12px; }
+.toolbar button { margin-right: 6px; border: 0; border-radius: 4px; padding: 4px 10px; }
+.data_saver { display: none; }
+#orba-version { position: fixed; right: 12px; bottom: 8px; color: #1f6f78; font-weight: bold; }
+#canvas { padding: 16px; }
+.orba-branch { display: flex; align-items: center; }
+.orba-children { display: flex; flex-direction: column; border-left: 2px solid #8ab; margin-left: 12px; }
+.orba-node { background: #fff; border: 2px solid #1f6f78; border-radius: 12px; padding: 4px 10px;
+             margin: 4px 8px; white-space: nowrap; cursor: pointer; }
+.folded > .orba-children { display: none; }
+"""
+
+
 def document(version, title, script, styles, block):
     body_block = "" if block is None else f"{START}{block}{END}\r\n"
+    if version == "2.0":
+        viewer, style = VIEWER_20, STYLE_20
+        toolbar = ("<div class=\"toolbar\"><button id=\"fold-all\">全部折叠</button>"
+                   "<button id=\"unfold-all\">全部展开</button>"
+                   f"<span>岚溪图谱 ORBA {version}</span></div>\r\n"
+                   f"<div id=\"orba-version\" data-version=\"{version}\">ORBA {version}</div>\r\n")
+    else:
+        viewer, style = VIEWER_12, STYLE_12
+        toolbar = (f"<div class=\"toolbar\" id=\"orba-version\" data-version=\"{version}\">"
+                   f"岚溪图谱 ORBA {version}</div>\r\n")
+    crlf = lambda text: text.strip("\n").replace("\n", "\r\n")
     return (
         "<!DOCTYPE html>\r\n<html lang=\"zh-CN\">\r\n<head>\r\n<meta charset=\"utf-8\">\r\n"
         f"<title>{title} - 岚溪图谱 ORBA {version}</title>\r\n"
-        f"<style>\r\n{styles}\r\n</style>\r\n</head>\r\n<body>\r\n"
-        f"<div class=\"toolbar\"><button>新建节点</button><button>删除节点</button>"
-        f"<button>导出图片</button><span>岚溪图谱 ORBA {version}</span></div>\r\n"
+        f"<style>\r\n{crlf(style)}\r\n{styles}\r\n</style>\r\n</head>\r\n<body>\r\n"
+        f"{toolbar}"
         "<div id=\"canvas\"></div>\r\n"
         f"{body_block}"
-        f"<script>\r\n{script}\r\n</script>\r\n</body>\r\n</html>\r\n"
+        f"<script>\r\n{crlf(viewer)}\r\n{script}\r\n</script>\r\n</body>\r\n</html>\r\n"
     )
 
 

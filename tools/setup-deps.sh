@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, skipping those already installed.
-# Usage: tools/setup-deps.sh [build|test|windows|bench|screenshots]
+# Usage: tools/setup-deps.sh [build|test|windows|bench|screenshots|pictures]
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-arphic-uming
           fonts-noto-cjk)
 case "${1:-build}" in
-    test) packages+=(zbar-tools g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-arphic-uming) ;;
+    test) packages+=(zbar-tools g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-arphic-uming
+                     chromium python3) ;;
     windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest) ;;
     # Real HTML, JavaScript and CSS for the benchmark corpus: Python's manual, MathJax, TypeScript.
     bench) packages+=(python3.11-doc libjs-mathjax node-typescript) ;;
     screenshots) packages=(wine64 xvfb xauth imagemagick xdotool fonts-arphic-uming) ;;
+    pictures) packages+=(chromium imagemagick) ;;
 esac
 
 missing=()
