@@ -4,6 +4,8 @@
 #include <span>
 #include <string_view>
 
+#include "cli/cli_texts.h"
+
 namespace orba {
 
 // Exit statuses of orba-upgrade.
@@ -14,8 +16,10 @@ enum ExitStatus : int {
     kExitUsage = 64,
 };
 
-// Runs `orba-upgrade TEMPLATE FOLDER` (arguments without the program name). The progress log goes
-// to `out` entry by entry, messages to `err`.
-int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err);
+// Runs `orba-upgrade [OPTION]... TEMPLATE FOLDER` (arguments without the program name). The
+// progress log goes to `out` entry by entry, messages to `err`; the usage and the lines of a dry
+// run and of --verbose are in `language`.
+int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err,
+                   cli::Language language);
 
 }  // namespace orba

@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -5,5 +6,7 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-    return orba::RunCommandLine(arguments, stdout, stderr);
+    const auto language = orba::cli::LanguageFromEnvironment(
+        [](const char* name) -> const char* { return std::getenv(name); });
+    return orba::RunCommandLine(arguments, stdout, stderr, language);
 }

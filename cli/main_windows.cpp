@@ -32,5 +32,9 @@ int wmain(int argc, wchar_t** argv) {
         utf8.push_back(orba::platform::Utf8FromWide(argv[i]));
     }
     const std::vector<std::string_view> arguments(utf8.begin(), utf8.end());
-    return orba::RunCommandLine(arguments, stdout, stderr);
+    // The user's interface language decides, as Windows programs do.
+    const auto language = PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_CHINESE
+                              ? orba::cli::Language::Chinese
+                              : orba::cli::Language::English;
+    return orba::RunCommandLine(arguments, stdout, stderr, language);
 }

@@ -4,6 +4,9 @@
 
 namespace orba {
 
+// Why a *.html file of the old-version folder gets no upgraded copy.
+enum class PassedOverReason { NoDataBlock, TheTemplate };
+
 // What the upgrade run needs from whoever started it: the window, the command line or a test.
 class RunHost {
   public:
@@ -21,6 +24,12 @@ class RunHost {
 
     // Called once after the result entry: bring it into view.
     virtual void AfterResultEntry() = 0;
+
+    // A document gets no upgraded copy, and why: the run passes it over without a log entry.
+    virtual void PassedOver(std::string_view /*name*/, PassedOverReason /*reason*/) {}
+
+    // In a dry run: the document would be upgraded.
+    virtual void WouldUpgrade(std::string_view /*name*/) {}
 };
 
 }  // namespace orba

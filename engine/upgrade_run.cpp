@@ -36,33 +36,82 @@ bool IsTheTemplate(const std::string& documentPath, const std::string& templateP
            platform::IsSameFile(documentPath, templatePath);
 }
 
+// The two inputs as the run checks them, in its fixed order: the first problem found, or none.
+struct CheckedInputs {
+    std::string templatePath;
+    LoadedFile templateText;
+    std::string oldFolder;
+};
+
+std::optional<InputProblem> CheckInputs(std::string_view templateBox, std::string_view folderBox,
+                                        const Files& files, CheckedInputs& inputs) {
+    inputs.templatePath = std::string(TrimSpaces(templateBox));
+    if (inputs.templatePath.empty()) {
+        return InputProblem::TemplateNotGiven;
+    }
+    if (!FileExists(inputs.templatePath)) {
+        return InputProblem::TemplateNotFound;
+    }
+    files.Load(inputs.templatePath, inputs.templateText);
+    const std::string_view block =
+        ExtractStringBetween(inputs.templateText.bytes(), kStartMarker, kEndMarker);
+    if (TrimSpaces(block).empty()) {
+        return InputProblem::TemplateBlockBlank;
+    }
+    inputs.oldFolder = CutLastBackslash(TrimSpaces(folderBox));
+    if (inputs.oldFolder.empty()) {
+        return InputProblem::FolderNotGiven;
+    }
+    if (!FolderHasFiles(inputs.oldFolder)) {
+        return InputProblem::FolderHasNoFiles;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
+                       const Files& files) {
+    std::uint64_t wouldUpgrade = 0;
+    try {
+        CheckedInputs inputs;
+        if (const auto problem = CheckInputs(templateBox, folderBox, files, inputs)) {
+            return Refuse(host, *problem);
+        }
+        LoadedFile text;
+        for (const std::string& name : ListFiles(inputs.oldFolder, kDocumentPattern, files)) {
+            const std::string documentPath = JoinPath(inputs.oldFolder, name);
+            if (IsTheTemplate(documentPath, inputs.templatePath)) {
+                host.PassedOver(name, PassedOverReason::TheTemplate);
+                continue;
+            }
+            files.Load(documentPath, text);
+            if (ExtractStringBetween(text.bytes(), kStartMarker, kEndMarker).empty()) {
+                host.PassedOver(name, PassedOverReason::NoDataBlock);
+                continue;
+            }
+            ++wouldUpgrade;
+            host.WouldUpgrade(name);
+        }
+        return {RunOutcome::Completed, wouldUpgrade};
+    } catch (const FileError& error) {
+        host.ShowMessage(FailureMessage(error));
+        return {RunOutcome::Failed, wouldUpgrade};
+    }
+}
 
 RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
                      const Files& files, std::size_t prepareAhead) {
-    const std::string templatePath(TrimSpaces(templateBox));
-    if (templatePath.empty()) {
-        return Refuse(host, InputProblem::TemplateNotGiven);
-    }
-    if (!FileExists(templatePath)) {
-        return Refuse(host, InputProblem::TemplateNotFound);
-    }
-
     std::uint64_t upgraded = 0;
     try {
         // The template text and the places of its data block are fixed for the whole run.
-        const LoadedFile templateText = files.Load(templatePath);
-        TemplateTransplant transplant(templateText.bytes(), kStartMarker, kEndMarker);
-        if (TrimSpaces(transplant.templateBlock()).empty()) {
-            return Refuse(host, InputProblem::TemplateBlockBlank);
+        CheckedInputs inputs;
+        if (const auto problem = CheckInputs(templateBox, folderBox, files, inputs)) {
+            return Refuse(host, *problem);
         }
-        const std::string oldFolder = CutLastBackslash(TrimSpaces(folderBox));
-        if (oldFolder.empty()) {
-            return Refuse(host, InputProblem::FolderNotGiven);
-        }
-        if (!FolderHasFiles(oldFolder)) {
-            return Refuse(host, InputProblem::FolderHasNoFiles);
-        }
+        const std::string& templatePath = inputs.templatePath;
+        const std::string& oldFolder = inputs.oldFolder;
+        const TemplateTransplant transplant(inputs.templateText.bytes(), kStartMarker, kEndMarker);
 
         const std::string outputFolder = JoinPath(oldFolder, kOutputFolderName);
         if (!platform::IsFolder(outputFolder)) {
@@ -74,7 +123,9 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
 
         std::vector<std::string> documents;
         for (const std::string& name : names) {
-            if (!IsTheTemplate(JoinPath(oldFolder, name), templatePath)) {
+            if (IsTheTemplate(JoinPath(oldFolder, name), templatePath)) {
+                host.PassedOver(name, PassedOverReason::TheTemplate);
+            } else {
                 documents.push_back(name);
             }
         }
@@ -102,7 +153,8 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
                 ahead.pop_front();
             }
             if (!output) {
-                continue;  // no data block
+                host.PassedOver(name, PassedOverReason::NoDataBlock);
+                continue;
             }
             files.Commit(*output);
             ++upgraded;

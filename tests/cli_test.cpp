@@ -48,23 +48,84 @@ TEST_F(CommandLineTest, InputProblemGoesToStderrWithStatusTwo) {
     EXPECT_FALSE(Exists(output));
 }
 
+// English, whatever the locale of the machine running the tests.
+const ProcessOptions kEnglish{.environment = {"LC_ALL=C.UTF-8"}};
+
 TEST_F(CommandLineTest, WrongUsageExitsWith64) {
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{}, {templatePath}, {templatePath, oldFolder, "extra"}}) {
-        const ProcessResult result = RunProcess(kProgram, arguments);
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{},
+                                                      {templatePath},
+                                                      {templatePath, oldFolder, "extra"},
+                                                      {"--frobnicate", templatePath, oldFolder},
+                                                      {"-x", templatePath, oldFolder}}) {
+        const ProcessResult result = RunProcess(kProgram, arguments, kEnglish);
         EXPECT_EQ(result.exitStatus, 64);
-        EXPECT_THAT(result.err, StartsWith("Usage: orba-upgrade TEMPLATE FOLDER"));
+        EXPECT_THAT(result.err, StartsWith("Usage: orba-upgrade [OPTION]... TEMPLATE FOLDER\n"));
         EXPECT_THAT(result.out, IsEmpty());
     }
 }
 
-TEST_F(CommandLineTest, HelpAndVersion) {
-    const ProcessResult help = RunProcess(kProgram, {"--help"});
-    EXPECT_EQ(help.exitStatus, 0);
-    EXPECT_THAT(help.out, StartsWith("Usage: orba-upgrade TEMPLATE FOLDER"));
-    const ProcessResult version = RunProcess(kProgram, {"--version"});
-    EXPECT_EQ(version.exitStatus, 0);
-    EXPECT_EQ(version.out, "ORBA批量升级工具 1.00.0002\n");
+TEST_F(CommandLineTest, HelpAndVersionInLongAndShortForms) {
+    for (const char* option : {"--help", "-h"}) {
+        const ProcessResult help = RunProcess(kProgram, {option}, kEnglish);
+        EXPECT_EQ(help.exitStatus, 0);
+        EXPECT_THAT(help.out, StartsWith("Usage: orba-upgrade [OPTION]... TEMPLATE FOLDER\n"));
+        EXPECT_THAT(help.out, HasSubstr("  -n, --dry-run"));
+    }
+    for (const char* option : {"--version", "-V"}) {
+        const ProcessResult version = RunProcess(kProgram, {option}, kEnglish);
+        EXPECT_EQ(version.exitStatus, 0);
+        EXPECT_EQ(version.out, "ORBA批量升级工具 1.00.0002\n");
+    }
+}
+
+TEST_F(CommandLineTest, DoubleDashEndsTheOptions) {
+    const std::string dashFolder = dir / "--help";
+    MakeFolder(dashFolder);
+    WriteBytes(Join(dashFolder, "a.html"), Document("", "A", ""));
+    const ProcessResult result = RunProcess(kProgram, {"--", templatePath, dashFolder}, kEnglish);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(ReadBytes(Join(Join(dashFolder, "NewORBA"), "a.html")),
+              Document("<new>", "A", "</new>"));
+}
+
+TEST_F(CommandLineTest, DryRunListsEveryDocumentInRunOrderAndWritesNothing) {
+    WriteBytes(Join(oldFolder, "b.HTML"), Document("", "B", ""));
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "c.html"), "no block");
+    WriteBytes(Join(oldFolder, "d.htm"), Document("", "D", ""));  // not a document
+    const std::string templateInFolder = Join(oldFolder, "tpl.html");
+    WriteBytes(templateInFolder, Document("<new>", "TEMPLATE", "</new>"));
+    for (const char* option : {"--dry-run", "-n"}) {
+        const ProcessResult result =
+            RunProcess(kProgram, {option, templateInFolder, oldFolder}, kEnglish);
+        EXPECT_EQ(result.exitStatus, 0);
+        EXPECT_EQ(result.out,
+                  "upgrade: a.html\n"
+                  "upgrade: b.HTML\n"
+                  "pass over: c.html (no data block)\n"
+                  "pass over: tpl.html (the template itself)\n"
+                  "2 to upgrade, 2 passed over\n");
+        EXPECT_THAT(result.err, IsEmpty());
+        EXPECT_FALSE(Exists(output)) << "a dry run creates nothing";
+    }
+}
+
+TEST_F(CommandLineTest, DryRunChecksTheInputsAsARunDoes) {
+    const ProcessResult result = RunProcess(kProgram, {"-n", "", oldFolder}, kEnglish);
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_THAT(result.out, IsEmpty());
+    EXPECT_EQ(result.err, std::string(InputProblemMessage(InputProblem::TemplateNotGiven)) + "\n");
+}
+
+TEST_F(CommandLineTest, VerboseRunNamesWhatItPassesOverAndKeepsTheLog) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "c.html"), "no block");
+    const ProcessResult result = RunProcess(kProgram, {"-v", templatePath, oldFolder}, kEnglish);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.out, ExpectedLog({"a.html"}, output));
+    EXPECT_EQ(result.err, "pass over: c.html (no data block)\n");
+    const ProcessResult quiet = RunProcess(kProgram, {templatePath, oldFolder}, kEnglish);
+    EXPECT_THAT(quiet.err, IsEmpty());
 }
 
 }  // namespace

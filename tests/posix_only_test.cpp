@@ -77,6 +77,16 @@ TEST(FolderHasFilesTest, SocketsAndFifosAreNotFiles) {
     ::close(fd);
 }
 
+TEST_F(CommandLineTest, ChineseLocaleGivesChineseLinesAndUsage) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "c.html"), "no block");
+    const ProcessOptions chinese{.environment = {"LC_ALL=", "LC_MESSAGES=zh_CN.UTF-8", "LANG=C"}};
+    const ProcessResult dryRun = RunProcess(kProgram, {"-n", templatePath, oldFolder}, chinese);
+    EXPECT_EQ(dryRun.out, "将升级：a.html\n跳过：c.html（没有数据块）\n将升级 1 个，跳过 1 个\n");
+    const ProcessResult help = RunProcess(kProgram, {"-h"}, chinese);
+    EXPECT_THAT(help.out, ::testing::StartsWith("用法：orba-upgrade [选项]... 模板 文件夹\n"));
+}
+
 TEST(Utf8FileTest, NewFilesGetTheUsualPermissions) {
     TempDir dir;
     const mode_t previous = ::umask(022);
@@ -151,8 +161,8 @@ TEST_F(CommandLineTest, FullDiskMidRunKeepsEarlierOutputsAndLeavesNoPartialFile)
     WriteBytes(Join(oldFolder, "b.html"), Document("", std::string(10000, 'B'), ""));
     WriteBytes(Join(oldFolder, "c.html"), Document("", "small", ""));
 
-    const ProcessResult result = RunProcess(kProgram, {templatePath, oldFolder},
-                                            {.fileSizeLimit = 8192, .standardOutput = {}});
+    const ProcessResult result =
+        RunProcess(kProgram, {templatePath, oldFolder}, {.fileSizeLimit = 8192});
 
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_THAT(result.err, HasSubstr("【写入失败】"));
@@ -170,8 +180,8 @@ TEST_F(CommandLineTest, FailedWriteKeepsTheEarlierCompleteOutput) {
     MakeFolder(output);
     WriteBytes(Join(output, "a.html"), "result of an earlier run");
 
-    const ProcessResult result = RunProcess(kProgram, {templatePath, oldFolder},
-                                            {.fileSizeLimit = 8192, .standardOutput = {}});
+    const ProcessResult result =
+        RunProcess(kProgram, {templatePath, oldFolder}, {.fileSizeLimit = 8192});
 
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), "result of an earlier run");

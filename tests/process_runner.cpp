@@ -45,6 +45,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                                static_cast<rlim_t>(options.fileSizeLimit)};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
+        for (const std::string& setting : options.environment) {
+            const auto equals = setting.find('=');
+            ::setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1);
+        }
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }

@@ -14,8 +14,9 @@ struct ProcessResult {
 };
 
 struct ProcessOptions {
-    long fileSizeLimit = -1;     // bytes; RLIMIT_FSIZE with SIGXFSZ ignored, when not negative
-    std::string standardOutput;  // a file to write standard output to instead of collecting it
+    long fileSizeLimit = -1;          // bytes; RLIMIT_FSIZE with SIGXFSZ ignored, when not negative
+    std::string standardOutput = {};  // a file to write standard output to instead of collecting it
+    std::vector<std::string> environment = {};  // NAME=VALUE set for the program (POSIX only)
 };
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,

@@ -1,0 +1,95 @@
+#include "cli/cli_texts.h"
+
+#include <string>
+
+namespace orba::cli {
+
+namespace {
+
+constexpr std::string_view kUsageEnglish =
+    "Usage: orba-upgrade [OPTION]... TEMPLATE FOLDER\n"
+    "\n"
+    "Upgrades every *.html mind map in FOLDER to the version of TEMPLATE: each document's data\n"
+    "block is put into a copy of TEMPLATE, written to FOLDER/NewORBA under the same name.\n"
+    "The documents in FOLDER are never changed.\n"
+    "\n"
+    "The progress log goes to standard output (UTF-8, CR LF), problems to standard error.\n"
+    "Exit status: 0 done, 2 a problem with TEMPLATE or FOLDER, 1 a file could not be read or\n"
+    "written, 64 wrong usage.\n"
+    "\n"
+    "Options:\n"
+    "  -n, --dry-run  check TEMPLATE and FOLDER as a run does and list each document that would\n"
+    "                 be upgraded or passed over, with the reason; write nothing\n"
+    "  -v, --verbose  name each document passed over, and why, on standard error\n"
+    "  -h, --help     show this text\n"
+    "  -V, --version  show the version\n"
+    "  --             end of options: what follows is TEMPLATE and FOLDER\n";
+
+constexpr std::string_view kUsageChinese =
+    "用法：orba-upgrade [选项]... 模板 文件夹\n"
+    "\n"
+    "把“文件夹”中的每个 *.html 脑图升级到“模板”的版本：把每个文档的数据块放进模板的副本，\n"
+    "以同样的文件名写到 文件夹/NewORBA 中。“文件夹”中的文档从不改动。\n"
+    "\n"
+    "升级进度写到标准输出（UTF-8，CR LF），问题写到标准错误。\n"
+    "退出状态：0 完成，2 模板或文件夹有问题，1 有文件无法读取或写入，64 用法错误。\n"
+    "\n"
+    "选项：\n"
+    "  -n, --dry-run  像升级一样检查模板和文件夹，列出每个将升级或将跳过的文档及原因；\n"
+    "                 不写任何文件\n"
+    "  -v, --verbose  在标准错误上列出每个跳过的文档及原因\n"
+    "  -h, --help     显示本说明\n"
+    "  -V, --version  显示版本\n"
+    "  --             选项到此为止：其后是模板和文件夹\n";
+
+std::string_view ReasonText(Language language, PassedOverReason reason) {
+    const bool chinese = language == Language::Chinese;
+    switch (reason) {
+        case PassedOverReason::NoDataBlock:
+            return chinese ? "没有数据块" : "no data block";
+        case PassedOverReason::TheTemplate:
+            return chinese ? "模板本身" : "the template itself";
+    }
+    return {};
+}
+
+}  // namespace
+
+Language LanguageFromEnvironment(const char* (*variable)(const char* name)) {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = variable(name);
+        if (value != nullptr && *value != '\0') {
+            return std::string_view(value).starts_with("zh") ? Language::Chinese
+                                                             : Language::English;
+        }
+    }
+    return Language::English;
+}
+
+std::string_view Usage(Language language) {
+    return language == Language::Chinese ? kUsageChinese : kUsageEnglish;
+}
+
+std::string WouldUpgradeLine(Language language, std::string_view name) {
+    return (language == Language::Chinese ? "将升级：" : "upgrade: ") + std::string(name) + "\n";
+}
+
+std::string PassedOverLine(Language language, std::string_view name, PassedOverReason reason) {
+    if (language == Language::Chinese) {
+        return "跳过：" + std::string(name) + "（" + std::string(ReasonText(language, reason)) +
+               "）\n";
+    }
+    return "pass over: " + std::string(name) + " (" + std::string(ReasonText(language, reason)) +
+           ")\n";
+}
+
+std::string DryRunSummary(Language language, std::uint64_t upgrade, std::uint64_t passedOver) {
+    if (language == Language::Chinese) {
+        return "将升级 " + std::to_string(upgrade) + " 个，跳过 " + std::to_string(passedOver) +
+               " 个\n";
+    }
+    return std::to_string(upgrade) + " to upgrade, " + std::to_string(passedOver) +
+           " passed over\n";
+}
+
+}  // namespace orba::cli

@@ -1,0 +1,25 @@
+#pragma once
+
+// The command line's own texts, in Chinese or English: the usage and the lines of a dry run and
+// of --verbose. The run's log and messages are the system's, in Chinese, whatever the language.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/run_host.h"
+
+namespace orba::cli {
+
+enum class Language { English, Chinese };
+
+// Chinese when the first set of LC_ALL, LC_MESSAGES and LANG begins with "zh"; `variable` reads
+// one (nullptr when it is not set).
+Language LanguageFromEnvironment(const char* (*variable)(const char* name));
+
+std::string_view Usage(Language language);
+std::string WouldUpgradeLine(Language language, std::string_view name);
+std::string PassedOverLine(Language language, std::string_view name, PassedOverReason reason);
+std::string DryRunSummary(Language language, std::uint64_t upgrade, std::uint64_t passedOver);
+
+}  // namespace orba::cli
