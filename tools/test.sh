@@ -32,3 +32,7 @@ xvfb-run -a -s "-screen 0 2560x1440x24" bash -c "
     tools/wine-run.sh wineboot.exe --init
     tools/wine-fonts.sh
     ctest --test-dir build-windows --output-on-failure -j $jobs"
+
+# The Windows installer: made, installed silently into a fresh prefix, checked, removed silently.
+(cd build-windows && cpack -G NSIS >/dev/null)
+xvfb-run -a tools/test-windows-installer.sh
