@@ -23,6 +23,9 @@ for file in "ORBA批量升级工具.exe" orba-upgrade.exe orba.html Uninstall.ex
 done
 entry=$(find "$menu" -name 'ORBA批量升级工具.lnk' | head -n 1)
 [[ -n $entry ]] || fail "no Start-menu entry"
+# The desktop shortcut is offered on the components page, not chosen by default.
+[[ -z $(find "$WINEPREFIX/drive_c/users" -path '*Desktop*' -name 'ORBA批量升级工具.lnk') ]] ||
+    fail "a silent install put a shortcut on the desktop"
 # Registered for "Apps & features" with name, publisher, version and icon.
 registration=$(tools/wine-run.sh reg query \
     'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ORBA批量升级工具' | tr -d '\r')
