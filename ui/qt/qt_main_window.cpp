@@ -1,13 +1,10 @@
 #include "ui/qt/qt_main_window.h"
 
-#include <algorithm>
-
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>

@@ -325,12 +325,10 @@ bool Win32MainWindow::PreTranslate(MSG& message) {
 }
 
 void Win32MainWindow::OnCommand(int controlId) {
-    const auto controls = MainWindowControls();
-    const int index = controlId - kFirstControlId;
-    if (index < 0 || index >= static_cast<int>(controls.size())) {
-        return;  // IDOK and IDCANCEL from Enter and Esc: no button is the default or cancel one
+    // IDOK and IDCANCEL from Enter and Esc are no control of the table: nothing is the default.
+    if (const ControlSpec* spec = SpecOf(controlId)) {
+        tool_.Click(spec->name);
     }
-    tool_.Click(controls[static_cast<std::size_t>(index)].name);
 }
 
 RECT Win32MainWindow::FocusRing(HWND control) const {
