@@ -33,6 +33,9 @@ class TemplateTransplant {
     // template and into `oldBlock`. Safe to call from several threads at once.
     std::vector<std::string_view> PiecesWith(std::string_view oldBlock) const;
 
+    // The template around the places of its block, in order: one piece more than places.
+    const std::vector<std::string_view>& around() const { return between_; }
+
   private:
     std::string_view block_;
     std::vector<std::string_view> between_;  // the template around the occurrences; one more

@@ -1,9 +1,12 @@
 #pragma once
 
 // One old document's share of a run: its data block put into the template, written whole to the
-// output's temporary file, ready to take its name.
+// output's temporary file, ready to take its name. The document is read once, in chunks through
+// a buffer of the caller's, and the output written as it is read.
 
+#include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "engine/data_block.h"
@@ -11,13 +14,20 @@
 
 namespace orba {
 
+// The size of the buffer a document is read through: small enough to stay in the processor's
+// cache, large enough that the calls per document are few.
+inline constexpr std::size_t kReadBufferSize = std::size_t{128} << 10;
+
 // The upgraded output of the document at `documentPath`, prepared for `outputPath`; none when
-// the document has no data block. A document that another program changes while it is looked at
-// is read again the careful way, so the output always comes from one state of it. Throws
-// FileError. Safe to call for several documents at once.
+// the document has no data block. A document that another program changes while it is read is
+// read again, so the output always comes from one state of it. Throws FileError. Calls for
+// several documents at once are safe when each has a buffer of its own.
 std::optional<PreparedOutput> PrepareUpgrade(const Files& files,
                                              const TemplateTransplant& transplant,
                                              const std::string& documentPath,
-                                             const std::string& outputPath);
+                                             const std::string& outputPath, std::span<char> buffer);
+
+// True when the document at `documentPath` has a data block that is not empty. Throws FileError.
+bool HasDataBlock(const Files& files, const std::string& documentPath, std::span<char> buffer);
 
 }  // namespace orba

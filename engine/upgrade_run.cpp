@@ -1,5 +1,6 @@
 #include "engine/upgrade_run.h"
 
+#include <algorithm>
 #include <deque>
 #include <exception>
 #include <future>
@@ -78,15 +79,14 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
         if (const auto problem = CheckInputs(templateBox, folderBox, files, inputs)) {
             return Refuse(host, *problem);
         }
-        LoadedFile text;
+        std::vector<char> buffer(kReadBufferSize);
         for (const std::string& name : ListFiles(inputs.oldFolder, kDocumentPattern, files)) {
             const std::string documentPath = JoinPath(inputs.oldFolder, name);
             if (IsTheTemplate(documentPath, inputs.templatePath)) {
                 host.PassedOver(name, PassedOverReason::TheTemplate);
                 continue;
             }
-            files.Load(documentPath, text);
-            if (ExtractStringBetween(text.bytes(), kStartMarker, kEndMarker).empty()) {
+            if (!HasDataBlock(files, documentPath, buffer)) {
                 host.PassedOver(name, PassedOverReason::NoDataBlock);
                 continue;
             }
@@ -96,6 +96,9 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
         return {RunOutcome::Completed, wouldUpgrade};
     } catch (const FileError& error) {
         host.ShowMessage(FailureMessage(error));
+        return {RunOutcome::Failed, wouldUpgrade};
+    } catch (const std::exception& error) {
+        host.ShowMessage(UnexpectedFailureMessage(error.what()));
         return {RunOutcome::Failed, wouldUpgrade};
     }
 }
@@ -129,9 +132,14 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
                 documents.push_back(name);
             }
         }
-        const auto prepare = [&](const std::string& name) {
+        // Each document being prepared at once has a buffer of its own: the one prepared k-th
+        // uses buffer k modulo their number, free again once the one before it was taken.
+        std::vector<std::vector<char>> buffers(std::max<std::size_t>(prepareAhead, 1),
+                                               std::vector<char>(kReadBufferSize));
+        const auto prepare = [&](std::size_t index) {
+            const std::string& name = documents[index];
             return PrepareUpgrade(files, transplant, JoinPath(oldFolder, name),
-                                  JoinPath(outputFolder, name));
+                                  JoinPath(outputFolder, name), buffers[index % buffers.size()]);
         };
         // Up to `prepareAhead` documents are prepared side by side with the one taking its place.
         // Outputs take their names, log entries are made and failures are met strictly in the
@@ -139,14 +147,14 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         // never used leaves no trace.
         std::deque<std::future<std::optional<PreparedOutput>>> ahead;
         std::size_t nextToPrepare = 0;
-        for (const std::string& name : documents) {
+        for (std::size_t index = 0; index < documents.size(); ++index) {
+            const std::string& name = documents[index];
             while (ahead.size() < prepareAhead && nextToPrepare < documents.size()) {
-                ahead.push_back(
-                    std::async(std::launch::async, prepare, std::cref(documents[nextToPrepare++])));
+                ahead.push_back(std::async(std::launch::async, prepare, nextToPrepare++));
             }
             std::optional<PreparedOutput> output;
             if (ahead.empty()) {
-                output = prepare(name);
+                output = prepare(index);
                 ++nextToPrepare;
             } else {
                 output = ahead.front().get();
@@ -156,7 +164,7 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
                 host.PassedOver(name, PassedOverReason::NoDataBlock);
                 continue;
             }
-            files.Commit(*output);
+            output->Commit();
             ++upgraded;
             host.AppendLog(DocumentEntry(upgraded, name));
             if (!host.AfterDocumentEntry()) {

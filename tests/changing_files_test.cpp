@@ -162,38 +162,6 @@ TEST_F(UpgradeRunTest, FileOfAVirtualFileSystemIsRead) {
     EXPECT_EQ(host.log, ExpectedLog({"a.html"}, output));
 }
 
-TEST(OpenDocumentTest, OutputFromADocumentThatChangedAfterItsLookIsNotReady) {
-    TempDir dir;
-    const std::string document = dir / "doc.html";
-    WriteBytes(document, Document("", "旧块", std::string(100000, 'x')));
-    const OpenDocument opened = Files().Open(document);
-    std::string_view block;
-    ASSERT_TRUE(opened.Look([&](std::string_view bytes) {
-        block = ExtractStringBetween(bytes, kStartMarker, kEndMarker);
-    }));
-    ASSERT_EQ(block, "旧块");
-    WriteBytes(document, Document("", "新块", std::string(100000, 'x')));  // same size
-    EXPECT_FALSE(opened.Unchanged());
-    const std::string_view pieces[] = {"<", block, ">"};
-    const PreparedOutput output = Files().Prepare(dir / "out.html", pieces, &opened);
-    EXPECT_FALSE(output.ready());
-    EXPECT_THAT(AllNames(dir.path()), ElementsAre("doc.html"));
-}
-
-TEST(OpenDocumentTest, TruncationDuringALookEndsTheLookNotTheProgram) {
-    TempDir dir;
-    const std::string document = dir / "doc.html";
-    WriteBytes(document, std::string(1 << 20, 'x'));
-    const OpenDocument opened = Files().Open(document);
-    const bool lookedAtAll = opened.Look([&](std::string_view bytes) {
-        ASSERT_EQ(::truncate(document.c_str(), 0), 0);
-        volatile char last = bytes.back();  // a page that is gone now
-        (void)last;
-    });
-    EXPECT_FALSE(lookedAtAll);
-    EXPECT_FALSE(opened.Unchanged());
-}
-
 TEST(CreateFolderTest, AFolderAlreadyThereIsFineAFileIsNot) {
     TempDir dir;
     MakeFolder(dir / "NewORBA");

@@ -81,16 +81,28 @@ TEST_F(UpgradeRunTest, StopLeavesNothingOfWhatWasPreparedAhead) {
 
 TEST(PreparedOutputTest, OutputDroppedUncommittedLeavesNothing) {
     TempDir dir;
-    const std::string_view pieces[] = {"<a>", "中间", "</a>"};
     {
-        const PreparedOutput output = Files().Prepare(dir / "doc.html", pieces);
-        EXPECT_TRUE(output.ready());
+        PreparedOutput output(Files(), dir / "doc.html");
+        output.Write("<a>");
     }
     EXPECT_THAT(AllNames(dir.path()), ::testing::IsEmpty());
-    PreparedOutput output = Files().Prepare(dir / "doc.html", pieces);
-    Files().Commit(output);
+    PreparedOutput output(Files(), dir / "doc.html");
+    output.Write("<a>");
+    output.Write("中间");
+    output.Write("</a>");
+    output.Commit();
     EXPECT_THAT(AllNames(dir.path()), ElementsAre("doc.html"));
     EXPECT_EQ(ReadBytes(dir / "doc.html"), "<a>中间</a>");
+}
+
+TEST(PreparedOutputTest, RepeatCopiesWhatWasWrittenThroughASmallBuffer) {
+    TempDir dir;
+    PreparedOutput output(Files(), dir / "doc.html");
+    output.Write("head[0123456789]tail");
+    char buffer[3];
+    output.Repeat(5, 10, buffer);
+    output.Commit();
+    EXPECT_EQ(ReadBytes(dir / "doc.html"), "head[0123456789]tail0123456789");
 }
 
 }  // namespace

@@ -1,0 +1,168 @@
+#include <algorithm>
+#include <utility>
+
+#include "storage/file_error.h"
+#include "storage/files.h"
+#include "storage/platform.h"
+#include "storage/temporary_names.h"
+
+namespace orba {
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const auto separator = path.find_last_of(std::string{'/', platform::kPathSeparator});
+    if (separator == std::string::npos) {
+        return ".";
+    }
+    return separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
+}
+
+// Tries fresh temporary names in `folder` until `take` accepts one that nothing else holds.
+template <class Take>
+bool WithFreshName(const std::string& folder, std::string& name, Take&& take) {
+    constexpr int kAttempts = 16;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        std::string candidate = TemporaryPathIn(folder);
+        if (take(candidate)) {
+            name = std::move(candidate);
+            return true;
+        }
+        if (!sys::IsNameTaken(sys::LastError())) {
+            return false;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+PreparedOutput::PreparedOutput(const Files& files, std::string path)
+    : files_(files), path_(std::move(path)) {
+    const std::string folder = FolderOf(path_);
+    if (sys::kUnnamedFiles) {
+        file_ = files_.Gated(FileCall::Create, sys::kNoFile,
+                             [&] { return sys::CreateUnnamed(folder); });
+        if (file_ != sys::kNoFile) {
+            return;
+        }
+        // Only file systems without unnamed files fall back to a named one; other errors stand.
+        if (sys::LastError() != sys::NotSupported()) {
+            Fail(sys::LastError());
+        }
+    }
+    const bool created = WithFreshName(folder, temporary_, [&](const std::string& candidate) {
+        file_ = files_.Gated(FileCall::Create, sys::kNoFile,
+                             [&] { return sys::CreateExclusive(candidate); });
+        return file_ != sys::kNoFile;
+    });
+    if (!created) {
+        Fail(sys::LastError());
+    }
+}
+
+PreparedOutput::PreparedOutput(PreparedOutput&& other) noexcept
+    : files_(other.files_),
+      path_(std::move(other.path_)),
+      temporary_(std::move(other.temporary_)),
+      file_(std::exchange(other.file_, sys::kNoFile)),
+      size_(std::exchange(other.size_, 0)) {}
+
+PreparedOutput& PreparedOutput::operator=(PreparedOutput&& other) noexcept {
+    if (this != &other) {
+        Discard();
+        files_ = other.files_;
+        path_ = std::move(other.path_);
+        temporary_ = std::move(other.temporary_);
+        file_ = std::exchange(other.file_, sys::kNoFile);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+PreparedOutput::~PreparedOutput() {
+    Discard();
+}
+
+void PreparedOutput::Write(std::string_view bytes) {
+    constexpr std::size_t kLargestCall = std::size_t{1} << 30;
+    while (!bytes.empty()) {
+        const std::size_t chunk = std::min(bytes.size(), kLargestCall);
+        const std::int64_t written = files_.Gated(FileCall::Write, std::int64_t{-1}, [&] {
+            return sys::WriteAt(file_, size_, bytes.data(), chunk);
+        });
+        if (written < 0 && sys::IsInterrupted(sys::LastError())) {
+            continue;
+        }
+        if (written <= 0) {
+            Fail(written < 0 ? sys::LastError() : sys::DeviceError());
+        }
+        size_ += static_cast<std::uint64_t>(written);
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+void PreparedOutput::Repeat(std::uint64_t offset, std::uint64_t length, std::span<char> buffer) {
+    while (length > 0) {
+        const auto wanted =
+            static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size()));
+        const std::int64_t got = files_.Gated(FileCall::Read, std::int64_t{-1}, [&] {
+            return sys::ReadAt(file_, offset, buffer.data(), wanted);
+        });
+        if (got < 0 && sys::IsInterrupted(sys::LastError())) {
+            continue;
+        }
+        if (got <= 0) {  // the file is this run's own: it cannot end early
+            Fail(got < 0 ? sys::LastError() : sys::DeviceError());
+        }
+        Write({buffer.data(), static_cast<std::size_t>(got)});
+        offset += static_cast<std::uint64_t>(got);
+        length -= static_cast<std::uint64_t>(got);
+    }
+}
+
+void PreparedOutput::Commit() {
+    if (temporary_.empty()) {
+        const bool named = WithFreshName(FolderOf(path_), temporary_, [&](const std::string& name) {
+            return files_.Gated(FileCall::Create, false,
+                                [&] { return sys::GiveName(file_, name); });
+        });
+        if (!named) {
+            Fail(sys::LastError());
+        }
+    }
+    if (!files_.Gated(FileCall::Rename, false,
+                      [&] { return sys::MoveIntoPlace(file_, temporary_, path_); })) {
+        Fail(sys::LastError());
+    }
+    // The name is the output's now. A write that the system reports as failed only at the close
+    // (NFS, quotas) is reported; the file stays, as removing it would lose the earlier one too.
+    temporary_.clear();
+    const bool closed = sys::Close(std::exchange(file_, sys::kNoFile));
+    const int error = sys::LastError();
+    if (!files_.Gated(FileCall::Flush, false, [&] {
+            sys::SetLastError(error);
+            return closed;
+        })) {
+        throw FileError(FileError::Operation::Write, path_, sys::Reason(sys::LastError()));
+    }
+}
+
+void PreparedOutput::Discard() noexcept {
+    if (file_ == sys::kNoFile) {
+        return;
+    }
+    const int error = sys::LastError();
+    const bool remove =
+        temporary_.empty() || files_.Gated(FileCall::Remove, false, [] { return true; });
+    sys::Abandon(std::exchange(file_, sys::kNoFile), temporary_, remove);
+    temporary_.clear();
+    sys::SetLastError(error);
+}
+
+void PreparedOutput::Fail(int error) {
+    Discard();
+    throw FileError(FileError::Operation::Write, path_, sys::Reason(error));
+}
+
+}  // namespace orba

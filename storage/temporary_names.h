@@ -1,0 +1,17 @@
+#pragma once
+
+// The names of the temporary files that outputs are written to before they take their place.
+
+#include <string>
+#include <string_view>
+
+namespace orba {
+
+// A fresh name for a temporary file in `folder`: random, so that runs side by side never pick
+// the same one; the exclusive create settles the rare clash.
+std::string TemporaryPathIn(const std::string& folder);
+
+// True for the name (without folder) of such a file, whichever run made it.
+bool IsTemporaryName(std::string_view name);
+
+}  // namespace orba
