@@ -69,12 +69,12 @@ void Files::Read(const std::string& path, ReadingSink& sink) const {
     if (file.get() == sys::kNoFile) {
         ThrowError(Operation::Read, path, sys::LastError());
     }
+    sys::FileKind kind;
     const auto stamp = [&](FileStamp& into) {
-        bool regular = false;
-        if (!sys::Stamp(file.get(), into, regular)) {
+        if (!sys::Stamp(file.get(), into, kind)) {
             ThrowError(Operation::Read, path, sys::LastError());
         }
-        if (!regular) {
+        if (!kind.regular) {
             throw FileError(Operation::Read, path, std::string(reasons::kNotARegularFile));
         }
     };
@@ -86,7 +86,9 @@ void Files::Read(const std::string& path, ReadingSink& sink) const {
         stamp(before);
         sink.Restart(before.size);
         // The read goes on to the end of the file, whatever size the system told.
-        for (std::uint64_t offset = 0;;) {
+        std::uint64_t offset = 0;
+        bool reachedEnd = false;
+        for (;;) {
             const std::span<char> room = sink.Room();
             if (room.empty()) {
                 break;
@@ -101,6 +103,7 @@ void Files::Read(const std::string& path, ReadingSink& sink) const {
                 ThrowError(Operation::Read, path, sys::LastError());
             }
             if (got == 0) {
+                reachedEnd = true;
                 break;
             }
             offset += static_cast<std::uint64_t>(got);
@@ -108,7 +111,10 @@ void Files::Read(const std::string& path, ReadingSink& sink) const {
         }
         FileStamp after;
         stamp(after);
-        if (before == after) {
+        // File times may move in coarse ticks: a file emptied and written anew within one tick
+        // keeps its stamp, but a read that met its end early saw it empty or half-written.
+        const bool torn = reachedEnd && kind.sizeIsExact && offset != after.size;
+        if (before == after && !torn) {
             return;
         }
         if (pass == kPasses) {

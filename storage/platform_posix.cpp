@@ -88,7 +88,7 @@ Native OpenToRead(const std::string& path) {
     return OpenNoHang(AT_FDCWD, path.c_str(), O_RDONLY);
 }
 
-bool Stamp(Native file, FileStamp& stamp, bool& regular) {
+bool Stamp(Native file, FileStamp& stamp, FileKind& kind) {
     struct stat status {};
     if (::fstat(static_cast<int>(file), &status) != 0) {
         return false;
@@ -99,7 +99,9 @@ bool Stamp(Native file, FileStamp& stamp, bool& regular) {
     stamp = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
              static_cast<std::uint64_t>(status.st_size), nanoseconds(status.st_mtim),
              nanoseconds(status.st_ctim)};
-    regular = S_ISREG(status.st_mode);
+    kind.regular = S_ISREG(status.st_mode);
+    // Files of virtual file systems (/proc, /sys) occupy no blocks and tell 0 or a page.
+    kind.sizeIsExact = status.st_blocks > 0;
     return true;
 }
 

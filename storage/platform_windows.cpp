@@ -122,7 +122,7 @@ Native OpenToRead(const std::string& path) {
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
-bool Stamp(Native file, FileStamp& stamp, bool& regular) {
+bool Stamp(Native file, FileStamp& stamp, FileKind& kind) {
     BY_HANDLE_FILE_INFORMATION info{};
     FILE_BASIC_INFO basic{};
     if (!::GetFileInformationByHandle(AsHandle(file), &info) ||

@@ -30,8 +30,12 @@ bool IsInterrupted(int error);
 
 // Opens an existing file for reading; other programs may go on reading, writing and removing it.
 Native OpenToRead(const std::string& path);
-// What identifies the content of the open file, and whether it is a regular file on a disk.
-bool Stamp(Native file, FileStamp& stamp, bool& regular);
+// What identifies the content of the open file, and what kind of file it is.
+struct FileKind {
+    bool regular = false;      // a regular file on a disk
+    bool sizeIsExact = false;  // false where the size told is not the length (virtual files)
+};
+bool Stamp(Native file, FileStamp& stamp, FileKind& kind);
 // Reads up to `size` bytes at `offset`: the count read, 0 at the end, negative on failure.
 std::int64_t ReadAt(Native file, std::uint64_t offset, char* data, std::size_t size);
 // Writes up to `size` bytes at `offset`: the count written, negative on failure.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -19,21 +20,26 @@ namespace {
 using namespace test;  // NOLINT: the fixtures and helpers
 using ::testing::HasSubstr;
 
-// Refuses the `failAt`th call it is asked about, and remembers which kind that was.
+// Refuses the `failAt`th call it is asked about, and remembers which kind that was. Documents
+// prepared ahead ask it from several threads.
 class FailNthCall final : public FileCallGate {
   public:
     explicit FailNthCall(int failAt) : failAt_(failAt) {}
     bool Allow(FileCall call) override {
+        const std::lock_guard lock(mutex_);
         if (++calls_ == failAt_) {
             failed_ = call;
             return false;
         }
         return true;
     }
-    int calls() const { return calls_; }
-    std::optional<FileCall> failed() const { return failed_; }
+    std::optional<FileCall> failed() const {
+        const std::lock_guard lock(mutex_);
+        return failed_;
+    }
 
   private:
+    mutable std::mutex mutex_;
     int failAt_;
     int calls_ = 0;
     std::optional<FileCall> failed_;
@@ -78,13 +84,22 @@ class FailingCallsTest : public UpgradeRunTest {
     std::map<std::string, std::string> earlier;
 };
 
-TEST_F(FailingCallsTest, EveryFailingCallStopsTheRunCleanly) {
+// Documents one after the other, as the window runs them, and prepared ahead, as the command line
+// runs them.
+class EveryFailingCallTest : public FailingCallsTest,
+                             public ::testing::WithParamInterface<std::size_t> {};
+
+INSTANTIATE_TEST_SUITE_P(PreparedAhead, EveryFailingCallTest, ::testing::Values(0, 2));
+
+TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
+    const std::size_t prepareAhead = GetParam();
     int failAt = 1;
     for (;; ++failAt) {
         SCOPED_TRACE("call " + std::to_string(failAt) + " fails");
         FailNthCall gate(failAt);
         RecordingHost failing;
-        const RunResult result = RunUpgrade(templatePath, oldFolder, failing, Files(gate));
+        const RunResult result =
+            RunUpgrade(templatePath, oldFolder, failing, Files(gate), prepareAhead);
         if (!gate.failed()) {
             EXPECT_EQ(result.outcome, RunOutcome::Completed);
             break;

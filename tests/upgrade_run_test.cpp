@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "engine/document_upgrade.h"
 #include "engine/markers.h"
 #include "engine/paths.h"
 #include "storage/platform.h"
@@ -192,6 +193,22 @@ TEST_F(UpgradeRunTest, DocumentVanishingDuringTheRunIsReportedByName) {
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_THAT(host.messages[0], HasSubstr("【读取失败】"));
     EXPECT_THAT(host.messages[0], HasSubstr(Join(oldFolder, "b.html")));
+}
+
+TEST_F(UpgradeRunTest, BlockOfManyBuffersGoesIntoEveryPlaceOfTheTemplatesBlock) {
+    // The template's block text stands in a script as well; the old block is read in many rounds.
+    const std::string templateText =
+        "<script>var b='模板块';</script>" + Document("<v2>", "模板块", "</v2>") + "<i>模板块</i>";
+    WriteBytes(templatePath, templateText);
+    std::string block;
+    for (int i = 0; block.size() < 5 * kReadBufferSize / 2; ++i) {
+        block += "{\"节点\":" + std::to_string(i) + "},";
+    }
+    WriteBytes(Join(oldFolder, "big.html"), Document("<v1>", block, "</v1>"));
+    EXPECT_EQ(Run().outcome, RunOutcome::Completed);
+    EXPECT_EQ(ReadBytes(Join(output, "big.html")), "<script>var b='" + block + "';</script>" +
+                                                       Document("<v2>", block, "</v2>") + "<i>" +
+                                                       block + "</i>");
 }
 
 }  // namespace
