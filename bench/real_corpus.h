@@ -27,6 +27,13 @@ struct Corpus {
 Corpus BuildRealCorpus(const std::string& root, int documents,
                        const std::vector<std::string>& textRoots);
 
+// Documents of single-file applications whose data block is most of the file: `documents` of 2
+// to 10 MB (or each of `megabytes`, when above 0), the block an embedded JSON store of whole real
+// files (pages, scripts, texts in wiki-like markup, JSON-escaped) taking 80 to 95 % of the
+// document and starting in its first 5 %; the template is one more of the same kind.
+Corpus BuildStoreCorpus(const std::string& root, int documents, double megabytes,
+                        const std::vector<std::string>& textRoots);
+
 // Documents made the same way, kept in memory, until they hold at least `totalBytes`.
 std::vector<std::string> RealDocumentsInMemory(std::size_t totalBytes,
                                                const std::vector<std::string>& textRoots);
