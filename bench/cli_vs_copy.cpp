@@ -146,32 +146,25 @@ int main(int argc, char** argv) {
     std::string templatePath = root + "/template.html";
     std::size_t largest = 0;
     std::size_t templateBytes = 2 * kMiB;
-    if (corpusKind == "real") {
-        const orba::bench::Corpus corpus = orba::bench::BuildRealCorpus(
-            root, documents > 0 ? documents : 160, orba::bench::DefaultTextRoots());
-        largest = corpus.largestBytes;
-        templateBytes = corpus.templateBytes;
-        std::printf(
-            "corpus: %zu documents of real text, %.0f MB in all, largest %.1f MB, template %.1f "
-            "MB; "
-            "text from %zu files, %.0f MB, under /usr/share/{doc,javascript,nodejs}; in %s\n",
-            corpus.documents.size(), static_cast<double>(corpus.totalBytes) / 1e6,
-            static_cast<double>(largest) / 1e6, static_cast<double>(templateBytes) / 1e6,
-            corpus.sourceFiles, static_cast<double>(corpus.sourceBytes) / 1e6, root.c_str());
-    } else if (corpusKind == "store" || corpusKind == "huge") {
+    if (corpusKind == "real" || corpusKind == "store" || corpusKind == "huge") {
         const bool huge = corpusKind == "huge";
+        const std::vector<std::string> roots = orba::bench::DefaultTextRoots();
         const orba::bench::Corpus corpus =
-            orba::bench::BuildStoreCorpus(root, huge ? 1 : (documents > 0 ? documents : 200),
-                                          huge ? 1024 : 0, orba::bench::DefaultTextRoots());
+            corpusKind == "real"
+                ? orba::bench::BuildRealCorpus(root, documents > 0 ? documents : 160, roots)
+                : orba::bench::BuildStoreCorpus(root, huge ? 1 : (documents > 0 ? documents : 200),
+                                                huge ? 1024 : 0, roots);
         largest = corpus.largestBytes;
         templateBytes = corpus.templateBytes;
         std::printf(
-            "corpus: %zu documents whose block, a JSON store of real text, is 80 to 95 %% of the "
-            "file, %.0f MB in all, largest %.1f MB, template %.1f MB; text from %zu files, %.0f "
-            "MB; in %s\n",
-            corpus.documents.size(), static_cast<double>(corpus.totalBytes) / 1e6,
-            static_cast<double>(largest) / 1e6, static_cast<double>(templateBytes) / 1e6,
-            corpus.sourceFiles, static_cast<double>(corpus.sourceBytes) / 1e6, root.c_str());
+            "corpus: %zu documents %s, %.0f MB in all, largest %.1f MB, template %.1f MB; text "
+            "from %zu files, %.0f MB, under /usr/share/{doc,javascript,nodejs}; in %s\n",
+            corpus.documents.size(),
+            corpusKind == "real" ? "of real text"
+                                 : "whose block, a JSON store of real text, is 80 to 95 % of it",
+            static_cast<double>(corpus.totalBytes) / 1e6, static_cast<double>(largest) / 1e6,
+            static_cast<double>(templateBytes) / 1e6, corpus.sourceFiles,
+            static_cast<double>(corpus.sourceBytes) / 1e6, root.c_str());
     } else {
         if (documents < 0) {
             documents = 1000;

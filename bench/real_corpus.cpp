@@ -168,18 +168,24 @@ void AppendStore(std::string& text, TextSource& source, std::size_t size) {
     text += ']';
 }
 
+// An empty corpus in `root` whose text comes from `source`.
+Corpus EmptyCorpus(const std::string& root, const TextSource& source) {
+    Corpus corpus;
+    corpus.sourceFiles = source.files();
+    corpus.sourceBytes = source.bytes();
+    corpus.oldFolder = root + "/old";
+    corpus.templatePath = root + "/template.html";
+    fs::create_directories(corpus.oldFolder);
+    return corpus;
+}
+
 }  // namespace
 
 Corpus BuildStoreCorpus(const std::string& root, int documents, double megabytes,
                         const std::vector<std::string>& textRoots) {
     TextSource page(textRoots, IsWebText);
     TextSource stored(textRoots, IsStoredText);
-    Corpus corpus;
-    corpus.sourceFiles = stored.files();
-    corpus.sourceBytes = stored.bytes();
-    corpus.oldFolder = root + "/old";
-    corpus.templatePath = root + "/template.html";
-    fs::create_directories(corpus.oldFolder);
+    Corpus corpus = EmptyCorpus(root, stored);
 
     std::mt19937 random(44);
     std::uniform_real_distribution<double> sizes(2e6, 10e6);
@@ -237,12 +243,7 @@ std::vector<std::string> DefaultTextRoots() {
 Corpus BuildRealCorpus(const std::string& root, int documents,
                        const std::vector<std::string>& textRoots) {
     TextSource source(textRoots, IsWebText);
-    Corpus corpus;
-    corpus.sourceFiles = source.files();
-    corpus.sourceBytes = source.bytes();
-    corpus.oldFolder = root + "/old";
-    corpus.templatePath = root + "/template.html";
-    fs::create_directories(corpus.oldFolder);
+    Corpus corpus = EmptyCorpus(root, source);
 
     constexpr double kMB = 1e6;
     std::mt19937 random(42);

@@ -48,7 +48,11 @@ constexpr std::array<std::uint8_t, 256> kCommonness = [] {
 
 // The two positions of the needle whose bytes the filter compares: the rarest byte, and the
 // rarest other byte at another position.
-std::pair<std::size_t, std::size_t> FilterPositions(std::string_view needle) {
+std::pair<std::size_t, std::size_t> FilterPositions(std::string_view whole) {
+    // Any two positions make a correct filter; the rarest bytes are looked for near the start, so
+    // that a long needle (a template's data block) costs no pass of its own.
+    constexpr std::size_t kLookedAt = 256;
+    const std::string_view needle = whole.substr(0, kLookedAt);
     const auto commonness = [&](std::size_t i) {
         return kCommonness[static_cast<unsigned char>(needle[i])];
     };
@@ -71,6 +75,13 @@ bool MatchesAt(const char* at, std::string_view needle) {
     return std::memcmp(at, needle.data(), needle.size()) == 0;
 }
 
+// A candidate whose first or last byte differs is no match: telling so inline keeps text made of
+// the filter's two bytes, where candidates are dense, from costing a comparison call each.
+bool CandidateMatchesAt(const char* at, std::string_view needle) {
+    return at[0] == needle.front() && at[needle.size() - 1] == needle.back() &&
+           MatchesAt(at, needle);
+}
+
 #ifdef ORBA_SEARCH_SIMD
 
 // Checks the candidates of one block, a bit each; the first whole match, or npos.
@@ -78,7 +89,7 @@ inline std::size_t FirstMatch(std::uint32_t mask, const char* data, std::size_t 
                               std::string_view needle) {
     for (; mask != 0; mask &= mask - 1) {
         const std::size_t candidate = at + static_cast<std::size_t>(__builtin_ctz(mask));
-        if (MatchesAt(data + candidate, needle)) {
+        if (CandidateMatchesAt(data + candidate, needle)) {
             return candidate;
         }
     }

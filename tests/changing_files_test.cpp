@@ -156,7 +156,7 @@ TEST_F(UpgradeRunTest, TemplateRewrittenWhileRunsReadItGivesOneVersionOrAFailure
     EXPECT_GT(completed, 10);
 }
 
-// A file of a virtual file system tells a size that is not its length and cannot be mapped.
+// A file of a virtual file system tells a size that is not its length.
 TEST_F(UpgradeRunTest, FileOfAVirtualFileSystemIsRead) {
     std::string source;
     for (const char* candidate : {"/sys/kernel/mm/transparent_hugepage/enabled", "/sys/power/state",
