@@ -137,8 +137,9 @@ bool Stamp(Native file, FileStamp& stamp, FileKind& kind) {
              static_cast<std::int64_t>(
                  join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime)),
              basic.ChangeTime.QuadPart};
-    regular =
+    kind.regular =
         ::GetFileType(AsHandle(file)) == FILE_TYPE_DISK && (info.dwFileAttributes & kNotAFile) == 0;
+    kind.sizeIsExact = true;
     return true;
 }
 

@@ -128,8 +128,7 @@ TEST_F(UpgradeRunTest, TemplateRewrittenWhileRunsReadItGivesOneVersionOrAFailure
     WriteBytes(Join(oldFolder, "doc.html"), Document("", "旧图", ""));
     int completed = 0;
     int failed = 0;
-    // Each version stays a moment, as when an editor saves it: most runs find a whole template.
-    const Rewriter rewriter(templatePath, a, b, std::chrono::milliseconds(3));
+    const Rewriter rewriter(templatePath, a, b);
     for (int run = 0; run < 40 || rewriter.rounds() < 100; ++run) {
         RecordingHost runHost;
         const RunResult result = RunUpgrade(templatePath, oldFolder, runHost);
@@ -152,8 +151,37 @@ TEST_F(UpgradeRunTest, TemplateRewrittenWhileRunsReadItGivesOneVersionOrAFailure
             EXPECT_EQ(result.problem, InputProblem::TemplateBlockBlank);
         }
     }
-    EXPECT_GT(completed, 3 * failed) << "runs fail for no reason";
-    EXPECT_GT(completed, 10);
+    // Rewritten without a pause, the template is rarely whole: how often runs complete is told,
+    // not checked (the test below checks that runs do not fail for no reason).
+    std::printf("template: %d runs completed, %d stopped, %d rewrites\n", completed, failed,
+                rewriter.rounds());
+}
+
+// As an editor saves it: each version written whole beside the template and renamed over it.
+// Every run then reads one whole version, and completes.
+TEST_F(UpgradeRunTest, TemplateReplacedWhileRunsReadItGivesOneVersionAlways) {
+    const std::string a = Document(std::string(1 << 20, 'a'), "模板甲", "");
+    const std::string b = Document(std::string(1 << 20, 'b'), "模板乙", "");
+    WriteBytes(templatePath, a);
+    WriteBytes(Join(oldFolder, "doc.html"), Document("", "旧图", ""));
+    std::atomic<bool> stop = false;
+    std::atomic<int> rounds = 0;
+    std::thread saver([&] {
+        for (bool useA = false; !stop; useA = !useA, ++rounds) {
+            WriteBytes(templatePath + ".saving", useA ? a : b);
+            std::filesystem::rename(templatePath + ".saving", templatePath);
+        }
+    });
+    for (int run = 0; run < 30 || rounds < 20; ++run) {
+        RecordingHost runHost;
+        ASSERT_EQ(RunUpgrade(templatePath, oldFolder, runHost).outcome, RunOutcome::Completed)
+            << ::testing::PrintToString(runHost.messages);
+        const std::string out = ReadBytes(Join(output, "doc.html"));
+        EXPECT_TRUE(out.find("aaaa") == std::string::npos || out.find("bbbb") == std::string::npos)
+            << "an output mixes two versions";
+    }
+    stop = true;
+    saver.join();
 }
 
 // A file of a virtual file system tells a size that is not its length.
