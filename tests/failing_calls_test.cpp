@@ -7,6 +7,7 @@
 
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <optional>
 #include <utility>
 
@@ -159,6 +160,34 @@ TEST_F(FailingCallsTest, FailedCreationOfTheOutputFolderNamesIt) {
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_THAT(host.messages[0], HasSubstr("无法创建文件夹 " + output));
     EXPECT_FALSE(Exists(output));
+}
+
+TEST_F(FailingCallsTest, WriteReportedFailedAtTheCloseKeepsTheNewOutput) {
+    // The output already has its name when the system reports the deferred write: removing it
+    // would lose the earlier output too.
+    FailFirst gate(FileCall::Flush);
+    const RunResult result = RunUpgrade(templatePath, oldFolder, host, Files(gate));
+    EXPECT_EQ(result.outcome, RunOutcome::Failed);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_THAT(host.messages[0], HasSubstr("无法写入文件 " + Join(output, "a.html")));
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("块-a.html"));
+}
+
+// A gate that fails as no file call does.
+class Throwing final : public FileCallGate {
+  public:
+    bool Allow(FileCall /*call*/) override { throw std::runtime_error("意外的失败"); }
+};
+
+TEST_F(FailingCallsTest, DryRunReportsAnyFailureAsARunDoes) {
+    Throwing gate;
+    RecordingHost dry;
+    EXPECT_EQ(CheckUpgrade(templatePath, oldFolder, dry, Files(gate)).outcome, RunOutcome::Failed);
+    RecordingHost run;
+    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, run, Files(gate)).outcome, RunOutcome::Failed);
+    ASSERT_EQ(dry.messages.size(), 1u);
+    EXPECT_THAT(dry.messages[0], HasSubstr("意外的失败"));
+    EXPECT_EQ(dry.messages, run.messages);
 }
 
 }  // namespace
