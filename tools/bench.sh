@@ -8,5 +8,7 @@ tools/setup-deps.sh bench
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBA_BUILD_BENCH=ON
 cmake --build build -j "$(nproc)"
 build/bin/bench_data_block --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+build/bin/bench_cli_vs_copy --corpus store
 build/bin/bench_cli_vs_copy --corpus real
+build/bin/bench_cli_vs_copy --corpus huge --runs 3
 build/bin/bench_cli_vs_copy --corpus filler
