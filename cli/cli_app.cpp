@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "app/identity.h"
+#include "cli/arguments.h"
 #include "cli/cli_texts.h"
+#include "cli/terminal_text.h"
 #include "engine/upgrade_run.h"
 #include "storage/file_error.h"
 
@@ -19,11 +21,37 @@ bool Write(std::FILE* stream, std::string_view text) {
     return std::fflush(stream) == 0 && written;
 }
 
+// Where the program writes, and whether each stream is a terminal: there names and paths are
+// shown escaped, elsewhere as the bytes they are.
+struct Streams {
+    Streams(std::FILE* output, std::FILE* errors)
+        : out(output),
+          err(errors),
+          outIsTerminal(cli::IsTerminal(output)),
+          errIsTerminal(cli::IsTerminal(errors)) {}
+
+    std::string ShownOnOut(std::string_view text) const {
+        return outIsTerminal ? cli::TerminalSafe(text) : std::string(text);
+    }
+    std::string ShownOnErr(std::string_view text) const {
+        return errIsTerminal ? cli::TerminalSafe(text) : std::string(text);
+    }
+
+    std::FILE* out;
+    std::FILE* err;
+    bool outIsTerminal;
+    bool errIsTerminal;
+};
+
 // Log entries to standard output as they are made; messages to standard error; no pause.
 class ConsoleHost final : public RunHost {
   public:
-    ConsoleHost(std::FILE* out, std::FILE* err, cli::Language language, bool verbose)
-        : out_(out), err_(err), language_(language), verbose_(verbose) {}
+    ConsoleHost(const Streams& streams, cli::Language language, bool verbose)
+        : streams_(streams),
+          out_(streams.out),
+          err_(streams.err),
+          language_(language),
+          verbose_(verbose) {}
 
     // A log that cannot be written (a full disk, an I/O error) stops the run at once: every
     // output so far is complete, and the failure is told on standard error.
@@ -40,11 +68,15 @@ class ConsoleHost final : public RunHost {
     void AfterResultEntry() override {}
     void PassedOver(std::string_view name, PassedOverReason reason) override {
         if (verbose_) {
-            Write(err_, cli::PassedOverLine(language_, name, reason));
+            Write(err_, cli::PassedOverLine(language_, streams_.ShownOnErr(name), reason));
         }
+    }
+    std::string Shown(std::string_view text, ShownIn where) const override {
+        return where == ShownIn::Log ? streams_.ShownOnOut(text) : streams_.ShownOnErr(text);
     }
 
   private:
+    const Streams& streams_;
     std::FILE* out_;
     std::FILE* err_;
     cli::Language language_;
@@ -54,24 +86,28 @@ class ConsoleHost final : public RunHost {
 // A dry run's lines to standard output, messages to standard error.
 class DryRunHost final : public RunHost {
   public:
-    DryRunHost(std::FILE* out, std::FILE* err, cli::Language language)
-        : out_(out), err_(err), language_(language) {}
+    DryRunHost(const Streams& streams, cli::Language language)
+        : streams_(streams), out_(streams.out), err_(streams.err), language_(language) {}
 
     void AppendLog(std::string_view) override {}
     void ShowMessage(std::string_view text) override { Write(err_, std::string(text) + "\n"); }
     bool AfterDocumentEntry() override { return true; }
     void AfterResultEntry() override {}
     void WouldUpgrade(std::string_view name) override {
-        Write(out_, cli::WouldUpgradeLine(language_, name));
+        Write(out_, cli::WouldUpgradeLine(language_, streams_.ShownOnOut(name)));
     }
     void PassedOver(std::string_view name, PassedOverReason reason) override {
         ++passedOver;
-        Write(out_, cli::PassedOverLine(language_, name, reason));
+        Write(out_, cli::PassedOverLine(language_, streams_.ShownOnOut(name), reason));
+    }
+    std::string Shown(std::string_view text, ShownIn /*where: messages only*/) const override {
+        return streams_.ShownOnErr(text);
     }
 
     std::uint64_t passedOver = 0;
 
   private:
+    const Streams& streams_;
     std::FILE* out_;
     std::FILE* err_;
     cli::Language language_;
@@ -92,59 +128,39 @@ int ExitStatusOf(RunOutcome outcome) {
 
 }  // namespace
 
-int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err,
+int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std::FILE* err,
                    cli::Language language) {
-    bool help = false;
-    bool version = false;
-    bool dryRun = false;
-    bool verbose = false;
-    std::vector<std::string_view> paths;
-    bool optionsEnded = false;
-    for (const std::string_view argument : arguments) {
-        if (optionsEnded || argument.size() < 2 || !argument.starts_with('-')) {
-            paths.push_back(argument);
-        } else if (argument == "--") {
-            optionsEnded = true;
-        } else if (argument == "-h" || argument == "--help") {
-            help = true;
-        } else if (argument == "-V" || argument == "--version") {
-            version = true;
-        } else if (argument == "-n" || argument == "--dry-run") {
-            dryRun = true;
-        } else if (argument == "-v" || argument == "--verbose") {
-            verbose = true;
-        } else {
-            Write(err, cli::Usage(language));
-            return kExitUsage;
-        }
+    const Streams streams(out, err);
+    const cli::Arguments arguments = cli::ParseArguments(words);
+    if (arguments.error) {
+        Write(err, cli::UsageErrorLines(language, arguments.error->kind,
+                                        streams.ShownOnErr(arguments.error->word)));
+        return kExitUsage;
     }
-    if (help) {
+    if (arguments.help) {
         Write(out, cli::Usage(language));
         return kExitCompleted;
     }
-    if (version) {
+    if (arguments.version) {
         Write(out, std::string(identity::kProductName) + " " + std::string(identity::kVersionText) +
                        "\n");
         return kExitCompleted;
     }
-    if (paths.size() != 2) {
-        Write(err, cli::Usage(language));
-        return kExitUsage;
-    }
-    if (dryRun) {
-        DryRunHost host(out, err, language);
-        const RunResult result = CheckUpgrade(paths[0], paths[1], host);
+    const std::string_view templatePath = arguments.operands[0];
+    const std::string_view folder = arguments.operands[1];
+    if (arguments.dryRun) {
+        DryRunHost host(streams, language);
+        const RunResult result = CheckUpgrade(templatePath, folder, host);
         if (result.outcome == RunOutcome::Completed) {
             Write(out, cli::DryRunSummary(language, result.upgraded, host.passedOver));
         }
         return ExitStatusOf(result.outcome);
     }
-    ConsoleHost host(out, err, language, verbose);
+    ConsoleHost host(streams, language, arguments.verbose);
     // The next documents are prepared on the other core while one takes its place; the log and
-    // the outputs are the same as one after the other. Peak memory stays within the template and
-    // three documents.
+    // the outputs are the same as one after the other.
     constexpr std::size_t kPrepareAhead = 2;
-    return ExitStatusOf(RunUpgrade(paths[0], paths[1], host, Files(), kPrepareAhead).outcome);
+    return ExitStatusOf(RunUpgrade(templatePath, folder, host, Files(), kPrepareAhead).outcome);
 }
 
 }  // namespace orba

@@ -70,6 +70,50 @@ std::string_view Usage(Language language) {
     return language == Language::Chinese ? kUsageChinese : kUsageEnglish;
 }
 
+std::string UsageErrorLines(Language language, UsageError::Kind kind, std::string_view word) {
+    using Kind = UsageError::Kind;
+    const std::string quoted = std::string(word);
+    std::string problem;
+    if (language == Language::Chinese) {
+        switch (kind) {
+            case Kind::UnrecognizedOption:
+                problem = "无法识别的选项“" + quoted + "”";
+                break;
+            case Kind::InvalidOption:
+                problem = "无效的选项 -- “" + quoted + "”";
+                break;
+            case Kind::MissingOperands:
+                problem = "缺少操作数：模板 和 文件夹";
+                break;
+            case Kind::MissingFolder:
+                problem = "“" + quoted + "”之后缺少操作数：文件夹";
+                break;
+            case Kind::ExtraOperand:
+                problem = "多余的操作数“" + quoted + "”";
+                break;
+        }
+        return "orba-upgrade: " + problem + "\n请用“orba-upgrade --help”查看更多信息。\n";
+    }
+    switch (kind) {
+        case Kind::UnrecognizedOption:
+            problem = "unrecognized option '" + quoted + "'";
+            break;
+        case Kind::InvalidOption:
+            problem = "invalid option -- '" + quoted + "'";
+            break;
+        case Kind::MissingOperands:
+            problem = "missing TEMPLATE and FOLDER operands";
+            break;
+        case Kind::MissingFolder:
+            problem = "missing FOLDER operand after '" + quoted + "'";
+            break;
+        case Kind::ExtraOperand:
+            problem = "extra operand '" + quoted + "'";
+            break;
+    }
+    return "orba-upgrade: " + problem + "\nTry 'orba-upgrade --help' for more information.\n";
+}
+
 std::string WouldUpgradeLine(Language language, std::string_view name) {
     return (language == Language::Chinese ? "将升级：" : "upgrade: ") + std::string(name) + "\n";
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/arguments.h"
 #include "engine/run_host.h"
 
 namespace orba::cli {
@@ -18,6 +19,9 @@ enum class Language { English, Chinese };
 Language LanguageFromEnvironment(const char* (*variable)(const char* name));
 
 std::string_view Usage(Language language);
+// What is wrong with the words given, and where to find out more, as GNU tools say it: two lines.
+// `word` is the word the error is about, as it is to be shown.
+std::string UsageErrorLines(Language language, UsageError::Kind kind, std::string_view word);
 std::string WouldUpgradeLine(Language language, std::string_view name);
 std::string PassedOverLine(Language language, std::string_view name, PassedOverReason reason);
 std::string DryRunSummary(Language language, std::uint64_t upgrade, std::uint64_t passedOver);

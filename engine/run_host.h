@@ -1,11 +1,15 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace orba {
 
 // Why a *.html file of the old-version folder gets no upgraded copy.
 enum class PassedOverReason { NoDataBlock, TheTemplate };
+
+// Where a text of the run is shown.
+enum class ShownIn { Log, Message };
 
 // What the upgrade run needs from whoever started it: the window, the command line or a test.
 class RunHost {
@@ -30,6 +34,12 @@ class RunHost {
 
     // In a dry run: the document would be upgraded.
     virtual void WouldUpgrade(std::string_view /*name*/) {}
+
+    // A file name or path (or a description that may hold one) as the run puts it into the log or
+    // a message: as it stands, unless what shows it could take some of its bytes for commands.
+    virtual std::string Shown(std::string_view text, ShownIn /*where*/) const {
+        return std::string(text);
+    }
 };
 
 }  // namespace orba

@@ -61,7 +61,7 @@ std::string StoppedMessage(std::string_view heading, std::string_view reason) {
 
 }  // namespace
 
-std::string FailureMessage(const FileError& error) {
+std::string FailureMessage(const FileError& error, std::string_view shownPath) {
     std::string heading;
     switch (error.operation()) {
         case FileError::Operation::Read:
@@ -77,7 +77,7 @@ std::string FailureMessage(const FileError& error) {
             heading = "【读取文件夹失败】：无法列出文件夹 ";
             break;
     }
-    return StoppedMessage(heading + error.path(), error.reason());
+    return StoppedMessage(heading + std::string(shownPath), error.reason());
 }
 
 std::string UnexpectedFailureMessage(std::string_view description) {

@@ -95,10 +95,10 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
         }
         return {RunOutcome::Completed, wouldUpgrade};
     } catch (const FileError& error) {
-        host.ShowMessage(FailureMessage(error));
+        host.ShowMessage(FailureMessage(error, host.Shown(error.path(), ShownIn::Message)));
         return {RunOutcome::Failed, wouldUpgrade};
     } catch (const std::exception& error) {
-        host.ShowMessage(UnexpectedFailureMessage(error.what()));
+        host.ShowMessage(UnexpectedFailureMessage(host.Shown(error.what(), ShownIn::Message)));
         return {RunOutcome::Failed, wouldUpgrade};
     }
 }
@@ -166,22 +166,22 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
             }
             output->Commit();
             ++upgraded;
-            host.AppendLog(DocumentEntry(upgraded, name));
+            host.AppendLog(DocumentEntry(upgraded, host.Shown(name, ShownIn::Log)));
             if (!host.AfterDocumentEntry()) {
                 return {RunOutcome::Stopped, upgraded};
             }
         }
 
         host.AppendLog(EndEntry(upgraded));
-        host.AppendLog(ResultEntry(outputFolder));
+        host.AppendLog(ResultEntry(host.Shown(outputFolder, ShownIn::Log)));
         host.AfterResultEntry();
         return {RunOutcome::Completed, upgraded};
     } catch (const FileError& error) {
-        host.ShowMessage(FailureMessage(error));
+        host.ShowMessage(FailureMessage(error, host.Shown(error.path(), ShownIn::Message)));
         return {RunOutcome::Failed, upgraded};
     } catch (const std::exception& error) {
         // Out of memory, say: the run stops as after a file failure, and says so.
-        host.ShowMessage(UnexpectedFailureMessage(error.what()));
+        host.ShowMessage(UnexpectedFailureMessage(host.Shown(error.what(), ShownIn::Message)));
         return {RunOutcome::Failed, upgraded};
     }
 }

@@ -51,17 +51,43 @@ TEST_F(CommandLineTest, InputProblemGoesToStderrWithStatusTwo) {
 // English, whatever the locale of the machine running the tests.
 const ProcessOptions kEnglish{.environment = {"LC_ALL=C.UTF-8"}};
 
-TEST_F(CommandLineTest, WrongUsageExitsWith64) {
-    for (const std::vector<std::string>& arguments : {std::vector<std::string>{},
-                                                      {templatePath},
-                                                      {templatePath, oldFolder, "extra"},
-                                                      {"--frobnicate", templatePath, oldFolder},
-                                                      {"-x", templatePath, oldFolder}}) {
+const ProcessOptions kChinese{.environment = {"LC_ALL=zh_CN.UTF-8"}};
+
+TEST_F(CommandLineTest, WrongUsageSaysWhatIsWrongInTwoLinesAndExitsWith64) {
+    const std::string hint = "Try 'orba-upgrade --help' for more information.\n";
+    const std::string hintZh = "请用“orba-upgrade --help”查看更多信息。\n";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string english;
+        std::string chinese;
+    } cases[] = {
+        {{}, "missing TEMPLATE and FOLDER operands", "缺少操作数：模板 和 文件夹"},
+        {{templatePath},
+         "missing FOLDER operand after '" + templatePath + "'",
+         "“" + templatePath + "”之后缺少操作数：文件夹"},
+        {{templatePath, oldFolder, "多余"}, "extra operand '多余'", "多余的操作数“多余”"},
+        {{"--frobnicate", templatePath, oldFolder},
+         "unrecognized option '--frobnicate'",
+         "无法识别的选项“--frobnicate”"},
+        {{"-nx", templatePath, oldFolder}, "invalid option -- 'x'", "无效的选项 -- “x”"},
+    };
+    for (const auto& [arguments, english, chinese] : cases) {
+        SCOPED_TRACE(english);
         const ProcessResult result = RunProcess(kProgram, arguments, kEnglish);
         EXPECT_EQ(result.exitStatus, 64);
-        EXPECT_THAT(result.err, StartsWith("Usage: orba-upgrade [OPTION]... TEMPLATE FOLDER\n"));
+        EXPECT_EQ(result.err, "orba-upgrade: " + english + "\n" + hint);
         EXPECT_THAT(result.out, IsEmpty());
+        const ProcessResult zh = RunProcess(kProgram, arguments, kChinese);
+        EXPECT_EQ(zh.exitStatus, 64);
+        EXPECT_EQ(zh.err, "orba-upgrade: " + chinese + "\n" + hintZh);
     }
+}
+
+TEST_F(CommandLineTest, ShortOptionsGoTogether) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    const ProcessResult result = RunProcess(kProgram, {"-nv", templatePath, oldFolder}, kEnglish);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.out, "upgrade: a.html\n1 to upgrade, 0 passed over\n");
 }
 
 TEST_F(CommandLineTest, HelpAndVersionInLongAndShortForms) {

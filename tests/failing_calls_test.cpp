@@ -7,8 +7,8 @@
 
 #include <map>
 #include <mutex>
-#include <stdexcept>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include "engine/upgrade_run.h"

@@ -3,9 +3,11 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -186,6 +188,68 @@ TEST_F(CommandLineTest, FailedWriteKeepsTheEarlierCompleteOutput) {
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), "result of an earlier run");
     EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
+}
+
+// Runs `program` with its standard output and error on a new pseudo-terminal and returns all it
+// wrote there.
+std::string RunOnTerminal(const std::vector<std::string>& argv) {
+    int master = -1;
+    const pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        std::vector<char*> raw;
+        for (const std::string& argument : argv) {
+            raw.push_back(const_cast<char*>(argument.c_str()));
+        }
+        raw.push_back(nullptr);
+        ::setenv("LC_ALL", "C.UTF-8", 1);
+        ::execv(raw[0], raw.data());
+        ::_exit(127);
+    }
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;) {
+        shown.append(buffer, static_cast<std::size_t>(got));
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(master);
+    return shown;
+}
+
+class TerminalTest : public CommandLineTest {
+  protected:
+    void SetUp() override {
+        CommandLineTest::SetUp();
+        WriteBytes(Join(oldFolder, kTitleSetter), Document("", "A", ""));
+        WriteBytes(Join(oldFolder, "c\xff.html"), Document("", "C", ""));
+        WriteBytes(Join(oldFolder, "passed\x1b[2J.html"), "no block");
+    }
+    static constexpr std::string_view kTitleSetter =
+        "a\x1b]2;PWNED\x07"
+        "b.html";
+};
+
+TEST_F(TerminalTest, NamesOnATerminalAreEscaped) {
+    const std::string shown = RunOnTerminal({kProgram, "-v", templatePath, oldFolder});
+    EXPECT_THAT(shown, HasSubstr(" 1: a\\033]2;PWNED\\007b.html: 升级成功"));
+    EXPECT_THAT(shown, HasSubstr(" 2: c\\377.html: 升级成功"));
+    EXPECT_THAT(shown, HasSubstr("pass over: passed\\033[2J.html (no data block)"));
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos) << "no escape byte reaches the terminal";
+    EXPECT_EQ(shown.find('\x07'), std::string::npos);
+
+    const std::string dryRun = RunOnTerminal({kProgram, "-n", templatePath, oldFolder});
+    EXPECT_THAT(dryRun, HasSubstr("upgrade: a\\033]2;PWNED\\007b.html"));
+    EXPECT_EQ(dryRun.find('\x1b'), std::string::npos);
+
+    const std::string usage = RunOnTerminal({kProgram, "--\x1b]2;X\x07"});
+    EXPECT_THAT(usage, HasSubstr("unrecognized option '--\\033]2;X\\007'"));
+}
+
+TEST_F(TerminalTest, PipedLogKeepsTheNamesBytes) {
+    const ProcessResult result = RunProcess(kProgram, {"-v", templatePath, oldFolder});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.out, ExpectedLog({std::string(kTitleSetter), "c\xff.html"}, output));
+    EXPECT_EQ(result.err, "pass over: passed\x1b[2J.html (no data block)\n");
 }
 
 }  // namespace
