@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "engine/paths.h"
+#include "storage/file_error.h"
 
 namespace orba::app {
 
@@ -37,7 +38,9 @@ Provisioning ProvisionDialogControl(std::string_view applicationFolder,
                                     const ProvisioningFiles& files,
                                     PathStyle style = NativePathStyle());
 
-// What the user is told when the copy fails; the program then starts all the same.
-std::string ProvisioningFailureMessage(const std::string& path, const std::string& reason);
+// What the user is told when the copy to `destination` fails with `error`; the program then
+// starts all the same. The message names the file that could not be written; when it was the
+// application's copy that could not be read, the reason says so, naming that one.
+std::string ProvisioningFailureMessage(const FileError& error, std::string_view destination);
 
 }  // namespace orba::app

@@ -119,6 +119,19 @@ TEST(ProvisioningTest, FailingCopyIsPassedOn) {
                  FileError);
 }
 
+TEST(ProvisioningTest, FailureMessageNamesTheFileThatCouldNotBeWritten) {
+    const std::string system(app::kSystemDialogControlPath);
+    const std::string written = app::ProvisioningFailureMessage(
+        FileError(FileError::Operation::Write, system, "拒绝访问。"), system);
+    EXPECT_EQ(written,
+              "【复制失败】：无法把通用对话框控件复制到 " + system + "\r\n系统原因：拒绝访问。");
+    // The application's copy could not be read: still the system's copy is the one not written.
+    const std::string read = app::ProvisioningFailureMessage(
+        FileError(FileError::Operation::Read, "D:\\Tools\\COMDLG32.OCX", "文件被锁定。"), system);
+    EXPECT_EQ(read, "【复制失败】：无法把通用对话框控件复制到 " + system +
+                        "\r\n系统原因：无法读取文件 D:\\Tools\\COMDLG32.OCX：文件被锁定。");
+}
+
 TEST(ProvisioningTest, NothingHappensWithoutTheSystemLocation) {
     EXPECT_EQ(app::SystemDialogControlPath(kPosixPathStyle), std::nullopt);
     EXPECT_EQ(app::SystemDialogControlPath(kWin), "C:\\Windows\\System32\\COMDLG32.OCX");

@@ -21,11 +21,11 @@ void ProvisionDialogControlFile(Desktop& desktop) {
     const app::ProvisioningFiles files{
         OrdinaryFileExists,
         [](const std::string& from, const std::string& to) { SaveAsUTF8(LoadAsUTF8(from), to); }};
+    const std::optional<std::string> systemCopy = app::SystemDialogControlPath();
     try {
-        app::ProvisionDialogControl(desktop.ApplicationFolder(), app::SystemDialogControlPath(),
-                                    files);
+        app::ProvisionDialogControl(desktop.ApplicationFolder(), systemCopy, files);
     } catch (const FileError& error) {
-        desktop.ShowMessage(app::ProvisioningFailureMessage(error.path(), error.reason()));
+        desktop.ShowMessage(app::ProvisioningFailureMessage(error, systemCopy.value_or("")));
     }
 }
 

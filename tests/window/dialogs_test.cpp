@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "ui/handlers.h"
 #include "ui/qt/qt_desktop.h"
@@ -74,6 +76,29 @@ TEST_F(FileDialogTest, LeavesNoSettingsFileBehind) {
         another.show();
     }  // Qt's file dialog saves its state when it goes
     EXPECT_FALSE(QFile::exists(settingsFile)) << settingsFile.toStdString();
+}
+
+TEST(OpenFileDialogTest, AnyNameGivenIsTheChoice) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString missing = folder.path() + QStringLiteral("/还没有的模板.html");
+    // Once the dialog is up, a name that does not exist is typed and confirmed. Should the dialog
+    // refuse it (with a box saying the file is missing), whatever is open is cancelled.
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectFile(missing);
+        static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, which checks the name
+    });
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            open->reject();
+        }
+    });
+    closer.start(300);
+    ui::QtDesktop desktop;
+    EXPECT_EQ(desktop.ChooseFileToOpen(ui::kTemplateFilter), missing.toStdString());
 }
 
 }  // namespace

@@ -27,8 +27,9 @@ std::string QtDesktop::ApplicationFolder() {
 }
 
 std::string QtDesktop::ChooseFileToOpen(std::span<const FileFilter> filters) {
+    // Any name the user gives is the choice: the run checks it, as it checks a typed path.
     QFileDialog dialog(owner_);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(QtNameFilters(filters));
