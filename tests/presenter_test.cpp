@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <algorithm>
 
 #include "app/identity.h"
@@ -72,7 +74,7 @@ TEST_F(PresenterTest, LoadFillsTheBoxesFromTheApplicationFolder) {
 TEST_F(PresenterTest, TemplatePickerFillsBothBoxesAndCancelStillDerivesTheFolder) {
     const std::string chosen = Join(Join(dir.path(), "spring"), "模板.html");
     desktop.filesToChoose = {chosen, ""};
-    tool.Click("BT_SELECT_MOD_FILE");
+    tool.Click(ui::Control("BT_SELECT_MOD_FILE"));
     EXPECT_EQ(view.templateBox, chosen);
     EXPECT_EQ(view.folderBox, Join(dir.path(), "spring"));
     ASSERT_EQ(desktop.offeredFilters.size(), 2u);
@@ -80,37 +82,43 @@ TEST_F(PresenterTest, TemplatePickerFillsBothBoxesAndCancelStillDerivesTheFolder
     EXPECT_EQ(desktop.offeredFilters[1].description, "All Files (*.*)");
 
     view.folderBox = "elsewhere";
-    tool.Click("BT_SELECT_MOD_FILE");  // cancelled: the template box stays, its folder is taken
+    tool.Click(ui::Control(
+        "BT_SELECT_MOD_FILE"));  // cancelled: the template box stays, its folder is taken
     EXPECT_EQ(view.templateBox, chosen);
     EXPECT_EQ(view.folderBox, Join(dir.path(), "spring"));
 }
 
 TEST_F(PresenterTest, FolderPickerSetsTheFolderBoxExactlyAndCancelKeepsIt) {
     desktop.foldersToChoose = {"旧 脑图", ""};
-    tool.Click("BT_BROWSE_OLD_FOLDER");
+    tool.Click(ui::Control("BT_BROWSE_OLD_FOLDER"));
     EXPECT_EQ(view.folderBox, "旧 脑图");
-    tool.Click("BT_BROWSE_OLD_FOLDER");
+    tool.Click(ui::Control("BT_BROWSE_OLD_FOLDER"));
     EXPECT_EQ(view.folderBox, "旧 脑图");
     EXPECT_THAT(desktop.folderPickerTitles,
                 ElementsAre("请选择旧版 ORBA 所在的文件夹", "请选择旧版 ORBA 所在的文件夹"));
 }
 
 TEST_F(PresenterTest, WebButtonOpensTheMakersAddress) {
-    tool.Click("BT_LINK_WEB");
+    tool.Click(ui::Control("BT_LINK_WEB"));
     EXPECT_THAT(desktop.openedAddresses, ElementsAre(std::string(identity::kMakerWebAddress)));
 }
 
 TEST_F(PresenterTest, EveryButtonOfTheTableHasItsHandlerAndNothingElseActs) {
-    tool.Click("Label1");
-    tool.Click("TXT_MOD_FILE");
+    tool.Click(ui::Control("Label1"));
+    tool.Click(ui::Control("TXT_MOD_FILE"));
     EXPECT_EQ(desktop.endRequests, 0);
     EXPECT_EQ(tool.ProgressLog(), kReady);
+    std::set<ui::Command> commands;
     for (const ui::ControlSpec& spec : ui::MainWindowControls()) {
+        SCOPED_TRACE(std::string(spec.name));
+        EXPECT_EQ(spec.command != ui::Command::None, spec.kind == ui::ControlKind::CommandButton)
+            << "buttons, and only they, have a command";
+        EXPECT_TRUE(spec.command == ui::Command::None || commands.insert(spec.command).second)
+            << "each command once";
         if (spec.kind == ui::ControlKind::CommandButton) {
-            SCOPED_TRACE(std::string(spec.name));
             const FakeDesktop before = desktop;
             const std::string logBefore = tool.ProgressLog();
-            tool.Click(spec.name);
+            tool.Click(spec);
             const bool acted =
                 desktop.offeredFilters.size() != before.offeredFilters.size() ||
                 desktop.folderPickerTitles.size() != before.folderPickerTitles.size() ||
@@ -124,7 +132,7 @@ TEST_F(PresenterTest, EveryButtonOfTheTableHasItsHandlerAndNothingElseActs) {
 TEST_F(PresenterTest, StartButtonRunsTheUpgradeAndTheLogShowsEveryEntry) {
     WriteBytes(Join(oldFolder, "甲.html"), Document("<old>", "{\"a\":1}", "</old>"));
     WriteBytes(Join(oldFolder, "b.HTML"), Document("<old>", "{\"b\":2}", "</old>"));
-    tool.Click("BT_GO");
+    tool.Click(ui::Control("BT_GO"));
     const std::string expected = std::string(kReady) + ExpectedLog({"b.HTML", "甲.html"}, output);
     EXPECT_EQ(tool.ProgressLog(), expected);
     EXPECT_EQ(view.logBox, expected);
@@ -146,7 +154,7 @@ TEST_F(PresenterTest, ExitDuringARunStopsBeforeTheNextDocument) {
     for (const char* name : {"a.html", "b.html", "c.html"}) {
         WriteBytes(Join(oldFolder, name), Document("", name, ""));
     }
-    view.duringPause = [this] { tool.Click("BT_END"); };
+    view.duringPause = [this] { tool.Click(ui::Control("BT_END")); };
     tool.BT_GO_Click();
     EXPECT_TRUE(view.hidden);
     EXPECT_EQ(desktop.endRequests, 1);
@@ -179,7 +187,7 @@ TEST_F(PresenterTest, ClosingTheWindowDuringARunHidesItAndStopsTheRun) {
 TEST_F(PresenterTest, SecondStartDuringARunIsRefused) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
-    view.duringPause = [this] { tool.Click("BT_GO"); };
+    view.duringPause = [this] { tool.Click(ui::Control("BT_GO")); };
     tool.BT_GO_Click();
     EXPECT_EQ(RunsStarted(), 1);
     EXPECT_FALSE(tool.RunInProgress());

@@ -8,7 +8,8 @@ packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev 
           fonts-noto-cjk)
 case "${1:-build}" in
     test) packages+=(zbar-tools g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-arphic-uming
-                     chromium python3 lintian desktop-file-utils dpkg-dev appstream nsis) ;;
+                     chromium python3 lintian desktop-file-utils dpkg-dev appstream nsis
+                     at-spi2-core python3-pyatspi dbus) ;;
     windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest nsis) ;;
     # Real HTML, JavaScript and CSS for the benchmark corpus: Python's manual, MathJax, TypeScript.
     bench) packages+=(python3.11-doc libjs-mathjax node-typescript) ;;

@@ -28,6 +28,16 @@ struct ControlLook {
     std::string_view tooltip = {};
 };
 
+// What a click on a button does: the handler of the window it runs. Every button has one.
+enum class Command { None, StartUpgrade, ChooseTemplate, ChooseOldFolder, EndProgram, OpenWebSite };
+
+// What a screen reader says of a control: its name (a button's or label's own text when empty),
+// and the label that explains it, read as its description.
+struct Accessible {
+    std::string_view name = {};
+    std::string_view explainedBy = {};  // the name of a label of the table
+};
+
 struct ControlSpec {
     std::string_view name;
     ControlKind kind;
@@ -41,6 +51,9 @@ struct ControlSpec {
     bool bold;
     TextAlign align;
     ControlLook look = {};
+    Command command = Command::None;
+    Accessible accessible = {};
+    std::string_view headingOf = {};  // a label: the control it names (its buddy), if any
 };
 
 inline constexpr int kClientWidthTwips = 15885;

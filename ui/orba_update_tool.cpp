@@ -43,17 +43,22 @@ void ORBAUpdateTool::BT_LINK_WEB_Click() {
     desktop_.OpenWebAddress(identity::kMakerWebAddress);
 }
 
-void ORBAUpdateTool::Click(std::string_view control) {
-    if (control == "BT_GO") {
-        BT_GO_Click();
-    } else if (control == "BT_SELECT_MOD_FILE") {
-        BT_SELECT_MOD_FILE_Click();
-    } else if (control == "BT_BROWSE_OLD_FOLDER") {
-        BT_BROWSE_OLD_FOLDER_Click();
-    } else if (control == "BT_END") {
-        BT_END_Click();
-    } else if (control == "BT_LINK_WEB") {
-        BT_LINK_WEB_Click();
+void ORBAUpdateTool::Click(const ControlSpec& control) {
+    // Without a default: a command added to the table without its handler here does not compile
+    // cleanly (-Wswitch).
+    switch (control.command) {
+        case Command::None:
+            return;
+        case Command::StartUpgrade:
+            return BT_GO_Click();
+        case Command::ChooseTemplate:
+            return BT_SELECT_MOD_FILE_Click();
+        case Command::ChooseOldFolder:
+            return BT_BROWSE_OLD_FOLDER_Click();
+        case Command::EndProgram:
+            return BT_END_Click();
+        case Command::OpenWebSite:
+            return BT_LINK_WEB_Click();
     }
 }
 

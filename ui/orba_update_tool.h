@@ -9,6 +9,7 @@
 
 #include "ui/desktop.h"
 #include "ui/handlers.h"
+#include "ui/layout_table.h"
 #include "ui/main_window_view.h"
 #include "ui/window_runs.h"
 
@@ -26,8 +27,8 @@ class ORBAUpdateTool {
     void BT_LINK_WEB_Click();
     void CopyCOMDLG32OCX();
 
-    // A click on the button named `control`: its handler, the one named after it.
-    void Click(std::string_view control);
+    // A click on `control`: the handler its entry of the layout table names, if any.
+    void Click(const ControlSpec& control);
 
     // The user closes the window. True when the window can go at once; during a run it is
     // hidden instead, and the program ends at the run's next pause.

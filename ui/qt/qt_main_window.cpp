@@ -129,6 +129,21 @@ QtMainWindow::QtMainWindow(Desktop& desktop, QWidget* parent)
 
 QtMainWindow::~QtMainWindow() = default;
 
+// What a screen reader says of the control: its name and what explains it, from the table; a
+// heading is the buddy of the control it names.
+void QtMainWindow::MakeAccessible(const ControlSpec& spec) {
+    QWidget* control = findChild<QWidget*>(ToQString(spec.name));
+    if (!spec.accessible.name.empty()) {
+        control->setAccessibleName(ToQString(spec.accessible.name));
+    }
+    if (!spec.accessible.explainedBy.empty()) {
+        control->setAccessibleDescription(ToDisplayText(Control(spec.accessible.explainedBy).text));
+    }
+    if (!spec.headingOf.empty()) {
+        static_cast<QLabel*>(control)->setBuddy(findChild<QWidget*>(ToQString(spec.headingOf)));
+    }
+}
+
 void QtMainWindow::CreateControls() {
     for (const ControlSpec& spec : MainWindowControls()) {
         QWidget* control = CreateControl(spec, this);
@@ -139,6 +154,9 @@ void QtMainWindow::CreateControls() {
             control->setFocusPolicy(Qt::NoFocus);
         }
         ApplyLook(spec, control);
+    }
+    for (const ControlSpec& spec : MainWindowControls()) {
+        MakeAccessible(spec);
     }
     TXT_MOD_FILE = findChild<QLineEdit*>("TXT_MOD_FILE");
     TXT_OLD_FOLDER = findChild<QLineEdit*>("TXT_OLD_FOLDER");
@@ -158,7 +176,7 @@ void QtMainWindow::CreateControls() {
     for (const ControlSpec& spec : MainWindowControls()) {
         if (spec.kind == ControlKind::CommandButton) {
             connect(findChild<QPushButton*>(ToQString(spec.name)), &QPushButton::clicked, this,
-                    [this, name = spec.name] { tool_.Click(name); });
+                    [this, &spec] { tool_.Click(spec); });
         }
     }
     findChild<QWidget*>(ToQString(kTabOrder[0]))->setFocus();

@@ -33,6 +33,7 @@ class QtMainWindow : public QWidget, private MainWindowView {
 
   private:
     void CreateControls();
+    void MakeAccessible(const ControlSpec& spec);
     QLineEdit* Box(PathBox box) const;
 
     std::string BoxText(PathBox box) const override;

@@ -327,7 +327,7 @@ bool Win32MainWindow::PreTranslate(MSG& message) {
 void Win32MainWindow::OnCommand(int controlId) {
     // IDOK and IDCANCEL from Enter and Esc are no control of the table: nothing is the default.
     if (const ControlSpec* spec = SpecOf(controlId)) {
-        tool_.Click(spec->name);
+        tool_.Click(*spec);
     }
 }
 
