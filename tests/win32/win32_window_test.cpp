@@ -3,6 +3,7 @@
 
 #include <windows.h>
 // after windows.h, which it builds on
+#include <oleacc.h>
 #include <richedit.h>
 #include <shlobj.h>
 
@@ -16,9 +17,11 @@
 
 #include "app/identity.h"
 #include "app/provisioning.h"
+#include "storage/platform_windows.h"
 #include "tests/fake_desktop.h"
 #include "tests/test_support.h"
 #include "ui/layout_table.h"
+#include "ui/win32/accessible_names.h"
 #include "ui/win32/win32_desktop.h"
 #include "ui/win32/win32_main_window.h"
 
@@ -63,6 +66,42 @@ class Win32WindowTest : public ::testing::Test {
     FakeDesktop desktop;
     Win32MainWindow window{::GetModuleHandleW(nullptr), desktop};
 };
+
+// What a screen reader asks the control for: its name, or its description.
+std::string Accessible(HWND control, bool description) {
+    IAccessible* accessible = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
+                                            IID_IAccessible,
+                                            reinterpret_cast<void**>(&accessible)))) {
+        return "(no accessible object)";
+    }
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR text = nullptr;
+    const HRESULT got = description ? accessible->get_accDescription(self, &text)
+                                    : accessible->get_accName(self, &text);
+    accessible->Release();
+    std::string result = SUCCEEDED(got) && text != nullptr
+                             ? platform::Utf8FromWide(std::wstring_view(text, ::SysStringLen(text)))
+                             : std::string();
+    ::SysFreeString(text);
+    return result;
+}
+
+TEST_F(Win32WindowTest, ScreenReadersHearTheNamesOfTheLayoutTable) {
+    if (!ui::NameControlsForScreenReaders(
+            [this](std::string_view name) { return window.Control(name); })) {
+        GTEST_SKIP() << "this system offers no accessibility annotation (IAccPropServices)";
+    }
+    for (const ui::ControlSpec& spec : ui::MainWindowControls()) {
+        if (!spec.accessible.name.empty()) {
+            EXPECT_EQ(Accessible(Control(std::string(spec.name).c_str()), false),
+                      spec.accessible.name);
+        }
+    }
+    EXPECT_EQ(Accessible(Control("TXT_MOD_FILE"), true), ui::Control("Label4").text);
+}
 
 TEST_F(Win32WindowTest, EveryControlStandsWhereTheLayoutTableSaysWithItsTextAndFont) {
     RECT client{};

@@ -1,5 +1,7 @@
 #include "ui/win32/win32_main_window.h"
 
+#include "ui/win32/accessible_names.h"
+
 #include <commctrl.h>
 #include <richedit.h>
 #include <shellapi.h>
@@ -216,6 +218,7 @@ void Win32MainWindow::CreateControls() {
     }
 
     AddTooltips();
+    NameControlsForScreenReaders([this](std::string_view name) { return Control(name); });
 }
 
 void Win32MainWindow::AddTooltips() {
