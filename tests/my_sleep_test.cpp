@@ -1,10 +1,10 @@
-#include "engine/my_sleep.h"
+#include "ui/my_sleep.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 
-namespace orba {
+namespace orba::ui {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -35,4 +35,4 @@ TEST(MySleepTest, StopsAsSoonAsTheUserEndsTheProgram) {
 }
 
 }  // namespace
-}  // namespace orba
+}  // namespace orba::ui

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/handlers.h"
+#include "ui/path_boxes.h"
 
 namespace orba::ui {
 

@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "ui/desktop.h"
-#include "ui/handlers.h"
 #include "ui/layout_table.h"
 #include "ui/main_window_view.h"
+#include "ui/path_boxes.h"
 #include "ui/window_runs.h"
 
 namespace orba::ui {

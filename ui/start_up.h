@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ui/desktop.h"
-#include "ui/handlers.h"
+#include "ui/path_boxes.h"
 
 namespace orba::ui {
 

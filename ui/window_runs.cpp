@@ -2,10 +2,10 @@
 
 #include <exception>
 
-#include "engine/my_sleep.h"
 #include "engine/run_texts.h"
 #include "engine/upgrade_run.h"
 #include "ui/layout_table.h"
+#include "ui/my_sleep.h"
 
 namespace orba::ui {
 

@@ -11,7 +11,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "ui/handlers.h"
+#include "ui/path_boxes.h"
 #include "ui/qt/qt_desktop.h"
 
 namespace orba {

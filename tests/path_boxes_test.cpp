@@ -7,7 +7,7 @@
 
 #include "app/provisioning.h"
 #include "storage/file_error.h"
-#include "ui/handlers.h"
+#include "ui/path_boxes.h"
 
 namespace orba {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/handlers.h"
+#include "ui/path_boxes.h"
 
 namespace orba::ui {
 

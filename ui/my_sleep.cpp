@@ -1,6 +1,6 @@
-#include "engine/my_sleep.h"
+#include "ui/my_sleep.h"
 
-namespace orba {
+namespace orba::ui {
 
 bool MySleep(int ms, const std::function<void()>& processEvents,
              const std::function<bool()>& keepWaiting) {
@@ -15,4 +15,4 @@ bool MySleep(int ms, const std::function<void()>& processEvents,
     return keepWaiting();
 }
 
-}  // namespace orba
+}  // namespace orba::ui
