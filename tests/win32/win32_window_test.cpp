@@ -56,9 +56,7 @@ class Win32WindowTest : public ::testing::Test {
 
     HWND Control(const char* name) const { return window.Control(name); }
     void Click(const char* name) { ::SendMessageW(Control(name), BM_CLICK, 0, 0); }
-    int Scaled(int pixels) const {
-        return ::MulDiv(pixels, static_cast<int>(::GetDpiForWindow(window.window())), 96);
-    }
+    int Scaled(int pixels) const { return ::MulDiv(pixels, static_cast<int>(window.dpi()), 96); }
 
     TempDir dir;
     std::string oldFolder = dir / "old";
@@ -143,9 +141,8 @@ TEST_F(Win32WindowTest, EveryControlStandsWhereTheLayoutTableSaysWithItsTextAndF
                   0);
         EXPECT_STREQ(font.lfFaceName, L"宋体");
         EXPECT_EQ(font.lfCharSet, GB2312_CHARSET);
-        EXPECT_EQ(font.lfHeight,
-                  -::MulDiv(static_cast<int>(std::lround(spec.pointSize * 10)),
-                            static_cast<int>(::GetDpiForWindow(window.window())), 720));
+        EXPECT_EQ(font.lfHeight, -::MulDiv(static_cast<int>(std::lround(spec.pointSize * 10)),
+                                           static_cast<int>(window.dpi()), 720));
         EXPECT_EQ(font.lfWeight, spec.bold ? FW_BOLD : FW_NORMAL);
     }
     EXPECT_EQ(::lstrcmpiW(ClassName(Control("Label1")).c_str(), L"Static"), 0);
@@ -258,8 +255,35 @@ void ExpectEveryTextWhole(const Win32MainWindow& window) {
     }
 }
 
+// Windows 7 and 8 have no per-monitor density calls: the window takes the system's density and
+// lays itself out as on any other system.
+TEST(Win32WindowWithoutLaterCallsTest, OpensWholeAtTheSystemsDensity) {
+    FakeDesktop desktop;
+    Win32MainWindow window(::GetModuleHandleW(nullptr), desktop, ui::DpiCalls::Missing());
+    window.Show(SW_SHOW);
+    const HDC screen = ::GetDC(nullptr);
+    const int systemDpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    EXPECT_EQ(window.dpi(), static_cast<UINT>(systemDpi));
+    const auto scaled = [&](int twips) {
+        return ::MulDiv(std::lround(twips / 15.0), systemDpi, 96);
+    };
+    RECT client{};
+    ::GetClientRect(window.window(), &client);
+    EXPECT_EQ(client.right, scaled(ui::kClientWidthTwips));
+    EXPECT_EQ(client.bottom, scaled(ui::kClientHeightTwips));
+    for (const ui::ControlSpec& spec : ui::MainWindowControls()) {
+        RECT place{};
+        ::GetWindowRect(window.Control(spec.name), &place);
+        ::MapWindowPoints(nullptr, window.window(), reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_EQ(place.left, scaled(spec.left)) << spec.name;
+        EXPECT_EQ(place.bottom - place.top, scaled(spec.height)) << spec.name;
+    }
+    ExpectEveryTextWhole(window);
+}
+
 TEST_F(Win32WindowTest, EveryLabelAndButtonShowsItsWholeTextAtOnceAndTwiceTheScale) {
-    const UINT dpi = ::GetDpiForWindow(window.window());
+    const UINT dpi = window.dpi();
     ExpectEveryTextWhole(window);
     RECT frame{};
     ::GetWindowRect(window.window(), &frame);
@@ -278,9 +302,9 @@ TEST_F(Win32WindowTest, LogBoxShowsALineOfFortyEqualSignsUnwrapped) {
     RECT format{};
     ::SendMessageW(log, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
     const HFONT font =
-        ::CreateFontW(-::MulDiv(9, static_cast<int>(::GetDpiForWindow(window.window())), 72), 0, 0,
-                      0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+        ::CreateFontW(-::MulDiv(9, static_cast<int>(window.dpi()), 72), 0, 0, 0, FW_NORMAL, FALSE,
+                      FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                      CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体");
     const HDC dc = ::GetDC(log);
     const HGDIOBJ previous = ::SelectObject(dc, font);
     SIZE line{};

@@ -102,9 +102,10 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
 
 }  // namespace
 
-Win32MainWindow::Win32MainWindow(HINSTANCE instance, Desktop& desktop)
+Win32MainWindow::Win32MainWindow(HINSTANCE instance, Desktop& desktop, DpiCalls dpiCalls)
     : instance_(instance),
       tool_(*this, desktop),
+      dpiCalls_(dpiCalls),
       logo_(LoadJpegResource(instance, kLogoResource)),
       qrCode_(LoadJpegResource(instance, kQrCodeResource)) {
     ::LoadLibraryW(L"Msftedit.dll");  // registers the rich edit class; stays for the process
@@ -113,7 +114,7 @@ Win32MainWindow::Win32MainWindow(HINSTANCE instance, Desktop& desktop)
                                 WideFromUtf8(identity::kProductName).c_str(), kWindowStyle,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
                                 nullptr, instance, this);
-    dpi_ = ::GetDpiForWindow(window_);
+    dpi_ = dpiCalls_.DpiFor(window_);
     CreateControls();
     ::DragAcceptFiles(window_, TRUE);
 }
@@ -149,7 +150,7 @@ HFONT Win32MainWindow::Font(double pointSize, bool bold) {
 void Win32MainWindow::PlaceControls() {
     RECT frame{0, 0, Scaled(TwipsToPixels(kClientWidthTwips)),
                Scaled(TwipsToPixels(kClientHeightTwips))};
-    ::AdjustWindowRectExForDpi(&frame, kWindowStyle, FALSE, kWindowExStyle, dpi_);
+    dpiCalls_.AdjustWindowRect(frame, kWindowStyle, kWindowExStyle, dpi_);
     ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     for (const ControlSpec& spec : MainWindowControls()) {

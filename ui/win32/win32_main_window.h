@@ -11,6 +11,7 @@
 #include "ui/layout_table.h"
 #include "ui/main_window_view.h"
 #include "ui/orba_update_tool.h"
+#include "ui/win32/dpi_calls.h"
 #include "ui/win32/win32_support.h"
 
 namespace orba::ui::win32 {
@@ -20,13 +21,16 @@ namespace orba::ui::win32 {
 // which decides what the window shows.
 class Win32MainWindow final : private MainWindowView {
   public:
-    // Creates the window and its controls, not yet shown.
-    Win32MainWindow(HINSTANCE instance, Desktop& desktop);
+    // Creates the window and its controls, not yet shown. `dpiCalls` are the system's own unless a
+    // test hands others.
+    Win32MainWindow(HINSTANCE instance, Desktop& desktop, DpiCalls dpiCalls = DpiCalls::OfSystem());
     ~Win32MainWindow() override;
     Win32MainWindow(const Win32MainWindow&) = delete;
     Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
     HWND window() const { return window_; }
+    // Dots per inch the window is laid out at.
+    UINT dpi() const { return dpi_; }
     HWND Control(std::string_view name) const;
     ORBAUpdateTool& tool() { return tool_; }
     const ORBAUpdateTool& tool() const { return tool_; }
@@ -71,6 +75,7 @@ class Win32MainWindow final : private MainWindowView {
     ORBAUpdateTool tool_;
     HWND window_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    DpiCalls dpiCalls_;
     std::map<std::string_view, HWND> controls_;
     std::map<std::pair<int, bool>, GdiObject<HFONT>> fonts_;  // by tenths of a point and weight
     std::map<std::string_view, GdiObject<HBRUSH>>
