@@ -9,6 +9,7 @@
 #include "cli/arguments.h"
 #include "cli/cli_texts.h"
 #include "cli/terminal_text.h"
+#include "cli/text_output.h"
 #include "engine/upgrade_run.h"
 #include "storage/file_error.h"
 
@@ -17,8 +18,7 @@ namespace orba {
 namespace {
 
 bool Write(std::FILE* stream, std::string_view text) {
-    const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
-    return std::fflush(stream) == 0 && written;
+    return cli::WriteText(stream, text);
 }
 
 // Where the program writes, and whether each stream is a terminal: there names and paths are

@@ -1,5 +1,6 @@
 // The command line's entry point on Windows: arguments arrive as UTF-16 and go on as UTF-8; the
-// log's bytes go out unchanged, and a console is switched to UTF-8 so Chinese text shows.
+// log's bytes go out unchanged into files and pipes, and a console is written in UTF-16
+// (cli/text_output.h), its code page left as it was.
 
 #include <fcntl.h>
 #include <io.h>
@@ -13,20 +14,16 @@
 
 namespace {
 
-void PrepareForUtf8Bytes(FILE* stream, DWORD standardHandle) {
+void PrepareForUtf8Bytes(FILE* stream) {
     // Binary mode: the CR LF of the log must not become CR CR LF.
     _setmode(_fileno(stream), _O_BINARY);
-    DWORD mode = 0;
-    if (::GetConsoleMode(::GetStdHandle(standardHandle), &mode)) {
-        ::SetConsoleOutputCP(CP_UTF8);
-    }
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    PrepareForUtf8Bytes(stdout, STD_OUTPUT_HANDLE);
-    PrepareForUtf8Bytes(stderr, STD_ERROR_HANDLE);
+    PrepareForUtf8Bytes(stdout);
+    PrepareForUtf8Bytes(stderr);
     std::vector<std::string> utf8;
     for (int i = 1; i < argc; ++i) {
         utf8.push_back(orba::platform::Utf8FromWide(argv[i]));

@@ -1,11 +1,15 @@
 // Rules of the Windows build: backslashes and drive roots, hidden and system attributes, names
 // without regard to letter case, Chinese names, outputs replaced in one step.
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "cli/terminal_text.h"
+#include "cli/text_output.h"
 #include "engine/listing.h"
 #include "engine/paths.h"
 #include "storage/files.h"
@@ -170,6 +174,49 @@ TEST(LeftoverTest, CleanUpRemovesWhatNoLiveRunHoldsOpen) {
     ::CloseHandle(writer);
     EXPECT_FALSE(Exists(dead));
     EXPECT_TRUE(Exists(live));
+}
+
+// The text as a console shows it: the line the cursor is on, up to the cursor.
+std::wstring ConsoleLineBeforeCursor(HANDLE console) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    ::GetConsoleScreenBufferInfo(console, &info);
+    std::wstring line(static_cast<std::size_t>(info.dwCursorPosition.X), L'\0');
+    DWORD read = 0;
+    ::ReadConsoleOutputCharacterW(console, line.data(), static_cast<DWORD>(line.size()),
+                                  COORD{0, info.dwCursorPosition.Y}, &read);
+    line.resize(read);
+    return line;
+}
+
+TEST(ConsoleOutputTest, ConsoleGetsTheTextAndKeepsItsCodePage) {
+    // A console of the test's own (Wine attaches console programs started from a shell to one
+    // without a screen buffer).
+    ::FreeConsole();
+    ASSERT_TRUE(::AllocConsole());
+    const HANDLE console =
+        ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(console, INVALID_HANDLE_VALUE);
+    std::FILE* stream = ::_fdopen(
+        ::_open_osfhandle(reinterpret_cast<intptr_t>(console), _O_WRONLY | _O_BINARY), "wb");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_TRUE(cli::IsTerminal(stream));
+    ::SetConsoleOutputCP(936);  // a Chinese system's console
+    EXPECT_TRUE(cli::WriteText(stream, "\r\n 1: 项目计划.html: 升级成功"));
+    EXPECT_EQ(::GetConsoleOutputCP(), 936u) << "the console's code page is left as it was";
+    EXPECT_EQ(ConsoleLineBeforeCursor(console), L" 1: 项目计划.html: 升级成功");
+    std::fclose(stream);
+}
+
+TEST(ConsoleOutputTest, FileGetsTheBytesAsTheyAre) {
+    TempDir dir;
+    const std::string path = dir / "log.txt";
+    std::FILE* stream = ::_wfopen(platform::WideFromUtf8(path).c_str(), L"wb");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_FALSE(cli::IsTerminal(stream));
+    EXPECT_TRUE(cli::WriteText(stream, "\r\n 1: 项目计划.html: 升级成功\xff"));
+    std::fclose(stream);
+    EXPECT_EQ(ReadBytes(path), "\r\n 1: 项目计划.html: 升级成功\xff");
 }
 
 }  // namespace
