@@ -14,7 +14,10 @@
 namespace orba::app {
 
 inline constexpr std::string_view kDialogControlFile = "COMDLG32.OCX";
-inline constexpr std::string_view kSystemDialogControlPath = "C:\\Windows\\System32\\COMDLG32.OCX";
+// The control is a 32-bit file for 32-bit programs: on 64-bit Windows, the only Windows this
+// program runs on, their system folder is SysWOW64 (where the fixed System32 path of a 32-bit
+// program leads), not the System32 of 64-bit programs.
+inline constexpr std::string_view kSystemDialogControlPath = "C:\\Windows\\SysWOW64\\COMDLG32.OCX";
 
 // The application's copy: the folder, a separator and the file name, except at a drive root (a
 // folder of at most 3 characters), which already ends in its separator.

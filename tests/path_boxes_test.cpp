@@ -97,7 +97,7 @@ TEST(ProvisioningTest, CopiesOnlyWhenTheSystemLacksTheFileAndTheApplicationHasIt
               (std::vector<std::string>{system, "D:\\Tools\\COMDLG32.OCX"}));
     ASSERT_EQ(onlyApplication.copies.size(), 1u);
     EXPECT_EQ(onlyApplication.copies[0].first, "D:\\Tools\\COMDLG32.OCX");
-    EXPECT_EQ(onlyApplication.copies[0].second, "C:\\Windows\\System32\\COMDLG32.OCX");
+    EXPECT_EQ(onlyApplication.copies[0].second, "C:\\Windows\\SysWOW64\\COMDLG32.OCX");
 
     for (std::set<std::string> existing :
          {std::set<std::string>{system, "D:\\Tools\\COMDLG32.OCX"}, {system}, {}}) {
@@ -134,7 +134,7 @@ TEST(ProvisioningTest, FailureMessageNamesTheFileThatCouldNotBeWritten) {
 
 TEST(ProvisioningTest, NothingHappensWithoutTheSystemLocation) {
     EXPECT_EQ(app::SystemDialogControlPath(kPosixPathStyle), std::nullopt);
-    EXPECT_EQ(app::SystemDialogControlPath(kWin), "C:\\Windows\\System32\\COMDLG32.OCX");
+    EXPECT_EQ(app::SystemDialogControlPath(kWin), "C:\\Windows\\SysWOW64\\COMDLG32.OCX");
     FakeFiles files({"/opt/orba/COMDLG32.OCX"});
     EXPECT_EQ(
         app::ProvisionDialogControl("/opt/orba", std::nullopt, files.Files(), kPosixPathStyle),

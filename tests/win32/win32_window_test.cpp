@@ -445,13 +445,20 @@ TEST(Win32ProvisioningTest, CopiesIntoTheRealSystemFolderOnlyWhenItLacksTheFile)
     if (Exists(systemCopy)) {
         GTEST_SKIP() << "this system already has " << systemCopy;
     }
+    // Every 64-bit Windows has the 32-bit programs' system folder; a Wine prefix without 32-bit
+    // support may lack it.
+    ::CreateDirectoryW(L"C:\\Windows\\SysWOW64", nullptr);
     TempDir dir;
     WriteBytes(dir / "COMDLG32.OCX", "control v1");
     FakeDesktop desktop;
     desktop.applicationFolder = dir.path();
     Win32MainWindow window(::GetModuleHandleW(nullptr), desktop);
+    const std::string sixtyFourBitCopy = "C:\\Windows\\System32\\COMDLG32.OCX";
+    const bool sixtyFourBitHadIt = Exists(sixtyFourBitCopy);
     window.tool().CopyCOMDLG32OCX();
     EXPECT_EQ(ReadBytes(systemCopy), "control v1");
+    EXPECT_EQ(Exists(sixtyFourBitCopy), sixtyFourBitHadIt)
+        << "the 32-bit control goes where 32-bit programs look, not among the 64-bit files";
 
     WriteBytes(dir / "COMDLG32.OCX", "control v2");
     window.tool().CopyCOMDLG32OCX();
