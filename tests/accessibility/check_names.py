@@ -2,7 +2,8 @@
 """What a screen reader is told of the window: every focusable control has a name, read through
 the desktop's accessibility bus (AT-SPI) as a screen reader reads it, not through Qt.
 
-Usage: check_names.py PROGRAM   (under a display and a D-Bus session, as the test starts it)
+Usage: check_names.py PROGRAM   (in a D-Bus session of its own, as the test starts it; the
+script starts its own virtual display, on a number the X server picks free)
 """
 import os
 import subprocess
@@ -53,8 +54,23 @@ def labelled_by(node):
     return []
 
 
+def start_display():
+    """An X server of our own; it writes the display number it took to the pipe."""
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+                               "-nolisten", "tcp"], pass_fds=[write_end])
+    os.close(write_end)
+    with os.fdopen(read_end) as pipe:
+        number = pipe.readline().strip()
+    if not number:
+        sys.exit("the virtual display did not start")
+    return server, ":" + number
+
+
 def main():
-    environment = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+    server, display = start_display()
+    environment = dict(os.environ, DISPLAY=display, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                       QT_QPA_PLATFORM="xcb")
     process = subprocess.Popen([sys.argv[1]], env=environment)
     failures = []
     try:
@@ -82,6 +98,8 @@ def main():
     finally:
         process.terminate()
         process.wait(timeout=10)
+        server.terminate()
+        server.wait(timeout=10)
     for failure in failures:
         print("FAIL:", failure)
     if failures:
