@@ -77,9 +77,13 @@ TEST_F(CommandLineTest, WrongUsageSaysWhatIsWrongInTwoLinesAndExitsWith64) {
         EXPECT_EQ(result.exitStatus, 64);
         EXPECT_EQ(result.err, "orba-upgrade: " + english + "\n" + hint);
         EXPECT_THAT(result.out, IsEmpty());
+#ifndef _WIN32  // on Windows the user's interface language decides, not the locale's variables
         const ProcessResult zh = RunProcess(kProgram, arguments, kChinese);
         EXPECT_EQ(zh.exitStatus, 64);
         EXPECT_EQ(zh.err, "orba-upgrade: " + chinese + "\n" + hintZh);
+#else
+        (void)chinese, (void)hintZh;
+#endif
     }
 }
 
