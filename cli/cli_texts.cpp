@@ -72,46 +72,32 @@ std::string_view Usage(Language language) {
 
 std::string UsageErrorLines(Language language, UsageError::Kind kind, std::string_view word) {
     using Kind = UsageError::Kind;
-    const std::string quoted = std::string(word);
-    std::string problem;
-    if (language == Language::Chinese) {
-        switch (kind) {
-            case Kind::UnrecognizedOption:
-                problem = "无法识别的选项“" + quoted + "”";
-                break;
-            case Kind::InvalidOption:
-                problem = "无效的选项 -- “" + quoted + "”";
-                break;
-            case Kind::MissingOperands:
-                problem = "缺少操作数：模板 和 文件夹";
-                break;
-            case Kind::MissingFolder:
-                problem = "“" + quoted + "”之后缺少操作数：文件夹";
-                break;
-            case Kind::ExtraOperand:
-                problem = "多余的操作数“" + quoted + "”";
-                break;
+    // Each problem as the text before and after the word it is about, in English and Chinese.
+    struct Problem {
+        Kind kind;
+        std::string_view englishBefore, englishAfter, chineseBefore, chineseAfter;
+        bool namesWord = true;
+    };
+    static constexpr Problem kProblems[] = {
+        {Kind::UnrecognizedOption, "unrecognized option '", "'", "无法识别的选项“", "”"},
+        {Kind::InvalidOption, "invalid option -- '", "'", "无效的选项 -- “", "”"},
+        {Kind::MissingOperands, "missing TEMPLATE and FOLDER operands", "",
+         "缺少操作数：模板 和 文件夹", "", false},
+        {Kind::MissingFolder, "missing FOLDER operand after '", "'", "“",
+         "”之后缺少操作数：文件夹"},
+        {Kind::ExtraOperand, "extra operand '", "'", "多余的操作数“", "”"},
+    };
+    const bool chinese = language == Language::Chinese;
+    std::string lines = "orba-upgrade: ";
+    for (const Problem& problem : kProblems) {
+        if (problem.kind == kind) {
+            lines += chinese ? problem.chineseBefore : problem.englishBefore;
+            lines += problem.namesWord ? word : std::string_view();
+            lines += chinese ? problem.chineseAfter : problem.englishAfter;
         }
-        return "orba-upgrade: " + problem + "\n请用“orba-upgrade --help”查看更多信息。\n";
     }
-    switch (kind) {
-        case Kind::UnrecognizedOption:
-            problem = "unrecognized option '" + quoted + "'";
-            break;
-        case Kind::InvalidOption:
-            problem = "invalid option -- '" + quoted + "'";
-            break;
-        case Kind::MissingOperands:
-            problem = "missing TEMPLATE and FOLDER operands";
-            break;
-        case Kind::MissingFolder:
-            problem = "missing FOLDER operand after '" + quoted + "'";
-            break;
-        case Kind::ExtraOperand:
-            problem = "extra operand '" + quoted + "'";
-            break;
-    }
-    return "orba-upgrade: " + problem + "\nTry 'orba-upgrade --help' for more information.\n";
+    return lines + (chinese ? "\n请用“orba-upgrade --help”查看更多信息。\n"
+                            : "\nTry 'orba-upgrade --help' for more information.\n");
 }
 
 std::string WouldUpgradeLine(Language language, std::string_view name) {
