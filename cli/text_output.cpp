@@ -1,5 +1,7 @@
 #include "cli/text_output.h"
 
+#include "cli/terminal_text.h"
+
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
@@ -20,9 +22,7 @@ bool WriteBytes(std::FILE* stream, std::string_view bytes) {
 #ifdef _WIN32
 // The console behind `stream`, or null when it writes to a file or a pipe.
 HANDLE ConsoleOf(std::FILE* stream) {
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    DWORD mode = 0;
-    return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) ? handle : nullptr;
+    return IsTerminal(stream) ? reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))) : nullptr;
 }
 
 bool WriteToConsole(HANDLE console, std::string_view utf8) {
