@@ -14,10 +14,11 @@ bool* Option(Arguments& arguments, std::string_view longName, char letter) {
     static constexpr Entry kOptions[] = {{"help", 'h', &Arguments::help},
                                          {"version", 'V', &Arguments::version},
                                          {"dry-run", 'n', &Arguments::dryRun},
-                                         {"verbose", 'v', &Arguments::verbose}};
+                                         {"verbose", 'v', &Arguments::verbose},
+                                         {"sync", '\0', &Arguments::sync}};
     for (const Entry& entry : kOptions) {
         if ((!longName.empty() && entry.longName == longName) ||
-            (longName.empty() && entry.letter == letter)) {
+            (longName.empty() && entry.letter != '\0' && entry.letter == letter)) {
             return &(arguments.*entry.flag);
         }
     }

@@ -29,6 +29,7 @@ struct Arguments {
     bool version = false;
     bool dryRun = false;
     bool verbose = false;
+    bool sync = false;
     std::vector<std::string_view> operands;  // TEMPLATE and FOLDER
     std::optional<UsageError> error;
 };

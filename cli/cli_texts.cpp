@@ -21,6 +21,8 @@ constexpr std::string_view kUsageEnglish =
     "  -n, --dry-run  check TEMPLATE and FOLDER as a run does and list each document that would\n"
     "                 be upgraded or passed over, with the reason; write nothing\n"
     "  -v, --verbose  name each document passed over, and why, on standard error\n"
+    "      --sync     put each output on the disk before it takes its name, and the names at\n"
+    "                 the end: exit status 0 then means that the outputs are on the disk\n"
     "  -h, --help     show this text\n"
     "  -V, --version  show the version\n"
     "  --             end of options: what follows is TEMPLATE and FOLDER\n";
@@ -38,6 +40,8 @@ constexpr std::string_view kUsageChinese =
     "  -n, --dry-run  像升级一样检查模板和文件夹，列出每个将升级或将跳过的文档及原因；\n"
     "                 不写任何文件\n"
     "  -v, --verbose  在标准错误上列出每个跳过的文档及原因\n"
+    "      --sync     每个输出文件先写入磁盘再取得文件名，结束时再把文件名写入磁盘：\n"
+    "                 退出状态为 0 即表示输出文件已在磁盘上\n"
     "  -h, --help     显示本说明\n"
     "  -V, --version  显示版本\n"
     "  --             选项到此为止：其后是模板和文件夹\n";

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/cli_app.h"
-#include "storage/platform_windows.h"
+#include "storage/windows_paths.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 
 #include "engine/data_block.h"
 #include "storage/files.h"
+#include "storage/prepared_output.h"
 
 namespace orba {
 

@@ -4,7 +4,6 @@
 
 #include "engine/paths.h"
 #include "engine/text.h"
-#include "storage/platform.h"
 
 namespace orba {
 
@@ -17,15 +16,15 @@ std::vector<std::string> ListFiles(const std::string& folder, std::string_view p
     return names;
 }
 
-bool FileExists(const std::string& path) {
+bool FileExists(const std::string& path, const Files& files) {
     if (path.empty() || path.back() == NativePathStyle().separator) {
         return false;
     }
-    return platform::IsOrdinaryFile(path);
+    return files.IsOrdinaryFile(path);
 }
 
-bool FolderHasFiles(std::string_view folder) {
-    return !platform::ListOrdinaryFiles(WithTrailingSeparator(folder), /*mustOpen=*/false).empty();
+bool FolderHasFiles(std::string_view folder, const Files& files) {
+    return files.HasOrdinaryFiles(WithTrailingSeparator(folder));
 }
 
 }  // namespace orba

@@ -18,9 +18,9 @@ std::vector<std::string> ListFiles(const std::string& folder, std::string_view p
 
 // True when an ordinary file stands at `path`. The path is taken literally: `*` and `?` are
 // ordinary characters here, and a path ending in a separator names no file.
-bool FileExists(const std::string& path);
+bool FileExists(const std::string& path, const Files& files = Files());
 
 // True when `folder` holds at least one ordinary file of any name.
-bool FolderHasFiles(std::string_view folder);
+bool FolderHasFiles(std::string_view folder, const Files& files = Files());
 
 }  // namespace orba

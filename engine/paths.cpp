@@ -1,11 +1,11 @@
 #include "engine/paths.h"
 
-#include "storage/platform.h"
+#include "storage/system.h"
 
 namespace orba {
 
 PathStyle NativePathStyle() {
-    return {platform::kPathSeparator, platform::kHasDriveLetters};
+    return {sys::kPathSeparator, sys::kHasDriveLetters};
 }
 
 std::string CutLastBackslash(std::string_view path, PathStyle style) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <string_view>
 
 namespace orba {
@@ -31,6 +33,14 @@ class RunHost {
 
     // A document gets no upgraded copy, and why: the run passes it over without a log entry.
     virtual void PassedOver(std::string_view /*name*/, PassedOverReason /*reason*/) {}
+
+    // Another program holds a file that the run needs: wait `pause` before the run tries again.
+    // Returns false when the user has ended the program meanwhile; the run then stops at once.
+    // With documents prepared ahead, called from several threads.
+    virtual bool PauseWhileFileHeld(std::chrono::milliseconds pause) {
+        std::this_thread::sleep_for(pause);
+        return true;
+    }
 
     // In a dry run: the document would be upgraded.
     virtual void WouldUpgrade(std::string_view /*name*/) {}

@@ -14,7 +14,6 @@
 #include "engine/markers.h"
 #include "engine/paths.h"
 #include "engine/text.h"
-#include "storage/platform.h"
 #include "storage/utf8_file.h"
 
 namespace orba {
@@ -32,10 +31,21 @@ RunResult Refuse(RunHost& host, InputProblem problem) {
 // The template itself, lying in the old-version folder, is not upgraded. The names must agree
 // without regard to letter case and name the very same file: on a file system where case tells
 // files apart, Tpl.html and tpl.html are two documents.
-bool IsTheTemplate(const std::string& documentPath, const std::string& templatePath) {
+bool IsTheTemplate(const Files& files, const std::string& documentPath,
+                   const std::string& templatePath) {
     return AsciiLower(TrimSpaces(documentPath)) == AsciiLower(TrimSpaces(templatePath)) &&
-           platform::IsSameFile(documentPath, templatePath);
+           files.IsSameFile(documentPath, templatePath);
 }
+
+// The run's waits for files that other programs hold are its host's.
+class WaitThroughHost final : public HeldFileWait {
+  public:
+    explicit WaitThroughHost(RunHost& host) : host_(host) {}
+    bool Pause(std::chrono::milliseconds pause) override { return host_.PauseWhileFileHeld(pause); }
+
+  private:
+    RunHost& host_;
+};
 
 // The two inputs as the run checks them, in its fixed order: the first problem found, or none.
 struct CheckedInputs {
@@ -50,7 +60,7 @@ std::optional<InputProblem> CheckInputs(std::string_view templateBox, std::strin
     if (inputs.templatePath.empty()) {
         return InputProblem::TemplateNotGiven;
     }
-    if (!FileExists(inputs.templatePath)) {
+    if (!FileExists(inputs.templatePath, files)) {
         return InputProblem::TemplateNotFound;
     }
     files.Load(inputs.templatePath, inputs.templateText);
@@ -63,7 +73,7 @@ std::optional<InputProblem> CheckInputs(std::string_view templateBox, std::strin
     if (inputs.oldFolder.empty()) {
         return InputProblem::FolderNotGiven;
     }
-    if (!FolderHasFiles(inputs.oldFolder)) {
+    if (!FolderHasFiles(inputs.oldFolder, files)) {
         return InputProblem::FolderHasNoFiles;
     }
     return std::nullopt;
@@ -72,8 +82,10 @@ std::optional<InputProblem> CheckInputs(std::string_view templateBox, std::strin
 }  // namespace
 
 RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
-                       const Files& files) {
+                       const Files& givenFiles) {
     std::uint64_t wouldUpgrade = 0;
+    WaitThroughHost wait(host);
+    const Files files = givenFiles.WaitingThrough(wait);
     try {
         CheckedInputs inputs;
         if (const auto problem = CheckInputs(templateBox, folderBox, files, inputs)) {
@@ -82,7 +94,7 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
         std::vector<char> buffer(kReadBufferSize);
         for (const std::string& name : ListFiles(inputs.oldFolder, kDocumentPattern, files)) {
             const std::string documentPath = JoinPath(inputs.oldFolder, name);
-            if (IsTheTemplate(documentPath, inputs.templatePath)) {
+            if (IsTheTemplate(files, documentPath, inputs.templatePath)) {
                 host.PassedOver(name, PassedOverReason::TheTemplate);
                 continue;
             }
@@ -94,6 +106,8 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
             host.WouldUpgrade(name);
         }
         return {RunOutcome::Completed, wouldUpgrade};
+    } catch (const WaitEnded&) {
+        return {RunOutcome::Stopped, wouldUpgrade};
     } catch (const FileError& error) {
         host.ShowMessage(FailureMessage(error, host.Shown(error.path(), ShownIn::Message)));
         return {RunOutcome::Failed, wouldUpgrade};
@@ -104,8 +118,10 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
 }
 
 RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
-                     const Files& files, std::size_t prepareAhead) {
+                     const Files& givenFiles, std::size_t prepareAhead) {
     std::uint64_t upgraded = 0;
+    WaitThroughHost wait(host);
+    const Files files = givenFiles.WaitingThrough(wait);
     try {
         // The template text and the places of its data block are fixed for the whole run.
         CheckedInputs inputs;
@@ -117,7 +133,8 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         const TemplateTransplant transplant(inputs.templateText.bytes(), kStartMarker, kEndMarker);
 
         const std::string outputFolder = JoinPath(oldFolder, kOutputFolderName);
-        if (!platform::IsFolder(outputFolder)) {
+        const bool madeOutputFolder = !files.IsFolder(outputFolder);
+        if (madeOutputFolder) {
             files.CreateFolder(outputFolder);
         }
         files.RemoveLeftovers(outputFolder);
@@ -126,7 +143,7 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
 
         std::vector<std::string> documents;
         for (const std::string& name : names) {
-            if (IsTheTemplate(JoinPath(oldFolder, name), templatePath)) {
+            if (IsTheTemplate(files, JoinPath(oldFolder, name), templatePath)) {
                 host.PassedOver(name, PassedOverReason::TheTemplate);
             } else {
                 documents.push_back(name);
@@ -172,10 +189,17 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
             }
         }
 
+        // Where outputs must be on the disk, so must their names, and the output folder's own.
+        files.FlushFolder(outputFolder);
+        if (madeOutputFolder) {
+            files.FlushFolder(oldFolder);
+        }
         host.AppendLog(EndEntry(upgraded));
         host.AppendLog(ResultEntry(host.Shown(outputFolder, ShownIn::Log)));
         host.AfterResultEntry();
         return {RunOutcome::Completed, upgraded};
+    } catch (const WaitEnded&) {
+        return {RunOutcome::Stopped, upgraded};
     } catch (const FileError& error) {
         host.ShowMessage(FailureMessage(error, host.Shown(error.path(), ShownIn::Message)));
         return {RunOutcome::Failed, upgraded};

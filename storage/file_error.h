@@ -27,4 +27,10 @@ class FileError : public std::runtime_error {
     std::string reason_;
 };
 
+// The user ended the program while the run waited for a file that another program holds.
+class WaitEnded final : public std::exception {
+  public:
+    const char* what() const noexcept override { return "the wait for a held file was ended"; }
+};
+
 }  // namespace orba

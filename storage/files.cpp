@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <utility>
 
-#include "storage/file_error.h"
 #include "storage/file_reasons.h"
-#include "storage/platform.h"
+#include "storage/prepared_output.h"
 #include "storage/temporary_names.h"
 
 namespace orba {
@@ -16,23 +16,33 @@ namespace {
 // Closes a file opened for reading when it leaves scope.
 class ReadHandle {
   public:
-    explicit ReadHandle(sys::Native file) : file_(file) {}
+    ReadHandle(const sys::System& system, sys::Native file) : system_(system), file_(file) {}
     ReadHandle(const ReadHandle&) = delete;
     ReadHandle& operator=(const ReadHandle&) = delete;
     ~ReadHandle() {
         if (file_ != sys::kNoFile) {
-            sys::Close(file_);
+            system_.Close(file_);
         }
     }
     sys::Native get() const { return file_; }
 
   private:
+    const sys::System& system_;
     sys::Native file_;
 };
 
 [[noreturn]] void ThrowError(FileError::Operation operation, const std::string& path, int error) {
     throw FileError(operation, path, sys::Reason(error));
 }
+
+// Without a host to wait through, a wait is a sleep.
+class SleepingWait final : public HeldFileWait {
+  public:
+    bool Pause(std::chrono::milliseconds pause) override {
+        std::this_thread::sleep_for(pause);
+        return true;
+    }
+};
 
 }  // namespace
 
@@ -62,16 +72,43 @@ std::span<char> LoadedFile::Room() {
     return {data_.get() + size_, capacity_ - size_};
 }
 
+Files Files::WaitingThrough(HeldFileWait& wait) const {
+    Files waiting = *this;
+    waiting.wait_ = &wait;
+    return waiting;
+}
+
+void Files::WaitForHeld(const std::string& path, FileError::Operation operation,
+                        std::chrono::milliseconds& pause, std::chrono::milliseconds& waited) const {
+    const int error = sys::LastError();
+    if (waited >= kHeldFileLimit) {
+        throw FileError(operation, path,
+                        std::string(reasons::kHeldByAnotherProgram) + "（" + sys::Reason(error) +
+                            "）");
+    }
+    SleepingWait sleeping;
+    HeldFileWait& wait = wait_ != nullptr ? *wait_ : sleeping;
+    if (!wait.Pause(pause)) {
+        throw WaitEnded();
+    }
+    waited += pause;
+    constexpr std::chrono::milliseconds kLongestPause{1'000};
+    pause = std::min(2 * pause, kLongestPause);
+    sys::SetLastError(error);
+}
+
 void Files::Read(const std::string& path, ReadingSink& sink) const {
     using Operation = FileError::Operation;
-    const ReadHandle file(
-        Gated(FileCall::Open, sys::kNoFile, [&] { return sys::OpenToRead(path); }));
+    const ReadHandle file(*system_, WhileHeld(
+                                        path, Operation::Read,
+                                        [&] { return system_->OpenToRead(path); },
+                                        [](sys::Native opened) { return opened == sys::kNoFile; }));
     if (file.get() == sys::kNoFile) {
         ThrowError(Operation::Read, path, sys::LastError());
     }
     sys::FileKind kind;
     const auto stamp = [&](FileStamp& into) {
-        if (!sys::Stamp(file.get(), into, kind)) {
+        if (!system_->Stamp(file.get(), into, kind)) {
             ThrowError(Operation::Read, path, sys::LastError());
         }
         if (!kind.regular) {
@@ -93,9 +130,11 @@ void Files::Read(const std::string& path, ReadingSink& sink) const {
             if (room.empty()) {
                 break;
             }
-            const std::int64_t got = Gated(FileCall::Read, std::int64_t{-1}, [&] {
-                return sys::ReadAt(file.get(), offset, room.data(), room.size());
-            });
+            // A program may lock a stretch of the file for a moment.
+            const std::int64_t got = WhileHeld(
+                path, Operation::Read,
+                [&] { return system_->ReadAt(file.get(), offset, room.data(), room.size()); },
+                [](std::int64_t count) { return count < 0; });
             if (got < 0) {
                 if (sys::IsInterrupted(sys::LastError())) {
                     continue;
@@ -132,39 +171,26 @@ void Files::Replace(const std::string& path, std::span<const std::string_view> p
 }
 
 void Files::CreateFolder(const std::string& path) const {
-    if (Gated(FileCall::Create, false, [&] { return sys::MakeFolder(path); })) {
+    if (system_->MakeFolder(path)) {
         return;
     }
     const int error = sys::LastError();
     // Another run may have made it a moment ago.
-    if (platform::IsFolder(path)) {
+    if (IsFolder(path)) {
         return;
     }
     ThrowError(FileError::Operation::CreateFolder, path, error);
 }
 
+void Files::FlushFolder(const std::string& folder) const {
+    if (durability_ == Durability::OnDisk && !system_->FlushFolder(folder)) {
+        ThrowError(FileError::Operation::Write, folder, sys::LastError());
+    }
+}
+
 std::vector<std::string> Files::List(const std::string& folder) const {
-    if (!Gated(FileCall::Open, false, [] { return true; })) {
-        throw FileError(FileError::Operation::ListFolder, folder, platform::DeviceErrorReason());
-    }
-    return platform::ListOrdinaryFiles(folder, /*mustOpen=*/true);
-}
-
-void Files::RemoveLeftovers(const std::string& folder) const {
     std::vector<sys::FolderEntry> entries;
-    sys::ListFolder(folder, entries);  // what could be listed is cleaned
-    for (const sys::FolderEntry& entry : entries) {
-        if (entry.ordinaryFile && IsTemporaryName(entry.name)) {
-            sys::RemoveIfAbandoned(folder, entry.name);
-        }
-    }
-}
-
-namespace platform {
-
-std::vector<std::string> ListOrdinaryFiles(const std::string& folder, bool mustOpen) {
-    std::vector<sys::FolderEntry> entries;
-    if (!sys::ListFolder(folder, entries) && mustOpen) {
+    if (!system_->ListFolder(folder, entries)) {
         ThrowError(FileError::Operation::ListFolder, folder, sys::LastError());
     }
     std::vector<std::string> names;
@@ -176,10 +202,24 @@ std::vector<std::string> ListOrdinaryFiles(const std::string& folder, bool mustO
     return names;
 }
 
-std::string DeviceErrorReason() {
-    return sys::Reason(sys::DeviceError());
+bool Files::HasOrdinaryFiles(const std::string& folder) const {
+    std::vector<sys::FolderEntry> entries;
+    if (!system_->ListFolder(folder, entries)) {
+        return false;
+    }
+    return std::any_of(entries.begin(), entries.end(), [](const sys::FolderEntry& entry) {
+        return entry.ordinaryFile && !entry.hidden;
+    });
 }
 
-}  // namespace platform
+void Files::RemoveLeftovers(const std::string& folder) const {
+    std::vector<sys::FolderEntry> entries;
+    system_->ListFolder(folder, entries);  // what could be listed is cleaned
+    for (const sys::FolderEntry& entry : entries) {
+        if (entry.ordinaryFile && IsTemporaryName(entry.name)) {
+            system_->RemoveIfAbandoned(folder, entry.name);
+        }
+    }
+}
 
 }  // namespace orba

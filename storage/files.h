@@ -1,10 +1,11 @@
 #pragma once
 
-// The file calls of a run that can fail: reading a document, writing an output, creating the
-// output folder, listing the old-version folder. A run is handed one `Files`; a test hands it one
-// with a gate that makes a chosen call fail. Every failure throws FileError naming the file and
-// the reason.
+// The file calls of a run: reading a document, writing an output, creating the output folder,
+// listing the old-version folder, testing for files. A run is handed one `Files`, which makes
+// every call through one `sys::System`; a test hands it a wrapped one. Every failure throws
+// FileError naming the file and the reason.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -12,22 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "storage/file_error.h"
 #include "storage/file_stamp.h"
-#include "storage/system_calls.h"
+#include "storage/system.h"
 
 namespace orba {
-
-// The kinds of system call that a gate may refuse.
-enum class FileCall { Open, Read, Create, Write, Flush, Rename, Remove };
-
-// Asked before each call of a run. With documents prepared ahead (RunUpgrade's prepareAhead), it
-// is asked from several threads at once, so a gate must be safe to call so.
-class FileCallGate {
-  public:
-    virtual ~FileCallGate() = default;
-    // False makes the call fail as if the device had reported an error.
-    virtual bool Allow(FileCall call) = 0;
-};
 
 // Takes a file's bytes as they are read, from its start, in one pass. A pass that saw the file
 // change is void: the next one starts with Restart.
@@ -61,10 +51,36 @@ class LoadedFile final : public ReadingSink {
     std::size_t capacity_ = 0;
 };
 
+// What a run does while another program (a virus scanner, a sync client, a preview) holds a file
+// it needs: it waits and tries again. With documents prepared ahead, asked from several threads.
+class HeldFileWait {
+  public:
+    virtual ~HeldFileWait() = default;
+    // Waits `pause`; false when the user ended the program meanwhile.
+    virtual bool Pause(std::chrono::milliseconds pause) = 0;
+};
+
+// When an output counts as written.
+enum class Durability {
+    Written,  // handed to the system, which puts it on the disk when it will, as cp does
+    OnDisk,   // on the disk before it takes its name, and its folder's names at the end
+};
+
 class Files {
   public:
-    Files() = default;  // the system's own calls
-    explicit Files(FileCallGate& gate) : gate_(&gate) {}
+    Files() = default;  // the system's own calls, no flushing, waits by sleeping
+    explicit Files(const sys::System& system, Durability durability = Durability::Written)
+        : system_(&system), durability_(durability) {}
+
+    const sys::System& system() const { return *system_; }
+    Durability durability() const { return durability_; }
+
+    // The same calls, waiting through `wait` while a file is held.
+    Files WaitingThrough(HeldFileWait& wait) const;
+
+    // How long a run waits for a file that another program holds before it gives up, in pauses
+    // that grow from a few milliseconds to about a second.
+    static constexpr std::chrono::milliseconds kHeldFileLimit{10'000};
 
     // Reads the file at `path` from its start into `sink`, again from the start while another
     // program changes it during a pass; if it keeps changing, this fails saying so. Only the last
@@ -86,68 +102,59 @@ class Files {
     // Creates one folder level; a folder already standing there, made by whoever, is fine.
     void CreateFolder(const std::string& path) const;
 
-    // Names of the ordinary files in `folder`, as platform::ListOrdinaryFiles; fails when the
-    // folder cannot be read.
+    // With Durability::OnDisk, puts the names given in `folder` on the disk; otherwise nothing.
+    void FlushFolder(const std::string& folder) const;
+
+    // Names of the ordinary files in `folder`: regular files or links to them, not hidden ones (a
+    // leading dot on POSIX, the hidden or system attribute on Windows). Fails when the folder
+    // cannot be read.
     std::vector<std::string> List(const std::string& folder) const;
+    // True when `folder` can be read and holds at least one ordinary file.
+    bool HasOrdinaryFiles(const std::string& folder) const;
+
+    bool IsOrdinaryFile(const std::string& path) const {
+        return system_->KindOf(path) == sys::PathKind::OrdinaryFile;
+    }
+    bool IsFolder(const std::string& path) const {
+        return system_->KindOf(path) == sys::PathKind::Folder;
+    }
+    bool IsSameFile(const std::string& a, const std::string& b) const {
+        return system_->IsSameFile(a, b);
+    }
 
     // Removes the temporary files that runs which are no longer alive left in `folder`; never one
     // that a live run is writing. Clean-up is best effort: what cannot be removed is left.
     void RemoveLeftovers(const std::string& folder) const;
 
-    static constexpr std::string_view kTemporaryPrefix = ".orba-upgrade-";
-    static constexpr std::string_view kTemporarySuffix = ".tmp";
+    // Makes `call` again, after growing pauses, while it fails because another program holds
+    // `path`, up to kHeldFileLimit; `failed` tells a failed result. Giving up fails as FileError
+    // with `operation`, saying that another program is using the file.
+    template <class Call, class Failed>
+    auto WhileHeld(const std::string& path, FileError::Operation operation, Call&& call, Failed&& failed) const
+        -> decltype(call());
 
-    // Runs a system call unless the gate refuses it; a refused call fails as a device error
-    // would, returning `failure`.
-    template <class Result, class Call>
-    Result Gated(FileCall kind, Result failure, Call&& call) const {
-        if (gate_ != nullptr && !gate_->Allow(kind)) {
-            sys::SetLastError(sys::DeviceError());
-            return failure;
+  private:
+    // Waits before the next try; throws when the wait is over.
+    void WaitForHeld(const std::string& path, FileError::Operation operation, std::chrono::milliseconds& pause,
+                     std::chrono::milliseconds& waited) const;
+
+    const sys::System* system_ = &sys::TheSystem();
+    Durability durability_ = Durability::Written;
+    HeldFileWait* wait_ = nullptr;
+};
+
+template <class Call, class Failed>
+auto Files::WhileHeld(const std::string& path, FileError::Operation operation, Call&& call, Failed&& failed) const
+    -> decltype(call()) {
+    std::chrono::milliseconds pause{5};
+    std::chrono::milliseconds waited{0};
+    for (;;) {
+        auto result = call();
+        if (!failed(result) || !system_->IsHeld(sys::LastError(), path)) {
+            return result;
         }
-        return call();
+        WaitForHeld(path, operation, pause, waited);
     }
-
-  private:
-    FileCallGate* gate_ = nullptr;
-};
-
-// An output being written to its temporary file in the output's folder, not yet in place. The
-// file has no name, or one that the clean-up of other runs recognises, and vanishes with the
-// process; dropped without being committed, it leaves nothing. Each keeps a copy of the `Files`
-// that made it, so its calls pass the same gate whatever becomes of that one.
-class PreparedOutput {
-  public:
-    // Creates the temporary file for an output that will take the place of `path`.
-    PreparedOutput(const Files& files, std::string path);
-    PreparedOutput(PreparedOutput&& other) noexcept;
-    PreparedOutput& operator=(PreparedOutput&& other) noexcept;
-    PreparedOutput(const PreparedOutput&) = delete;
-    PreparedOutput& operator=(const PreparedOutput&) = delete;
-    ~PreparedOutput();
-
-    const std::string& path() const { return path_; }
-    std::uint64_t size() const { return size_; }
-
-    // Appends `bytes`.
-    void Write(std::string_view bytes);
-    // Appends again the `length` bytes written from `offset` on, passing them through `buffer`.
-    void Repeat(std::uint64_t offset, std::uint64_t length, std::span<char> buffer);
-
-    // The complete output takes its final name, replacing what stood there. A failure before the
-    // rename leaves the earlier file as it was; the system's report of a deferred write failure
-    // at the close after it leaves the new file in place and is reported.
-    void Commit();
-
-  private:
-    void Discard() noexcept;
-    [[noreturn]] void Fail(int error);
-
-    Files files_;
-    std::string path_;       // where the output goes
-    std::string temporary_;  // the temporary file's name, where it has one
-    sys::Native file_ = sys::kNoFile;
-    std::uint64_t size_ = 0;
-};
+}
 
 }  // namespace orba

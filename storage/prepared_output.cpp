@@ -1,9 +1,9 @@
+#include "storage/prepared_output.h"
+
 #include <algorithm>
 #include <utility>
 
 #include "storage/file_error.h"
-#include "storage/files.h"
-#include "storage/platform.h"
 #include "storage/temporary_names.h"
 
 namespace orba {
@@ -11,7 +11,7 @@ namespace orba {
 namespace {
 
 std::string FolderOf(const std::string& path) {
-    const auto separator = path.find_last_of(std::string{'/', platform::kPathSeparator});
+    const auto separator = path.find_last_of(std::string{'/', sys::kPathSeparator});
     if (separator == std::string::npos) {
         return ".";
     }
@@ -20,10 +20,11 @@ std::string FolderOf(const std::string& path) {
 
 // Tries fresh temporary names in `folder` until `take` accepts one that nothing else holds.
 template <class Take>
-bool WithFreshName(const std::string& folder, std::string& name, Take&& take) {
+bool WithFreshName(const sys::System& system, const std::string& folder, std::string& name,
+                   Take&& take) {
     constexpr int kAttempts = 16;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        std::string candidate = TemporaryPathIn(folder);
+        std::string candidate = TemporaryPathIn(folder, system.ProcessNumber());
         if (take(candidate)) {
             name = std::move(candidate);
             return true;
@@ -41,8 +42,7 @@ PreparedOutput::PreparedOutput(const Files& files, std::string path)
     : files_(files), path_(std::move(path)) {
     const std::string folder = FolderOf(path_);
     if (sys::kUnnamedFiles) {
-        file_ = files_.Gated(FileCall::Create, sys::kNoFile,
-                             [&] { return sys::CreateUnnamed(folder); });
+        file_ = system().CreateUnnamed(folder);
         if (file_ != sys::kNoFile) {
             return;
         }
@@ -51,11 +51,11 @@ PreparedOutput::PreparedOutput(const Files& files, std::string path)
             Fail(sys::LastError());
         }
     }
-    const bool created = WithFreshName(folder, temporary_, [&](const std::string& candidate) {
-        file_ = files_.Gated(FileCall::Create, sys::kNoFile,
-                             [&] { return sys::CreateExclusive(candidate); });
-        return file_ != sys::kNoFile;
-    });
+    const bool created =
+        WithFreshName(system(), folder, temporary_, [&](const std::string& candidate) {
+            file_ = system().CreateExclusive(candidate);
+            return file_ != sys::kNoFile;
+        });
     if (!created) {
         Fail(sys::LastError());
     }
@@ -88,9 +88,7 @@ void PreparedOutput::Write(std::string_view bytes) {
     constexpr std::size_t kLargestCall = std::size_t{1} << 30;
     while (!bytes.empty()) {
         const std::size_t chunk = std::min(bytes.size(), kLargestCall);
-        const std::int64_t written = files_.Gated(FileCall::Write, std::int64_t{-1}, [&] {
-            return sys::WriteAt(file_, size_, bytes.data(), chunk);
-        });
+        const std::int64_t written = system().WriteAt(file_, size_, bytes.data(), chunk);
         if (written < 0 && sys::IsInterrupted(sys::LastError())) {
             continue;
         }
@@ -106,9 +104,7 @@ void PreparedOutput::Repeat(std::uint64_t offset, std::uint64_t length, std::spa
     while (length > 0) {
         const auto wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size()));
-        const std::int64_t got = files_.Gated(FileCall::Read, std::int64_t{-1}, [&] {
-            return sys::ReadAt(file_, offset, buffer.data(), wanted);
-        });
+        const std::int64_t got = system().ReadAt(file_, offset, buffer.data(), wanted);
         if (got < 0 && sys::IsInterrupted(sys::LastError())) {
             continue;
         }
@@ -122,30 +118,34 @@ void PreparedOutput::Repeat(std::uint64_t offset, std::uint64_t length, std::spa
 }
 
 void PreparedOutput::Commit() {
+    // Whatever the system can still report about the writes comes before the rename, while a
+    // failure leaves the earlier output as it was.
+    if (files_.durability() == Durability::OnDisk && !system().Flush(file_)) {
+        Fail(sys::LastError());
+    }
+    if (!system().CheckWrites(file_)) {
+        Fail(sys::LastError());
+    }
     if (temporary_.empty()) {
-        const bool named = WithFreshName(FolderOf(path_), temporary_, [&](const std::string& name) {
-            return files_.Gated(FileCall::Create, false,
-                                [&] { return sys::GiveName(file_, name); });
-        });
+        const bool named =
+            WithFreshName(system(), FolderOf(path_), temporary_,
+                          [&](const std::string& name) { return system().GiveName(file_, name); });
         if (!named) {
             Fail(sys::LastError());
         }
     }
-    if (!files_.Gated(FileCall::Rename, false,
-                      [&] { return sys::MoveIntoPlace(file_, temporary_, path_); })) {
+    // A virus scanner, a sync client or a preview may hold the earlier output for a moment.
+    const bool moved = files_.WhileHeld(
+        path_, FileError::Operation::Write,
+        [&] { return system().MoveIntoPlace(file_, temporary_, path_); },
+        [](bool done) { return !done; });
+    if (!moved) {
         Fail(sys::LastError());
     }
-    // The name is the output's now. A write that the system reports as failed only at the close
-    // (NFS, quotas) is reported; the file stays, as removing it would lose the earlier one too.
+    // The name is the output's now, and all it holds was written and checked: closing it can
+    // report nothing that was not reported before.
     temporary_.clear();
-    const bool closed = sys::Close(std::exchange(file_, sys::kNoFile));
-    const int error = sys::LastError();
-    if (!files_.Gated(FileCall::Flush, false, [&] {
-            sys::SetLastError(error);
-            return closed;
-        })) {
-        throw FileError(FileError::Operation::Write, path_, sys::Reason(sys::LastError()));
-    }
+    system().Close(std::exchange(file_, sys::kNoFile));
 }
 
 void PreparedOutput::Discard() noexcept {
@@ -153,9 +153,7 @@ void PreparedOutput::Discard() noexcept {
         return;
     }
     const int error = sys::LastError();
-    const bool remove =
-        temporary_.empty() || files_.Gated(FileCall::Remove, false, [] { return true; });
-    sys::Abandon(std::exchange(file_, sys::kNoFile), temporary_, remove);
+    system().Abandon(std::exchange(file_, sys::kNoFile), temporary_, /*removeNamed=*/true);
     temporary_.clear();
     sys::SetLastError(error);
 }

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "storage/platform_windows.h"
+#include "storage/windows_paths.h"
 
 namespace orba {
 

@@ -23,8 +23,10 @@
 #include "engine/upgrade_run.h"
 #include "storage/file_reasons.h"
 #include "storage/files.h"
+#include "storage/temporary_names.h"
 #include "tests/process_runner.h"
 #include "tests/run_fixtures.h"
+#include "tests/wrapped_system.h"
 
 namespace orba {
 namespace {
@@ -36,7 +38,7 @@ using ::testing::HasSubstr;
 std::vector<std::string> TemporaryNames(const std::string& folder) {
     std::vector<std::string> names;
     for (const std::string& name : AllNames(folder)) {
-        if (name.starts_with(Files::kTemporaryPrefix)) {
+        if (name.starts_with(kTemporaryPrefix)) {
             names.push_back(name);
         }
     }
@@ -272,26 +274,26 @@ TEST_F(CommandLineTest, TwoRunsReleasedTogetherBothComplete) {
 
 // Holds a call of the chosen kind until the parent lets it go: the child says "held" on one
 // pipe, then waits on another.
-class HoldAt final : public FileCallGate {
+class HoldAt final : public WrappedSystem {
   public:
-    HoldAt(FileCall kind, int held, int go) : kind_(kind), held_(held), go_(go) {}
-    bool Allow(FileCall call) override {
+    HoldAt(Call kind, int held, int go) : kind_(kind), held_(held), go_(go) {}
+    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
         if (call == kind_) {
             char byte = 'h';
             (void)::write(held_, &byte, 1);
             (void)::read(go_, &byte, 1);
         }
-        return true;
+        return std::nullopt;
     }
 
   private:
-    FileCall kind_;
+    Call kind_;
     int held_, go_;
 };
 
 // A child process writing `path`, held at its first call of `kind`.
 struct HeldWriter {
-    HeldWriter(const std::string& path, FileCall kind) {
+    HeldWriter(const std::string& path, Call kind) {
         int held[2];
         int go[2];
         if (::pipe(held) != 0 || ::pipe(go) != 0) {
@@ -301,11 +303,11 @@ struct HeldWriter {
         if (pid == 0) {
             ::close(held[0]);
             ::close(go[1]);
-            HoldAt gate(kind, held[1], go[0]);
+            const HoldAt system(kind, held[1], go[0]);
             try {
                 const std::string text = Document("", "写入中", "");
                 const std::string_view pieces[] = {text};
-                Files(gate).Replace(path, pieces);
+                Files(system).Replace(path, pieces);
             } catch (...) {
                 ::_exit(1);
             }
@@ -332,7 +334,7 @@ struct HeldWriter {
 
 TEST(KilledRunTest, WriterKilledWhileWritingLeavesNothing) {
     TempDir dir;
-    const HeldWriter writer(dir / "out.html", FileCall::Write);
+    const HeldWriter writer(dir / "out.html", Call::WriteAt);
     writer.Kill();
     writer.Finish();
     EXPECT_THAT(AllNames(dir.path()), ::testing::IsEmpty());
@@ -342,7 +344,7 @@ TEST_F(UpgradeRunTest, LeftoverOfAKilledRunIsRemovedByTheNextRun) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     MakeFolder(output);
     // Held just before the rename, the finished file has its temporary name.
-    const HeldWriter writer(Join(output, "a.html"), FileCall::Rename);
+    const HeldWriter writer(Join(output, "a.html"), Call::MoveIntoPlace);
     ASSERT_EQ(TemporaryNames(output).size(), 1u);
     writer.Kill();
     writer.Finish();
@@ -354,8 +356,8 @@ TEST_F(UpgradeRunTest, LeftoverOfAKilledRunIsRemovedByTheNextRun) {
 
 TEST_F(UpgradeRunTest, CleanUpLeavesTheFileOfALiveWriter) {
     MakeFolder(output);
-    const HeldWriter writer(Join(output, "b.html"), FileCall::Rename);
-    WriteBytes(Join(output, std::string(Files::kTemporaryPrefix) + "0123456789abcdef.tmp"),
+    const HeldWriter writer(Join(output, "b.html"), Call::MoveIntoPlace);
+    WriteBytes(Join(output, std::string(kTemporaryPrefix) + "0123456789abcdef.tmp"),
                "left by a run that died");
     Files().RemoveLeftovers(output);
     EXPECT_EQ(TemporaryNames(output).size(), 1u) << "the dead run's file goes, the live one stays";

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/upgrade_run.h"
-#include "storage/files.h"
+#include "storage/prepared_output.h"
 #include "tests/run_fixtures.h"
 
 namespace orba {

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "storage/platform_windows.h"
+#include "storage/windows_paths.h"
 #include "tests/process_runner.h"
 #include "tests/test_support.h"
 

@@ -8,7 +8,7 @@
 #include "engine/document_upgrade.h"
 #include "engine/markers.h"
 #include "engine/paths.h"
-#include "storage/platform.h"
+#include "storage/files.h"
 #include "tests/run_fixtures.h"
 #include "tests/test_support.h"
 
@@ -60,7 +60,7 @@ TEST_F(UpgradeRunTest, FolderWithFilesButNoDocumentsStillCompletes) {
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
     EXPECT_EQ(result.upgraded, 0u);
     EXPECT_EQ(host.log, ExpectedLog({}, output));
-    EXPECT_TRUE(platform::IsFolder(output));
+    EXPECT_TRUE(Files().IsFolder(output));
 }
 
 TEST_F(UpgradeRunTest, RefusesAMissingTemplate) {

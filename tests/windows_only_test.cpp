@@ -13,7 +13,7 @@
 #include "engine/listing.h"
 #include "engine/paths.h"
 #include "storage/files.h"
-#include "storage/platform_windows.h"
+#include "storage/windows_paths.h"
 #include "storage/utf8_file.h"
 #include "tests/process_runner.h"
 #include "tests/run_fixtures.h"

@@ -31,13 +31,19 @@ class WindowRuns::Host final : public RunHost {
             [this] { return !runs_.endRequested_; });
     }
     void AfterResultEntry() override { runs_.view_.ShowEnd(ProgressLogView::Paint::Now); }
+    // While another program holds a file, the window answers as in the pause after a document.
+    bool PauseWhileFileHeld(std::chrono::milliseconds pause) override {
+        return MySleep(
+            static_cast<int>(pause.count()), [this] { runs_.view_.ProcessEvents(); },
+            [this] { return !runs_.endRequested_; });
+    }
 
   private:
     WindowRuns& runs_;
 };
 
-WindowRuns::WindowRuns(Desktop& desktop, ProgressLogView& view)
-    : desktop_(desktop), view_(view), log_(kInitialProgressLog) {}
+WindowRuns::WindowRuns(Desktop& desktop, ProgressLogView& view, const sys::System& system)
+    : desktop_(desktop), view_(view), system_(system), log_(kInitialProgressLog) {}
 
 void WindowRuns::Start(std::string_view templateBox, std::string_view folderBox) {
     if (running_) {
@@ -54,7 +60,9 @@ void WindowRuns::Start(std::string_view templateBox, std::string_view folderBox)
         const RunOver over{running_};
         try {
             Host host(*this);
-            RunUpgrade(templateBox, folderBox, host);
+            // Users of the window pull out a USB stick once it says the run is over: every
+            // output is on the disk before it takes its name, and the names before the end entry.
+            RunUpgrade(templateBox, folderBox, host, Files(system_, Durability::OnDisk));
         } catch (const std::exception& error) {
             ShowFailure(error.what());
         } catch (...) {

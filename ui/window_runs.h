@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "storage/system.h"
 #include "ui/desktop.h"
 
 namespace orba::ui {
@@ -30,7 +31,9 @@ class ProgressLogView {
 
 class WindowRuns {
   public:
-    WindowRuns(Desktop& desktop, ProgressLogView& view);
+    // Runs make their file calls through `system`.
+    WindowRuns(Desktop& desktop, ProgressLogView& view,
+               const sys::System& system = sys::TheSystem());
 
     // The log as every run wrote it, CR LF included, behind the box's initial text.
     const std::string& Log() const { return log_; }
@@ -51,6 +54,7 @@ class WindowRuns {
 
     Desktop& desktop_;
     ProgressLogView& view_;
+    const sys::System& system_;
     std::string log_;
     bool running_ = false;
     bool endRequested_ = false;

@@ -17,7 +17,7 @@
 
 #include "app/identity.h"
 #include "app/provisioning.h"
-#include "storage/platform_windows.h"
+#include "storage/windows_paths.h"
 #include "tests/fake_desktop.h"
 #include "tests/test_support.h"
 #include "ui/layout_table.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "storage/platform_windows.h"
+#include "storage/windows_paths.h"
 #include "ui/layout_table.h"
 
 namespace orba::ui {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-#include "storage/platform_windows.h"
+#include "storage/windows_paths.h"
 
 namespace orba::ui::win32 {
 

@@ -1,0 +1,53 @@
+#pragma once
+
+// An output written to a temporary file in its folder before it takes its place.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "storage/files.h"
+
+namespace orba {
+
+// An output being written to its temporary file in the output's folder, not yet in place. The
+// file has no name, or one that the clean-up of other runs recognises, and vanishes with the
+// process; dropped without being committed, it leaves nothing. Each keeps a copy of the `Files`
+// that made it, so its calls go to the same system whatever becomes of that one.
+class PreparedOutput {
+  public:
+    // Creates the temporary file for an output that will take the place of `path`.
+    PreparedOutput(const Files& files, std::string path);
+    PreparedOutput(PreparedOutput&& other) noexcept;
+    PreparedOutput& operator=(PreparedOutput&& other) noexcept;
+    PreparedOutput(const PreparedOutput&) = delete;
+    PreparedOutput& operator=(const PreparedOutput&) = delete;
+    ~PreparedOutput();
+
+    const std::string& path() const { return path_; }
+    std::uint64_t size() const { return size_; }
+
+    // Appends `bytes`.
+    void Write(std::string_view bytes);
+    // Appends again the `length` bytes written from `offset` on, passing them through `buffer`.
+    void Repeat(std::uint64_t offset, std::uint64_t length, std::span<char> buffer);
+
+    // The complete output takes its final name, replacing what stood there: written, flushed
+    // where the output must be on the disk, every deferred write checked, then renamed. Any
+    // failure leaves the earlier file as it was; nothing can fail after the rename.
+    void Commit();
+
+  private:
+    const sys::System& system() const { return files_.system(); }
+    void Discard() noexcept;
+    [[noreturn]] void Fail(int error);
+
+    Files files_;
+    std::string path_;       // where the output goes
+    std::string temporary_;  // the temporary file's name, where it has one
+    sys::Native file_ = sys::kNoFile;
+    std::uint64_t size_ = 0;
+};
+
+}  // namespace orba

@@ -1,0 +1,118 @@
+#pragma once
+
+// The few file calls that each operating system makes its own way, as one object: everything built
+// on them (the consistent read, temporary files and their names, preparing and committing an
+// output, waiting for a file that another program holds, the clean-up) is written once and calls
+// through a `System`. A test wraps the object to fail, delay or hold any call. A failed call
+// returns false (or kNoFile, or a negative count) and leaves the system's error code to
+// LastError(). Paths are UTF-8.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "storage/file_stamp.h"
+
+namespace orba::sys {
+
+// The character that separates folders in this system's paths, and whether paths begin with a
+// drive letter (so that a folder like "E:\" is a drive root).
+extern const char kPathSeparator;
+extern const bool kHasDriveLetters;
+// Whether CreateUnnamed can succeed at all: elsewhere temporary files are named from the start.
+extern const bool kUnnamedFiles;
+
+// A file handle of the system (a descriptor, a HANDLE) as a number; kNoFile is none.
+using Native = std::intptr_t;
+inline constexpr Native kNoFile = -1;
+
+// The error code of the last failed call of this thread, and its text in the system's words.
+int LastError();
+void SetLastError(int error);
+std::string Reason(int error);
+int DeviceError();   // an I/O error reported by a device
+int NotSupported();  // what CreateUnnamed fails with where the file system has no unnamed files
+int HeldError();     // what a call fails with while another program holds the file
+bool IsNameTaken(int error);
+bool IsInterrupted(int error);
+
+struct FileKind {
+    bool regular = false;      // a regular file on a disk
+    bool sizeIsExact = false;  // false where the size told is not the length (virtual files)
+};
+
+struct FolderEntry {
+    std::string name;
+    bool ordinaryFile = false;  // a regular file or a link to one
+    bool hidden = false;        // hidden by the system's own rule
+};
+
+enum class PathKind {
+    Nothing,       // nothing there, or nothing that can be looked at
+    OrdinaryFile,  // a visible regular file, or a link to one
+    Folder,
+    Other,  // hidden files, devices, FIFOs, sockets
+};
+
+class System {
+  public:
+    virtual ~System() = default;
+
+    // Opens an existing file for reading; other programs may go on reading, writing and removing
+    // it.
+    virtual Native OpenToRead(const std::string& path) const = 0;
+    // What identifies the content of the open file, and what kind of file it is.
+    virtual bool Stamp(Native file, FileStamp& stamp, FileKind& kind) const = 0;
+    // Reads up to `size` bytes at `offset`: the count read, 0 at the end, negative on failure.
+    virtual std::int64_t ReadAt(Native file, std::uint64_t offset, char* data,
+                                std::size_t size) const = 0;
+    // Writes up to `size` bytes at `offset`: the count written, negative on failure.
+    virtual std::int64_t WriteAt(Native file, std::uint64_t offset, const char* data,
+                                 std::size_t size) const = 0;
+    // Puts what was written to the file on the disk.
+    virtual bool Flush(Native file) const = 0;
+    // Reports a write that the system deferred and found failed, as closing the file would
+    // (NFS, quotas), while the file stays open.
+    virtual bool CheckWrites(Native file) const = 0;
+    // Closes the file; false when the system reports a deferred write as failed.
+    virtual bool Close(Native file) const = 0;
+
+    // A temporary file for an output, open for reading and writing, that no clean-up of another
+    // run can take for a leftover while it is open, and that vanishes with the process until it
+    // is given its final name. CreateUnnamed makes one with no name at all until GiveName;
+    // CreateExclusive one named `path`, only if nothing stands there.
+    virtual Native CreateUnnamed(const std::string& folder) const = 0;
+    virtual Native CreateExclusive(const std::string& path) const = 0;
+    // Gives an unnamed file the name `path`, only if nothing stands there.
+    virtual bool GiveName(Native file, const std::string& path) const = 0;
+    // The temporary file named `temporary` takes the place of `path`, replacing what stands there.
+    virtual bool MoveIntoPlace(Native file, const std::string& temporary,
+                               const std::string& path) const = 0;
+    // Closes a temporary file that will not take its place, so that it leaves nothing.
+    // `removeNamed` false keeps a name it may have (as a removal that failed would).
+    virtual void Abandon(Native file, const std::string& temporary, bool removeNamed) const = 0;
+    // Removes the temporary file `name` in `folder` unless a live run holds it open.
+    virtual void RemoveIfAbandoned(const std::string& folder, const std::string& name) const = 0;
+
+    virtual bool MakeFolder(const std::string& path) const = 0;
+    // Puts the folder's names (renames, new entries) on the disk.
+    virtual bool FlushFolder(const std::string& path) const = 0;
+    // The entries of a folder; false when it cannot be opened or read to its end.
+    virtual bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) const = 0;
+
+    virtual PathKind KindOf(const std::string& path) const = 0;
+    // True when both paths name the same file on disk.
+    virtual bool IsSameFile(const std::string& a, const std::string& b) const = 0;
+    // True when `error`, met on `path`, means that another program holds the file for the
+    // moment, so that the same call may succeed a little later.
+    virtual bool IsHeld(int error, const std::string& path) const = 0;
+
+    // Sets the process apart from others, for the names of temporary files.
+    virtual std::uint64_t ProcessNumber() const = 0;
+};
+
+// The calls of the system this program runs on.
+const System& TheSystem();
+
+}  // namespace orba::sys

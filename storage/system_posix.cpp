@@ -1,0 +1,307 @@
+// The POSIX file calls. Hidden names are those that begin with a dot. A temporary file is locked
+// (flock, shared) from before it has a name until it is closed: the clean-up of another run takes
+// only files it can lock alone. Linux makes temporary files without a name (O_TMPFILE); other
+// POSIX systems, and file systems without them, make named ones.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <utility>
+
+#include "storage/system.h"
+
+namespace orba {
+
+namespace {
+
+// strerror_r is the XSI one (returns a status) or the GNU one (returns the text) by the C library.
+[[maybe_unused]] std::string ReasonText(int /*status*/, const char* buffer) {
+    return buffer;
+}
+[[maybe_unused]] std::string ReasonText(const char* text, const char* /*buffer*/) {
+    return text;
+}
+
+bool IsHiddenName(std::string_view name) {
+    return !name.empty() && name.front() == '.';
+}
+
+std::string_view NameOf(std::string_view path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool SameInode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// Opens with O_NONBLOCK, so that a FIFO given by name cannot hang the open.
+int OpenNoHang(int dirFd, const char* name, int flags) {
+    return ::openat(dirFd, name, flags | O_NONBLOCK | O_CLOEXEC);
+}
+
+}  // namespace
+
+namespace sys {
+
+const char kPathSeparator = '/';
+const bool kHasDriveLetters = false;
+#ifdef O_TMPFILE
+const bool kUnnamedFiles = true;
+#else
+const bool kUnnamedFiles = false;
+#endif
+
+int LastError() {
+    return errno;
+}
+
+void SetLastError(int error) {
+    errno = error;
+}
+
+std::string Reason(int error) {
+    char buffer[256] = {};
+    return ReasonText(strerror_r(error, buffer, sizeof buffer), buffer);
+}
+
+int DeviceError() {
+    return EIO;
+}
+
+int NotSupported() {
+    return EOPNOTSUPP;
+}
+
+int HeldError() {
+    return EBUSY;
+}
+
+bool IsNameTaken(int error) {
+    return error == EEXIST;
+}
+
+bool IsInterrupted(int error) {
+    return error == EINTR;
+}
+
+namespace {
+
+class PosixSystem final : public System {
+  public:
+    Native OpenToRead(const std::string& path) const override {
+        return OpenNoHang(AT_FDCWD, path.c_str(), O_RDONLY);
+    }
+
+    bool Stamp(Native file, FileStamp& stamp, FileKind& kind) const override {
+        struct stat status {};
+        if (::fstat(static_cast<int>(file), &status) != 0) {
+            return false;
+        }
+        const auto nanoseconds = [](const timespec& time) {
+            return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+        };
+        stamp = {static_cast<std::uint64_t>(status.st_dev),
+                 static_cast<std::uint64_t>(status.st_ino),
+                 static_cast<std::uint64_t>(status.st_size), nanoseconds(status.st_mtim),
+                 nanoseconds(status.st_ctim)};
+        kind.regular = S_ISREG(status.st_mode);
+        // Files of virtual file systems (/proc, /sys) occupy no blocks and tell 0 or a page.
+        kind.sizeIsExact = status.st_blocks > 0;
+        return true;
+    }
+
+    std::int64_t ReadAt(Native file, std::uint64_t offset, char* data,
+                        std::size_t size) const override {
+        return ::pread(static_cast<int>(file), data, size, static_cast<off_t>(offset));
+    }
+
+    std::int64_t WriteAt(Native file, std::uint64_t offset, const char* data,
+                         std::size_t size) const override {
+        return ::pwrite(static_cast<int>(file), data, size, static_cast<off_t>(offset));
+    }
+
+    bool Flush(Native file) const override {
+        return ::fdatasync(static_cast<int>(file)) == 0;
+    }
+
+    bool CheckWrites(Native file) const override {
+        // Closing a second descriptor of the file reports what a close would (the file system's
+        // flush runs at every close) and keeps the first, with its lock, open.
+        const int second = ::fcntl(static_cast<int>(file), F_DUPFD_CLOEXEC, 0);
+        return second >= 0 && ::close(second) == 0;
+    }
+
+    bool Close(Native file) const override { return ::close(static_cast<int>(file)) == 0; }
+
+    Native CreateUnnamed(const std::string& folder) const override {
+#ifdef O_TMPFILE
+        const int file = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+        if (file >= 0) {
+            ::flock(file, LOCK_SH);
+            return file;
+        }
+        if (errno == EISDIR || errno == EINVAL) {  // what kernels and file systems without it say
+            errno = EOPNOTSUPP;
+        }
+#else
+        (void)folder;
+        errno = EOPNOTSUPP;
+#endif
+        return kNoFile;
+    }
+
+    Native CreateExclusive(const std::string& path) const override {
+        const int file = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (file < 0) {
+            return kNoFile;
+        }
+        // A clean-up may have taken the new file for a leftover before the lock: then the name is
+        // gone or belongs to another file, and the caller tries another name.
+        struct stat opened {};
+        struct stat named {};
+        if (::flock(file, LOCK_SH | LOCK_NB) == 0 && ::fstat(file, &opened) == 0 &&
+            ::lstat(path.c_str(), &named) == 0 && SameInode(opened, named)) {
+            return file;
+        }
+        ::close(file);
+        errno = EEXIST;
+        return kNoFile;
+    }
+
+    bool GiveName(Native file, const std::string& path) const override {
+        const std::string procPath = "/proc/self/fd/" + std::to_string(file);
+        if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            return true;
+        }
+#ifdef AT_EMPTY_PATH
+        if (errno == ENOENT) {  // no /proc: the privileged way
+            return ::linkat(static_cast<int>(file), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) ==
+                   0;
+        }
+#endif
+        return false;
+    }
+
+    bool MoveIntoPlace(Native /*file*/, const std::string& temporary,
+                       const std::string& path) const override {
+        return ::rename(temporary.c_str(), path.c_str()) == 0;
+    }
+
+    void Abandon(Native file, const std::string& temporary, bool removeNamed) const override {
+        if (!temporary.empty() && removeNamed) {
+            ::unlink(temporary.c_str());
+        }
+        ::close(static_cast<int>(file));
+    }
+
+    void RemoveIfAbandoned(const std::string& folder, const std::string& name) const override {
+        const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+        if (!dir) {
+            return;
+        }
+        const int dirFd = ::dirfd(dir.get());
+        const int file = OpenNoHang(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW);
+        if (file < 0) {
+            return;
+        }
+        struct stat opened {};
+        struct stat named {};
+        // A live writer holds its lock from before the file had its name until it is gone.
+        if (::flock(file, LOCK_EX | LOCK_NB) == 0 && ::fstat(file, &opened) == 0 &&
+            S_ISREG(opened.st_mode) &&
+            ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            SameInode(opened, named)) {
+            ::unlinkat(dirFd, name.c_str(), 0);
+        }
+        ::close(file);
+    }
+
+    bool MakeFolder(const std::string& path) const override {
+        return ::mkdir(path.c_str(), 0777) == 0;
+    }
+
+    bool FlushFolder(const std::string& path) const override {
+        const int folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder < 0) {
+            return false;
+        }
+        // File systems that keep no folders of their own to flush (some FUSE ones) refuse.
+        const bool flushed = ::fsync(folder) == 0 || errno == EINVAL || errno == EOPNOTSUPP;
+        const int error = errno;
+        ::close(folder);
+        errno = error;
+        return flushed;
+    }
+
+    bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) const override {
+        const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+        if (!dir) {
+            return false;
+        }
+        const int dirFd = ::dirfd(dir.get());
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir.get());
+            if (entry == nullptr) {
+                return errno == 0;
+            }
+            bool ordinary = entry->d_type == DT_REG;
+            if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+                struct stat status {};
+                ordinary =
+                    ::fstatat(dirFd, entry->d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
+            }
+            entries.push_back({entry->d_name, ordinary, IsHiddenName(entry->d_name)});
+        }
+    }
+
+    PathKind KindOf(const std::string& path) const override {
+        struct stat status {};
+        if (::stat(path.c_str(), &status) != 0) {
+            return PathKind::Nothing;
+        }
+        if (S_ISDIR(status.st_mode)) {
+            return PathKind::Folder;
+        }
+        const std::string_view name = NameOf(path);
+        return S_ISREG(status.st_mode) && !name.empty() && !IsHiddenName(name)
+                   ? PathKind::OrdinaryFile
+                   : PathKind::Other;
+    }
+
+    bool IsSameFile(const std::string& a, const std::string& b) const override {
+        struct stat first {};
+        struct stat second {};
+        return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+               SameInode(first, second);
+    }
+
+    bool IsHeld(int error, const std::string& /*path*/) const override {
+        // POSIX files are not locked against others by opening them; a busy file is the one case.
+        return error == EBUSY;
+    }
+
+    std::uint64_t ProcessNumber() const override { return static_cast<std::uint64_t>(::getpid()); }
+};
+
+}  // namespace
+
+const System& TheSystem() {
+    static const PosixSystem system;
+    return system;
+}
+
+}  // namespace sys
+
+}  // namespace orba

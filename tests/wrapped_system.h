@@ -1,0 +1,83 @@
+#pragma once
+
+// The system's file calls, wrapped so that a test can fail, delay or hold any of them without
+// touching the code above: each call first asks Decide, then goes to the real system or fails with
+// the error code it was given, as the real call would fail.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "storage/system.h"
+
+namespace orba::test {
+
+enum class Call {
+    OpenToRead,
+    Stamp,
+    ReadAt,
+    WriteAt,
+    Flush,
+    CheckWrites,
+    Close,
+    CreateUnnamed,
+    CreateExclusive,
+    GiveName,
+    MoveIntoPlace,
+    Abandon,
+    RemoveIfAbandoned,
+    MakeFolder,
+    FlushFolder,
+    ListFolder,
+    KindOf,
+    IsSameFile,
+};
+
+// The calls whose failure a run must report: the others are questions, or clean-up that may fail
+// in silence.
+bool MustBeReported(Call call);
+
+class WrappedSystem : public sys::System {
+  public:
+    explicit WrappedSystem(const sys::System& inner = sys::TheSystem()) : inner_(inner) {}
+
+    // Asked before each call, with the path it is about where it has one: nothing lets it go
+    // through, an error code makes it fail with that code. May block to hold the call. Const, as
+    // the system's calls are: what a test counts is its own mutable state. With documents
+    // prepared ahead, asked from several threads.
+    virtual std::optional<int> Decide(Call call, const std::string& path) const = 0;
+
+    sys::Native OpenToRead(const std::string& path) const override;
+    bool Stamp(sys::Native file, FileStamp& stamp, sys::FileKind& kind) const override;
+    std::int64_t ReadAt(sys::Native file, std::uint64_t offset, char* data,
+                        std::size_t size) const override;
+    std::int64_t WriteAt(sys::Native file, std::uint64_t offset, const char* data,
+                         std::size_t size) const override;
+    bool Flush(sys::Native file) const override;
+    bool CheckWrites(sys::Native file) const override;
+    bool Close(sys::Native file) const override;
+    sys::Native CreateUnnamed(const std::string& folder) const override;
+    sys::Native CreateExclusive(const std::string& path) const override;
+    bool GiveName(sys::Native file, const std::string& path) const override;
+    bool MoveIntoPlace(sys::Native file, const std::string& temporary,
+                       const std::string& path) const override;
+    void Abandon(sys::Native file, const std::string& temporary, bool removeNamed) const override;
+    void RemoveIfAbandoned(const std::string& folder, const std::string& name) const override;
+    bool MakeFolder(const std::string& path) const override;
+    bool FlushFolder(const std::string& path) const override;
+    bool ListFolder(const std::string& folder,
+                    std::vector<sys::FolderEntry>& entries) const override;
+    sys::PathKind KindOf(const std::string& path) const override;
+    bool IsSameFile(const std::string& a, const std::string& b) const override;
+    bool IsHeld(int error, const std::string& path) const override;
+    std::uint64_t ProcessNumber() const override;
+
+  private:
+    std::optional<int> Ask(Call call, const std::string& path = {}) const {
+        return Decide(call, path);
+    }
+
+    const sys::System& inner_;
+};
+
+}  // namespace orba::test
