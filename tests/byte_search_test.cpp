@@ -112,5 +112,23 @@ TEST(ByteSearchTest, OverlappingRepeatsFindTheFirst) {
     ExpectAgreement("abababababababababababababababababababababababab", "ababab");
 }
 
+TEST(ByteSearchTest, NeedleLongerThanThePartTheFilterLooksAt) {
+    // The filter's bytes come from the needle's first 256; a match must still agree to the end,
+    // and a near miss past that part must not be taken for one.
+    std::mt19937 random(5);
+    std::string needle(700, ' ');
+    for (char& c : needle) {
+        c = "<>ab_\xE7"[random() % 6];
+    }
+    std::string nearMiss = needle;
+    nearMiss[600] = '#';
+    std::string lastByteDiffers = needle;
+    lastByteDiffers.back() = '#';
+    const std::string haystack = std::string(300, 'a') + nearMiss + lastByteDiffers + "xx" +
+                                 needle + "yy" + needle;
+    ExpectAgreement(haystack, needle);
+    EXPECT_EQ(FindBytes(haystack, needle, 0), 300 + 2 * needle.size() + 2);
+}
+
 }  // namespace
 }  // namespace orba

@@ -123,7 +123,11 @@ class EveryFailingCallTest : public FailingCallsTest, public ::testing::WithPara
 
 INSTANTIATE_TEST_SUITE_P(EachWay, EveryFailingCallTest,
                          ::testing::Values(Sweep{0, Durability::OnDisk},
-                                           Sweep{2, Durability::Written}));
+                                           Sweep{2, Durability::Written}),
+                         [](const auto& sweep) {
+                             return sweep.param.prepareAhead == 0 ? "OneByOneFlushed"
+                                                                  : "PreparedAheadUnflushed";
+                         });
 
 TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
     const auto [prepareAhead, durability] = GetParam();

@@ -19,6 +19,11 @@ struct ProcessOptions {
     std::vector<std::string> environment = {};  // NAME=VALUE set for the program (POSIX only)
 };
 
+#ifdef _WIN32
+// The build passes programs' paths in their Linux form; under Wine the Linux root is drive Z:.
+std::string WindowsPath(std::string path);
+#endif
+
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const ProcessOptions& options = {});
 

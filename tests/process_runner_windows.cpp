@@ -8,9 +8,6 @@
 
 namespace orba::test {
 
-namespace {
-
-// The build passes the program's path in its Linux form; under Wine the Linux root is drive Z:.
 std::string WindowsPath(std::string path) {
     if (path.starts_with('/')) {
         path = "Z:" + path;
@@ -22,6 +19,9 @@ std::string WindowsPath(std::string path) {
     }
     return path;
 }
+
+namespace {
+
 
 // One argument quoted for CommandLineToArgvW: backslashes are literal unless they precede a quote.
 std::wstring Quoted(const std::wstring& argument) {

@@ -60,12 +60,19 @@ class RecordingHost : public RunHost {
         return onDocument ? onDocument() : true;
     }
     void AfterResultEntry() override { ++resultPauses; }
+    // Waits as the command line does, unless `onHeldPause` answers in its place.
+    bool PauseWhileFileHeld(std::chrono::milliseconds pause) override {
+        heldPauses.push_back(pause);
+        return onHeldPause ? onHeldPause() : RunHost::PauseWhileFileHeld(pause);
+    }
 
     std::string log;
     std::vector<std::string> messages;
     int documentPauses = 0;
     int resultPauses = 0;
     std::function<bool()> onDocument;
+    std::vector<std::chrono::milliseconds> heldPauses;
+    std::function<bool()> onHeldPause;
 };
 
 }  // namespace orba::test

@@ -45,6 +45,17 @@ TEST_F(UpgradeRunTest, UpgradesEveryHtmlDocumentWithADataBlock) {
         << "old documents are never changed";
 }
 
+TEST_F(UpgradeRunTest, DocumentWhoseBlockNeverEndsIsPassedOverLeavingNothing) {
+    // Its output is begun as the block's bytes arrive, over several buffers, and dropped.
+    WriteBytes(Join(oldFolder, "a.html"),
+               std::string(kStartMarker) + std::string(3 * kReadBufferSize, 'x'));
+    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
+    const RunResult result = Run();
+    EXPECT_EQ(result.outcome, RunOutcome::Completed);
+    EXPECT_EQ(host.log, ExpectedLog({"b.html"}, output));
+    EXPECT_THAT(AllNames(output), ElementsAre("b.html"));
+}
+
 TEST_F(UpgradeRunTest, PathsAreTrimmedAndATrailingSeparatorIsCut) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     const std::string templateBox = std::string("  ").append(templatePath).append("\xE3\x80\x80 ");

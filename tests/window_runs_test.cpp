@@ -10,6 +10,7 @@
 
 #include "tests/fake_desktop.h"
 #include "tests/run_fixtures.h"
+#include "tests/wrapped_system.h"
 
 namespace orba {
 namespace {
@@ -50,6 +51,44 @@ TEST_F(UpgradeRunTest, WindowRecoversFromAFailureThatIsNotAFilesAndRunsAgain) {
     EXPECT_EQ(desktop.messages.size(), 1u) << "the second run completes without a message";
     EXPECT_EQ(view.text, ExpectedLog({"a.html"}, output));
     EXPECT_EQ(desktop.endRequests, 0);
+}
+
+// Another program holds every output for good.
+class OutputsHeld final : public WrappedSystem {
+  public:
+    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
+        return call == Call::MoveIntoPlace ? std::optional(sys::HeldError()) : std::nullopt;
+    }
+};
+
+// A log box whose events are a press of the exit button.
+class ExitPressedView final : public ui::ProgressLogView {
+  public:
+    void AppendText(std::string_view entry) override { text += entry; }
+    void ShowEnd(Paint) override {}
+    void ProcessEvents() override {
+        ++rounds;
+        runs->EndProgram();
+    }
+
+    ui::WindowRuns* runs = nullptr;
+    std::string text;
+    int rounds = 0;
+};
+
+TEST_F(UpgradeRunTest, ExitButtonAnswersWhileTheRunWaitsForAHeldFile) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    FakeDesktop desktop;
+    ExitPressedView view;
+    const OutputsHeld system;
+    ui::WindowRuns runs(desktop, view, system);
+    view.runs = &runs;
+
+    runs.Start(templatePath, oldFolder);
+    EXPECT_EQ(view.rounds, 1) << "the wait handled the window's events";
+    EXPECT_EQ(desktop.endRequests, 1) << "and the exit button ended the program";
+    EXPECT_THAT(desktop.messages, ::testing::IsEmpty());
+    EXPECT_THAT(AllNames(output), ::testing::IsEmpty()) << "nothing half-done is left";
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev 
 case "${1:-build}" in
     test) packages+=(zbar-tools g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-arphic-uming
                      chromium python3 lintian desktop-file-utils dpkg-dev appstream nsis
-                     at-spi2-core python3-pyatspi dbus) ;;
+                     at-spi2-core python3-pyatspi dbus strace) ;;
     windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest nsis) ;;
     # Real HTML, JavaScript and CSS for the benchmark corpus: Python's manual, MathJax, TypeScript.
     bench) packages+=(python3.11-doc libjs-mathjax node-typescript) ;;

@@ -1,0 +1,217 @@
+// Files that another program holds for a moment are waited for, with growing pauses; one held for
+// good stops the run with a message that names it. Outputs that must be on the disk are flushed
+// before they take their names. Both seen through the system's calls, wrapped.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+#include <numeric>
+
+#include "engine/markers.h"
+#include "engine/upgrade_run.h"
+#include "storage/file_reasons.h"
+#include "storage/temporary_names.h"
+#include "tests/run_fixtures.h"
+#include "tests/wrapped_system.h"
+
+namespace orba {
+namespace {
+
+using namespace test;  // NOLINT: the fixtures and helpers
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// Refuses the calls of one kind about one path, `times` times (negative: for good), as held by
+// another program unless another error is given.
+class HeldFile final : public WrappedSystem {
+  public:
+    HeldFile(Call kind, std::string path, int times, int error = sys::HeldError())
+        : kind_(kind), path_(std::move(path)), times_(times), error_(error) {}
+    std::optional<int> Decide(Call call, const std::string& path) const override {
+        const std::lock_guard lock(mutex_);
+        if (call != kind_ || path != path_ || (times_ >= 0 && refusals_ >= times_)) {
+            return std::nullopt;
+        }
+        ++refusals_;
+        return error_;
+    }
+
+  private:
+    Call kind_;
+    std::string path_;
+    int times_;
+    int error_;
+    mutable std::mutex mutex_;
+    mutable int refusals_ = 0;
+};
+
+class HeldFilesTest : public UpgradeRunTest {
+  protected:
+    void SetUp() override {
+        UpgradeRunTest::SetUp();
+        for (const char* name : {"a.html", "b.html", "c.html"}) {
+            WriteBytes(Join(oldFolder, name), Document("", name, ""));
+        }
+        MakeFolder(output);
+        for (const char* name : {"a.html", "b.html", "c.html"}) {
+            WriteBytes(Join(output, name), "earlier");
+        }
+        host.onHeldPause = [] { return true; };  // no real wait
+    }
+
+    RunResult RunWith(const sys::System& system) {
+        return RunUpgrade(templatePath, oldFolder, host, Files(system));
+    }
+
+    void ExpectNoTemporaryFile() {
+        for (const std::string& name : AllNames(output)) {
+            EXPECT_FALSE(IsTemporaryName(name)) << name;
+        }
+    }
+};
+
+TEST_F(HeldFilesTest, DocumentHeldForAMomentIsReadOnceFree) {
+    const HeldFile system(Call::OpenToRead, Join(oldFolder, "b.html"), 4);
+    EXPECT_EQ(RunWith(system).outcome, RunOutcome::Completed);
+    EXPECT_THAT(host.heldPauses, ElementsAre(5ms, 10ms, 20ms, 40ms)) << "pauses grow";
+    EXPECT_EQ(ReadBytes(Join(output, "b.html")), Upgraded("b.html"));
+}
+
+TEST_F(HeldFilesTest, OutputHeldForAMomentIsReplacedOnceFree) {
+    const HeldFile system(Call::MoveIntoPlace, Join(output, "b.html"), 3);
+    EXPECT_EQ(RunWith(system).outcome, RunOutcome::Completed);
+    EXPECT_EQ(host.heldPauses.size(), 3u);
+    for (const char* name : {"a.html", "b.html", "c.html"}) {
+        EXPECT_EQ(ReadBytes(Join(output, name)), Upgraded(name));
+    }
+    ExpectNoTemporaryFile();
+}
+
+TEST_F(HeldFilesTest, OutputHeldForGoodStopsTheRunAfterAboutTenSecondsNamingIt) {
+    const HeldFile system(Call::MoveIntoPlace, Join(output, "b.html"), -1);
+    const RunResult result = RunWith(system);
+    EXPECT_EQ(result.outcome, RunOutcome::Failed);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_THAT(host.messages[0], HasSubstr("无法写入文件 " + Join(output, "b.html")));
+    EXPECT_THAT(host.messages[0], HasSubstr(reasons::kHeldByAnotherProgram));
+    const auto waited = std::accumulate(host.heldPauses.begin(), host.heldPauses.end(), 0ms);
+    EXPECT_GE(waited, Files::kHeldFileLimit);
+    EXPECT_LE(waited, Files::kHeldFileLimit + 1s);
+    EXPECT_LE(*std::max_element(host.heldPauses.begin(), host.heldPauses.end()), 1s);
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("a.html"));
+    EXPECT_EQ(ReadBytes(Join(output, "b.html")), "earlier");
+    EXPECT_EQ(ReadBytes(Join(output, "c.html")), "earlier");
+    ExpectNoTemporaryFile();
+}
+
+TEST_F(HeldFilesTest, EndingTheProgramDuringAWaitStopsTheRunThere) {
+    const HeldFile system(Call::MoveIntoPlace, Join(output, "b.html"), -1);
+    host.onHeldPause = [] { return false; };
+    const RunResult result = RunWith(system);
+    EXPECT_EQ(result.outcome, RunOutcome::Stopped);
+    EXPECT_EQ(result.upgraded, 1u);
+    EXPECT_THAT(host.messages, ::testing::IsEmpty());
+    EXPECT_EQ(ReadBytes(Join(output, "b.html")), "earlier");
+    ExpectNoTemporaryFile();
+}
+
+TEST_F(HeldFilesTest, OtherFailuresAreNotWaitedFor) {
+    const HeldFile system(Call::OpenToRead, Join(oldFolder, "b.html"), 1, sys::DeviceError());
+    EXPECT_EQ(RunWith(system).outcome, RunOutcome::Failed);
+    EXPECT_THAT(host.heldPauses, ::testing::IsEmpty());
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_THAT(host.messages[0], ::testing::Not(HasSubstr(reasons::kHeldByAnotherProgram)));
+}
+
+// Records the order of the calls that put an output in place, and what the log held at the
+// folder's flush.
+class CallOrder final : public WrappedSystem {
+  public:
+    explicit CallOrder(const RecordingHost& host) : host_(host) {}
+    std::optional<int> Decide(Call call, const std::string& path) const override {
+        const std::lock_guard lock(mutex_);
+        if (call == Call::Flush || call == Call::CheckWrites || call == Call::MoveIntoPlace ||
+            call == Call::FlushFolder) {
+            calls.push_back(call);
+        }
+        if (call == Call::FlushFolder) {
+            flushedFolders.push_back(path);
+            logAtFolderFlush = host_.log;
+        }
+        return std::nullopt;
+    }
+
+    mutable std::vector<Call> calls;
+    mutable std::vector<std::string> flushedFolders;
+    mutable std::string logAtFolderFlush;
+
+  private:
+    const RecordingHost& host_;
+    mutable std::mutex mutex_;
+};
+
+TEST_F(UpgradeRunTest, OutputsOnTheDiskBeforeTheirNamesAndTheNamesBeforeTheEnd) {
+    for (const char* name : {"a.html", "b.html"}) {
+        WriteBytes(Join(oldFolder, name), Document("", name, ""));
+    }
+    const CallOrder system(host);
+    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk)).outcome,
+              RunOutcome::Completed);
+    const auto put = {Call::Flush, Call::CheckWrites, Call::MoveIntoPlace};
+    std::vector<Call> expected;
+    for (int each = 0; each < 2; ++each) {
+        expected.insert(expected.end(), put);
+    }
+    expected.insert(expected.end(), {Call::FlushFolder, Call::FlushFolder});
+    EXPECT_EQ(system.calls, expected);
+    EXPECT_THAT(system.flushedFolders, ElementsAre(output, oldFolder))
+        << "the output folder's names, then the old folder's, as the run made NewORBA";
+    EXPECT_THAT(system.logAtFolderFlush, ::testing::Not(HasSubstr("【处理结束")));
+}
+
+TEST_F(UpgradeRunTest, OutputsLeftToTheSystemAreNotFlushed) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "a", ""));
+    const CallOrder system(host);
+    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, Files(system)).outcome,
+              RunOutcome::Completed);
+    EXPECT_THAT(system.calls, ElementsAre(Call::CheckWrites, Call::MoveIntoPlace));
+}
+
+// A file system without unnamed files (exFAT, NTFS through FUSE, network shares) refuses them.
+class NoUnnamedFiles final : public WrappedSystem {
+  public:
+    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
+        if (call == Call::CreateUnnamed) {
+            return sys::NotSupported();
+        }
+        if (call == Call::CreateExclusive) {
+            const std::lock_guard lock(mutex_);
+            ++named;
+        }
+        return std::nullopt;
+    }
+
+    mutable int named = 0;
+
+  private:
+    mutable std::mutex mutex_;
+};
+
+TEST_F(UpgradeRunTest, FileSystemWithoutUnnamedFilesGetsNamedTemporaryFiles) {
+    for (const char* name : {"a.html", "b.html"}) {
+        WriteBytes(Join(oldFolder, name), Document("", name, ""));
+    }
+    WriteBytes(Join(oldFolder, "unended.html"), std::string(kStartMarker) + std::string(500, 'x'));
+    const NoUnnamedFiles system;
+    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, Files(system), 2).outcome,
+              RunOutcome::Completed);
+    EXPECT_EQ(system.named, 3) << "one for each output begun";
+    EXPECT_THAT(AllNames(output), ElementsAre("a.html", "b.html"));
+    EXPECT_EQ(ReadBytes(Join(output, "b.html")), Upgraded("b.html"));
+}
+
+}  // namespace
+}  // namespace orba
