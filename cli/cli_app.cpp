@@ -160,8 +160,7 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
     // The next documents are prepared on the other core while one takes its place; the log and
     // the outputs are the same as one after the other.
     constexpr std::size_t kPrepareAhead = 2;
-    const Files files(sys::TheSystem(),
-                      arguments.sync ? Durability::OnDisk : Durability::Written);
+    const Files files(sys::TheSystem(), arguments.sync ? Durability::OnDisk : Durability::Written);
     return ExitStatusOf(RunUpgrade(templatePath, folder, host, files, kPrepareAhead).outcome);
 }
 

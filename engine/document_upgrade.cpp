@@ -63,13 +63,14 @@ std::optional<PreparedOutput> PrepareUpgrade(const Files& files,
                                              const std::string& outputPath,
                                              std::span<char> buffer) {
     StreamedUpgrade upgrade(files, transplant, outputPath, buffer);
-    files.Read(documentPath, upgrade);
+    // A document without a whole block may be one that is being saved this very moment.
+    files.ReadComplete(documentPath, upgrade, [&] { return upgrade.FoundBlock(); });
     return upgrade.Finish(buffer);
 }
 
 bool HasDataBlock(const Files& files, const std::string& documentPath, std::span<char> buffer) {
     BlockStream stream(buffer, kStartMarker, kEndMarker);
-    files.Read(documentPath, stream);
+    files.ReadComplete(documentPath, stream, [&] { return stream.FoundBlock(); });
     return stream.FoundBlock();
 }
 

@@ -2,8 +2,8 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 #include <string_view>
+#include <thread>
 
 namespace orba {
 

@@ -63,10 +63,12 @@ std::optional<InputProblem> CheckInputs(std::string_view templateBox, std::strin
     if (!FileExists(inputs.templatePath, files)) {
         return InputProblem::TemplateNotFound;
     }
-    files.Load(inputs.templatePath, inputs.templateText);
-    const std::string_view block =
-        ExtractStringBetween(inputs.templateText.bytes(), kStartMarker, kEndMarker);
-    if (TrimSpaces(block).empty()) {
+    const auto blockOf = [&] {
+        return ExtractStringBetween(inputs.templateText.bytes(), kStartMarker, kEndMarker);
+    };
+    files.ReadComplete(inputs.templatePath, inputs.templateText,
+                       [&] { return !TrimSpaces(blockOf()).empty(); });
+    if (TrimSpaces(blockOf()).empty()) {
         return InputProblem::TemplateBlockBlank;
     }
     inputs.oldFolder = CutLastBackslash(TrimSpaces(folderBox));

@@ -82,27 +82,47 @@ void Files::WaitForHeld(const std::string& path, FileError::Operation operation,
                         std::chrono::milliseconds& pause, std::chrono::milliseconds& waited) const {
     const int error = sys::LastError();
     if (waited >= kHeldFileLimit) {
-        throw FileError(operation, path,
-                        std::string(reasons::kHeldByAnotherProgram) + "（" + sys::Reason(error) +
-                            "）");
+        throw FileError(
+            operation, path,
+            std::string(reasons::kHeldByAnotherProgram) + "（" + sys::Reason(error) + "）");
     }
-    SleepingWait sleeping;
-    HeldFileWait& wait = wait_ != nullptr ? *wait_ : sleeping;
-    if (!wait.Pause(pause)) {
-        throw WaitEnded();
-    }
+    Pause(pause);
     waited += pause;
     constexpr std::chrono::milliseconds kLongestPause{1'000};
     pause = std::min(2 * pause, kLongestPause);
     sys::SetLastError(error);
 }
 
-void Files::Read(const std::string& path, ReadingSink& sink) const {
+void Files::Pause(std::chrono::milliseconds pause) const {
+    SleepingWait sleeping;
+    HeldFileWait& wait = wait_ != nullptr ? *wait_ : sleeping;
+    if (!wait.Pause(pause)) {
+        throw WaitEnded();
+    }
+}
+
+void Files::ReadComplete(const std::string& path, ReadingSink& sink,
+                         const std::function<bool()>& complete) const {
+    constexpr int kReads = 5;
+    for (int read = 1;; ++read) {
+        const bool settled = Read(path, sink);
+        if (settled || complete()) {
+            return;
+        }
+        if (read == kReads) {
+            throw FileError(FileError::Operation::Read, path,
+                            std::string(reasons::kChangedWhileRead));
+        }
+        Pause(std::chrono::milliseconds(sys::kJustNowMilliseconds));
+    }
+}
+
+bool Files::Read(const std::string& path, ReadingSink& sink) const {
     using Operation = FileError::Operation;
-    const ReadHandle file(*system_, WhileHeld(
-                                        path, Operation::Read,
-                                        [&] { return system_->OpenToRead(path); },
-                                        [](sys::Native opened) { return opened == sys::kNoFile; }));
+    const ReadHandle file(*system_,
+                          WhileHeld(
+                              path, Operation::Read, [&] { return system_->OpenToRead(path); },
+                              [](sys::Native opened) { return opened == sys::kNoFile; }));
     if (file.get() == sys::kNoFile) {
         ThrowError(Operation::Read, path, sys::LastError());
     }
@@ -154,7 +174,7 @@ void Files::Read(const std::string& path, ReadingSink& sink) const {
         // keeps its stamp, but a read that met its end early saw it empty or half-written.
         const bool torn = reachedEnd && kind.sizeIsExact && offset != after.size;
         if (before == after && !torn) {
-            return;
+            return !kind.changedJustNow;
         }
         if (pass == kPasses) {
             throw FileError(Operation::Read, path, std::string(reasons::kChangedWhileRead));

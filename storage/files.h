@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -84,8 +85,16 @@ class Files {
 
     // Reads the file at `path` from its start into `sink`, again from the start while another
     // program changes it during a pass; if it keeps changing, this fails saying so. Only the last
-    // pass counts: it saw one state of the file from its first byte to the last it read.
-    void Read(const std::string& path, ReadingSink& sink) const;
+    // pass counts: it saw one state of the file from its first byte to the last it read. False
+    // when that state was made just now, so that a writer may be in the middle of it.
+    bool Read(const std::string& path, ReadingSink& sink) const;
+
+    // Reads as Read until `complete` says that what was read is whole, or until the file has been
+    // left alone for a moment: a state that is not whole and was made just now may be a writer's
+    // halfway point (an editor saving in place), so it is read again after a pause. A file that
+    // keeps changing fails as Read does.
+    void ReadComplete(const std::string& path, ReadingSink& sink,
+                      const std::function<bool()>& complete) const;
 
     // Reads the whole file at `path` into `into`, as Read.
     void Load(const std::string& path, LoadedFile& into) const { Read(path, into); }
@@ -130,13 +139,17 @@ class Files {
     // `path`, up to kHeldFileLimit; `failed` tells a failed result. Giving up fails as FileError
     // with `operation`, saying that another program is using the file.
     template <class Call, class Failed>
-    auto WhileHeld(const std::string& path, FileError::Operation operation, Call&& call, Failed&& failed) const
-        -> decltype(call());
+    auto WhileHeld(const std::string& path, FileError::Operation operation, Call&& call,
+                   Failed&& failed) const -> decltype(call());
+
+    // Waits `pause` as the run waits for a held file; throws WaitEnded when the user ended the
+    // program meanwhile.
+    void Pause(std::chrono::milliseconds pause) const;
 
   private:
     // Waits before the next try; throws when the wait is over.
-    void WaitForHeld(const std::string& path, FileError::Operation operation, std::chrono::milliseconds& pause,
-                     std::chrono::milliseconds& waited) const;
+    void WaitForHeld(const std::string& path, FileError::Operation operation,
+                     std::chrono::milliseconds& pause, std::chrono::milliseconds& waited) const;
 
     const sys::System* system_ = &sys::TheSystem();
     Durability durability_ = Durability::Written;
@@ -144,8 +157,8 @@ class Files {
 };
 
 template <class Call, class Failed>
-auto Files::WhileHeld(const std::string& path, FileError::Operation operation, Call&& call, Failed&& failed) const
-    -> decltype(call()) {
+auto Files::WhileHeld(const std::string& path, FileError::Operation operation, Call&& call,
+                      Failed&& failed) const -> decltype(call()) {
     std::chrono::milliseconds pause{5};
     std::chrono::milliseconds waited{0};
     for (;;) {

@@ -37,9 +37,14 @@ int HeldError();     // what a call fails with while another program holds the f
 bool IsNameTaken(int error);
 bool IsInterrupted(int error);
 
+// How recent a change must be for a writer to be perhaps still in the middle of it: a few ticks
+// of the clock that file times are taken from.
+inline constexpr std::int64_t kJustNowMilliseconds = 50;
+
 struct FileKind {
-    bool regular = false;      // a regular file on a disk
-    bool sizeIsExact = false;  // false where the size told is not the length (virtual files)
+    bool regular = false;         // a regular file on a disk
+    bool sizeIsExact = false;     // false where the size told is not the length (virtual files)
+    bool changedJustNow = false;  // written or changed less than kJustNowMilliseconds ago
 };
 
 struct FolderEntry {

@@ -10,7 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <memory>
 #include <utility>
 
@@ -116,6 +118,12 @@ class PosixSystem final : public System {
                  static_cast<std::uint64_t>(status.st_size), nanoseconds(status.st_mtim),
                  nanoseconds(status.st_ctim)};
         kind.regular = S_ISREG(status.st_mode);
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        const std::int64_t age =
+            nanoseconds(now) - std::max(nanoseconds(status.st_mtim), nanoseconds(status.st_ctim));
+        kind.changedJustNow =
+            age > -kJustNowMilliseconds * 1'000'000 && age < kJustNowMilliseconds * 1'000'000;
         // Files of virtual file systems (/proc, /sys) occupy no blocks and tell 0 or a page.
         kind.sizeIsExact = status.st_blocks > 0;
         return true;
@@ -131,9 +139,7 @@ class PosixSystem final : public System {
         return ::pwrite(static_cast<int>(file), data, size, static_cast<off_t>(offset));
     }
 
-    bool Flush(Native file) const override {
-        return ::fdatasync(static_cast<int>(file)) == 0;
-    }
+    bool Flush(Native file) const override { return ::fdatasync(static_cast<int>(file)) == 0; }
 
     bool CheckWrites(Native file) const override {
         // Closing a second descriptor of the file reports what a close would (the file system's
@@ -186,8 +192,7 @@ class PosixSystem final : public System {
         }
 #ifdef AT_EMPTY_PATH
         if (errno == ENOENT) {  // no /proc: the privileged way
-            return ::linkat(static_cast<int>(file), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) ==
-                   0;
+            return ::linkat(static_cast<int>(file), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
         }
 #endif
         return false;
@@ -292,7 +297,9 @@ class PosixSystem final : public System {
         return error == EBUSY;
     }
 
-    std::uint64_t ProcessNumber() const override { return static_cast<std::uint64_t>(::getpid()); }
+    std::uint64_t ProcessNumber() const override {
+        return static_cast<std::uint64_t>(::getpid());
+    }
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -80,8 +81,7 @@ bool RenameOpenFile(HANDLE file, const std::wstring& target, FILE_INFO_BY_HANDLE
     rename->rootDirectory = nullptr;
     rename->fileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
     std::memcpy(rename->fileName, target.data(), target.size() * sizeof(wchar_t));
-    return ::SetFileInformationByHandle(file, kind, rename, static_cast<DWORD>(buffer.size())) !=
-           0;
+    return ::SetFileInformationByHandle(file, kind, rename, static_cast<DWORD>(buffer.size())) != 0;
 }
 
 // Replaces the target even while another program holds it with delete sharing, where the system
@@ -173,12 +173,20 @@ class WindowsSystem final : public System {
         };
         stamp = {info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow),
                  join(info.nFileSizeHigh, info.nFileSizeLow),
-                 static_cast<std::int64_t>(join(info.ftLastWriteTime.dwHighDateTime,
-                                                info.ftLastWriteTime.dwLowDateTime)),
+                 static_cast<std::int64_t>(
+                     join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime)),
                  basic.ChangeTime.QuadPart};
         kind.regular = ::GetFileType(AsHandle(file)) == FILE_TYPE_DISK &&
                        (info.dwFileAttributes & kNotAFile) == 0;
         kind.sizeIsExact = true;
+        FILETIME now{};
+        ::GetSystemTimeAsFileTime(&now);
+        const std::int64_t age =
+            static_cast<std::int64_t>(join(now.dwHighDateTime, now.dwLowDateTime)) -
+            std::max(stamp.modified, stamp.changed);
+        constexpr std::int64_t kTicksPerMillisecond = 10'000;
+        kind.changedJustNow = age > -kJustNowMilliseconds * kTicksPerMillisecond &&
+                              age < kJustNowMilliseconds * kTicksPerMillisecond;
         return true;
     }
 
@@ -265,10 +273,10 @@ class WindowsSystem final : public System {
     }
 
     bool FlushFolder(const std::string& path) const override {
-        const HANDLE folder = ::CreateFileW(
-            SystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        const HANDLE folder =
+            ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (folder == INVALID_HANDLE_VALUE) {
             return false;
         }

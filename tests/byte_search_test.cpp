@@ -124,8 +124,8 @@ TEST(ByteSearchTest, NeedleLongerThanThePartTheFilterLooksAt) {
     nearMiss[600] = '#';
     std::string lastByteDiffers = needle;
     lastByteDiffers.back() = '#';
-    const std::string haystack = std::string(300, 'a') + nearMiss + lastByteDiffers + "xx" +
-                                 needle + "yy" + needle;
+    const std::string haystack =
+        std::string(300, 'a') + nearMiss + lastByteDiffers + "xx" + needle + "yy" + needle;
     ExpectAgreement(haystack, needle);
     EXPECT_EQ(FindBytes(haystack, needle, 0), 300 + 2 * needle.size() + 2);
 }

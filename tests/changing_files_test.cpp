@@ -95,7 +95,9 @@ TEST_F(UpgradeRunTest, DocumentRewrittenWhileRunsReadItGivesOneVersionOrAFailure
     int completed = 0;
     int failed = 0;
     {
-        const Rewriter rewriter(document, a, b);
+        // Saved in place again and again, each version standing for a moment: a run that reads
+        // it in a halfway state (empty, or cut short) reads it again.
+        const Rewriter rewriter(document, a, b, std::chrono::milliseconds(10));
         for (int run = 0; run < 40 || rewriter.rounds() < 100; ++run) {
             RecordingHost runHost;
             const RunResult result = RunUpgrade(templatePath, oldFolder, runHost);

@@ -8,9 +8,9 @@
 
 #include <filesystem>
 #include <map>
-#include <set>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <utility>
 
@@ -65,7 +65,8 @@ class FailingCallsTest : public UpgradeRunTest {
         }
         WriteBytes(Join(oldFolder, "none.html"), "no data block");
         // Its output is begun with the block, and dropped when the block never ends.
-        WriteBytes(Join(oldFolder, "unended.html"), std::string(kStartMarker) + std::string(1000, 'x'));
+        WriteBytes(Join(oldFolder, "unended.html"),
+                   std::string(kStartMarker) + std::string(1000, 'x'));
         // An earlier run's outputs, one of them for a document that is gone now.
         MakeFolder(output);
         earlier = {{"a.html", "earlier a"}, {"b.html", "earlier b"}, {"gone.html", "earlier gone"}};
@@ -118,8 +119,8 @@ struct Sweep {
     Durability durability;
 };
 
-class EveryFailingCallTest : public FailingCallsTest, public ::testing::WithParamInterface<Sweep> {
-};
+class EveryFailingCallTest : public FailingCallsTest,
+                             public ::testing::WithParamInterface<Sweep> {};
 
 INSTANTIATE_TEST_SUITE_P(EachWay, EveryFailingCallTest,
                          ::testing::Values(Sweep{0, Durability::OnDisk},
@@ -142,8 +143,8 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
         SCOPED_TRACE("call " + std::to_string(failAt) + " fails");
         FailNthCall system(failAt);
         RecordingHost failing;
-        const RunResult result = RunUpgrade(templatePath, oldFolder, failing,
-                                            Files(system, durability), prepareAhead);
+        const RunResult result =
+            RunUpgrade(templatePath, oldFolder, failing, Files(system, durability), prepareAhead);
         if (!system.failed()) {
             EXPECT_EQ(result.outcome, RunOutcome::Completed);
             break;
@@ -185,11 +186,15 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
         EXPECT_EQ(ReadBytes(Join(output, name)), upgraded(std::string("块-") + name));
     }
     // Every call this run makes was failed once (the output folder stands, and the template is
-    // not in the folder: the other tests make the calls for those).
-    std::set<Call> expected = {Call::OpenToRead,    Call::Stamp,   Call::ReadAt,
-                               Call::WriteAt,       Call::CheckWrites, Call::Close,
-                               Call::MoveIntoPlace, Call::Abandon, Call::ListFolder,
-                               Call::KindOf,        Call::RemoveIfAbandoned};
+    // not in the folder: the other tests make the calls for those). With documents prepared
+    // ahead, which call comes Nth changes from run to run.
+    if (prepareAhead > 0) {
+        return;
+    }
+    std::set<Call> expected = {
+        Call::OpenToRead,  Call::Stamp,  Call::ReadAt,           Call::WriteAt,
+        Call::CheckWrites, Call::Close,  Call::MoveIntoPlace,    Call::Abandon,
+        Call::ListFolder,  Call::KindOf, Call::RemoveIfAbandoned};
     if (durability == Durability::OnDisk) {
         expected.insert({Call::Flush, Call::FlushFolder});
     }

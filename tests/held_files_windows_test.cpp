@@ -28,15 +28,14 @@ class Holder {
   public:
     Holder(const std::string& path, const char* sharing, int milliseconds, const TempDir& dir) {
         const std::string ready = dir / "ready";
-        std::wstring command = L"\"" + platform::WideFromUtf8(WindowsPath(HOLD_FILE_PATH)) + L"\" \"" +
-                               platform::WideFromUtf8(path) + L"\" " +
-                               platform::WideFromUtf8(sharing) + L" " +
-                               std::to_wstring(milliseconds) + L" \"" +
-                               platform::WideFromUtf8(ready) + L"\"";
+        std::wstring command =
+            L"\"" + platform::WideFromUtf8(WindowsPath(HOLD_FILE_PATH)) + L"\" \"" +
+            platform::WideFromUtf8(path) + L"\" " + platform::WideFromUtf8(sharing) + L" " +
+            std::to_wstring(milliseconds) + L" \"" + platform::WideFromUtf8(ready) + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
-        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                              nullptr, &startup, &process_)) {
+        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process_)) {
             throw std::runtime_error("cannot start the holding program");
         }
         const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);

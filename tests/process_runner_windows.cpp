@@ -22,7 +22,6 @@ std::string WindowsPath(std::string path) {
 
 namespace {
 
-
 // One argument quoted for CommandLineToArgvW: backslashes are literal unless they precede a quote.
 std::wstring Quoted(const std::wstring& argument) {
     std::wstring quoted = L"\"";

@@ -34,7 +34,7 @@ bool Refused(const std::optional<int>& error, Result failure, Result& result) {
 sys::Native WrappedSystem::OpenToRead(const std::string& path) const {
     sys::Native result{};
     return Refused(Ask(Call::OpenToRead, path), sys::kNoFile, result) ? result
-                                                                        : inner_.OpenToRead(path);
+                                                                      : inner_.OpenToRead(path);
 }
 
 bool WrappedSystem::Stamp(sys::Native file, FileStamp& stamp, sys::FileKind& kind) const {
@@ -91,8 +91,7 @@ sys::Native WrappedSystem::CreateExclusive(const std::string& path) const {
 
 bool WrappedSystem::GiveName(sys::Native file, const std::string& path) const {
     bool result{};
-    return Refused(Ask(Call::GiveName, path), false, result) ? result
-                                                              : inner_.GiveName(file, path);
+    return Refused(Ask(Call::GiveName, path), false, result) ? result : inner_.GiveName(file, path);
 }
 
 bool WrappedSystem::MoveIntoPlace(sys::Native file, const std::string& temporary,
@@ -123,8 +122,7 @@ bool WrappedSystem::MakeFolder(const std::string& path) const {
 
 bool WrappedSystem::FlushFolder(const std::string& path) const {
     bool result{};
-    return Refused(Ask(Call::FlushFolder, path), false, result) ? result
-                                                                 : inner_.FlushFolder(path);
+    return Refused(Ask(Call::FlushFolder, path), false, result) ? result : inner_.FlushFolder(path);
 }
 
 bool WrappedSystem::ListFolder(const std::string& folder,
@@ -138,7 +136,7 @@ bool WrappedSystem::ListFolder(const std::string& folder,
 sys::PathKind WrappedSystem::KindOf(const std::string& path) const {
     sys::PathKind result{};
     return Refused(Ask(Call::KindOf, path), sys::PathKind::Nothing, result) ? result
-                                                                             : inner_.KindOf(path);
+                                                                            : inner_.KindOf(path);
 }
 
 bool WrappedSystem::IsSameFile(const std::string& a, const std::string& b) const {
