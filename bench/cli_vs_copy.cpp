@@ -2,7 +2,7 @@
 // many bytes, in wall time and in CPU time, and reports the peak memory of orba-upgrade.
 //
 // Usage: bench_cli_vs_copy [--corpus real|store|huge|filler] [--documents N] [--runs N]
-//                          [--dir FOLDER] [--template-block KIB] [--keep yes]
+//                          [--dir FOLDER] [--template-block KIB] [--keep yes] [--sync yes]
 //
 // The real corpus (the default) joins whole HTML, JavaScript and CSS files that Debian packages
 // install into documents of 2 to 10 MB (bench/real_corpus.h). The store corpus is documents of 2
@@ -10,7 +10,9 @@
 // huge corpus one such document of 1 GB. The filler corpus is 2 MiB documents of one repeated
 // line, with blocks of 1 KiB to 1 MiB and a template block of --template-block.
 // Each round times a fresh run (no NewORBA), a run that replaces the outputs of the one before,
-// cp -r of the old folder into a new folder, and cp -r of it again over those copies.
+// cp -r of the old folder into a new folder, and cp -r of it again over those copies. With --sync
+// yes, each round also times a fresh run with --sync against cp -r followed by sync, each after a
+// sync of its own that is not timed.
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -118,6 +120,7 @@ int main(int argc, char** argv) {
     int runs = 5;
     std::string corpusKind = "real";
     bool keep = false;
+    bool sync = false;
     std::size_t templateBlock = 512 * 1024;
     std::string base = fs::temp_directory_path().string();
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -132,6 +135,8 @@ int main(int argc, char** argv) {
             base = argv[i + 1];
         } else if (option == "--keep") {
             keep = std::string(argv[i + 1]) == "yes";
+        } else if (option == "--sync") {
+            sync = std::string(argv[i + 1]) == "yes";
         } else if (option == "--corpus") {
             corpusKind = argv[i + 1];
         }
@@ -191,7 +196,7 @@ int main(int argc, char** argv) {
     // forked child's peak memory counts what it shared with this process before exec.
     ::malloc_trim(0);
 
-    Series fresh, replacing, copy, copyOver;
+    Series fresh, replacing, copy, copyOver, synced, copySynced;
     const std::string copyFolder = root + "/copy";
     for (int run = 0; run <= runs; ++run) {  // run 0 warms the page cache and is not counted
         fs::remove_all(oldFolder + "/NewORBA");
@@ -202,6 +207,21 @@ int main(int argc, char** argv) {
         const Measurement copied = RunAndMeasure({"cp", "-r", oldFolder, copyFolder});
         const Measurement copiedOver = RunAndMeasure({"cp", "-rT", oldFolder, copyFolder});
         fs::remove_all(copyFolder);
+        if (sync) {
+            fs::remove_all(oldFolder + "/NewORBA");
+            ::sync();
+            const Measurement flushed =
+                RunAndMeasure({ORBA_UPGRADE_PATH, "--sync", templatePath, oldFolder});
+            fs::remove_all(oldFolder + "/NewORBA");
+            ::sync();
+            const Measurement copiedFlushed =
+                RunAndMeasure({"sh", "-c", "cp -r \"$0\" \"$1\" && sync", oldFolder, copyFolder});
+            fs::remove_all(copyFolder);
+            if (run > 0) {
+                synced.Add(flushed);
+                copySynced.Add(copiedFlushed);
+            }
+        }
         if (run > 0) {
             fresh.Add(first);
             replacing.Add(second);
@@ -225,6 +245,11 @@ int main(int argc, char** argv) {
                 Median(copyOver.cpu));
     report("orba-upgrade:", fresh, copy);
     report("orba-upgrade replacing:", replacing, copyOver);
+    if (sync) {
+        std::printf("cp -r && sync:          wall %.3f s, cpu %.3f s\n", Median(copySynced.wall),
+                    Median(copySynced.cpu));
+        report("orba-upgrade --sync:", synced, copySynced);
+    }
     std::printf(
         "peak RSS:               %.1f MiB (limit 64 MiB; template %.1f MiB, largest "
         "document %.1f MiB)\n",

@@ -103,7 +103,9 @@ void Files::Pause(std::chrono::milliseconds pause) const {
 
 void Files::ReadComplete(const std::string& path, ReadingSink& sink,
                          const std::function<bool()>& complete) const {
-    constexpr int kReads = 5;
+    // Pauses of a quarter of the time a change counts as just made: a state that stays is taken
+    // after four of them.
+    constexpr int kReads = 8;
     for (int read = 1;; ++read) {
         const bool settled = Read(path, sink);
         if (settled || complete()) {
@@ -113,7 +115,7 @@ void Files::ReadComplete(const std::string& path, ReadingSink& sink,
             throw FileError(FileError::Operation::Read, path,
                             std::string(reasons::kChangedWhileRead));
         }
-        Pause(std::chrono::milliseconds(sys::kJustNowMilliseconds));
+        Pause(std::chrono::milliseconds(sys::kJustNowMilliseconds / 4));
     }
 }
 

@@ -37,9 +37,10 @@ int HeldError();     // what a call fails with while another program holds the f
 bool IsNameTaken(int error);
 bool IsInterrupted(int error);
 
-// How recent a change must be for a writer to be perhaps still in the middle of it: a few ticks
-// of the clock that file times are taken from.
-inline constexpr std::int64_t kJustNowMilliseconds = 50;
+// How recent a change must be for a writer to be perhaps still in the middle of it: some ticks of
+// the clock that file times are taken from, which can lag behind on an idle machine, and a moment
+// in which a busy one may not run the writer.
+inline constexpr std::int64_t kJustNowMilliseconds = 100;
 
 struct FileKind {
     bool regular = false;         // a regular file on a disk

@@ -48,28 +48,15 @@ class HeldFile final : public WrappedSystem {
     mutable int refusals_ = 0;
 };
 
-class HeldFilesTest : public UpgradeRunTest {
+class HeldFilesTest : public EarlierOutputsTest {
   protected:
     void SetUp() override {
-        UpgradeRunTest::SetUp();
-        for (const char* name : {"a.html", "b.html", "c.html"}) {
-            WriteBytes(Join(oldFolder, name), Document("", name, ""));
-        }
-        MakeFolder(output);
-        for (const char* name : {"a.html", "b.html", "c.html"}) {
-            WriteBytes(Join(output, name), "earlier");
-        }
+        EarlierOutputsTest::SetUp();
         host.onHeldPause = [] { return true; };  // no real wait
     }
 
     RunResult RunWith(const sys::System& system) {
         return RunUpgrade(templatePath, oldFolder, host, Files(system));
-    }
-
-    void ExpectNoTemporaryFile() {
-        for (const std::string& name : AllNames(output)) {
-            EXPECT_FALSE(IsTemporaryName(name)) << name;
-        }
     }
 };
 

@@ -59,19 +59,8 @@ class Holder {
     PROCESS_INFORMATION process_{};
 };
 
-class HeldFilesTest : public UpgradeRunTest {
+class HeldFilesTest : public EarlierOutputsTest {
   protected:
-    void SetUp() override {
-        UpgradeRunTest::SetUp();
-        for (const char* name : {"a.html", "b.html", "c.html"}) {
-            WriteBytes(Join(oldFolder, name), Document("", name, ""));
-        }
-        MakeFolder(output);
-        for (const char* name : {"a.html", "b.html", "c.html"}) {
-            WriteBytes(Join(output, name), "earlier");
-        }
-    }
-
     // A run while `path` is held: it completes, with every output exact, having waited.
     void ExpectRunWaitsAndCompletes(const std::string& path, const char* sharing) {
         const Holder holder(path, sharing, 1500, holding);
@@ -79,12 +68,6 @@ class HeldFilesTest : public UpgradeRunTest {
         EXPECT_FALSE(host.heldPauses.empty()) << "the run met the file held";
         for (const char* name : {"a.html", "b.html", "c.html"}) {
             EXPECT_EQ(ReadBytes(Join(output, name)), Upgraded(name));
-        }
-    }
-
-    void ExpectNoTemporaryFile() {
-        for (const std::string& name : AllNames(output)) {
-            EXPECT_FALSE(IsTemporaryName(name)) << name;
         }
     }
 

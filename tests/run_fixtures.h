@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/upgrade_run.h"
+#include "storage/temporary_names.h"
 #include "tests/test_support.h"
 
 namespace orba::test {
@@ -47,6 +48,26 @@ class UpgradeRunTest : public ::testing::Test {
     std::string oldFolder = dir / "old";
     std::string output = Join(oldFolder, "NewORBA");
     RecordingHost host;
+};
+
+// Documents a.html, b.html and c.html in the folder, and an earlier run's outputs of them, each
+// "earlier".
+class EarlierOutputsTest : public UpgradeRunTest {
+  protected:
+    void SetUp() override {
+        UpgradeRunTest::SetUp();
+        MakeFolder(output);
+        for (const char* name : {"a.html", "b.html", "c.html"}) {
+            WriteBytes(Join(oldFolder, name), Document("", name, ""));
+            WriteBytes(Join(output, name), "earlier");
+        }
+    }
+
+    void ExpectNoTemporaryFile() {
+        for (const std::string& name : AllNames(output)) {
+            EXPECT_FALSE(IsTemporaryName(name)) << name;
+        }
+    }
 };
 
 #ifdef ORBA_UPGRADE_PATH
