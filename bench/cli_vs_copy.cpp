@@ -253,7 +253,7 @@ int main(int argc, char** argv) {
     std::printf(
         "peak RSS:               %.1f MiB (limit 64 MiB; template %.1f MiB, largest "
         "document %.1f MiB)\n",
-        static_cast<double>(std::max(fresh.peakKiB, replacing.peakKiB)) / 1024.0,
+        static_cast<double>(std::max({fresh.peakKiB, replacing.peakKiB, synced.peakKiB})) / 1024.0,
         static_cast<double>(templateBytes) / kMiB, static_cast<double>(largest) / kMiB);
     return 0;
 }

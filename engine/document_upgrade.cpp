@@ -33,6 +33,7 @@ class StreamedUpgrade final : public BlockStream {
             }
             output_->Write(around[i]);
         }
+        output_->Flush();
         return std::move(output_);
     }
 

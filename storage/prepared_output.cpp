@@ -66,7 +66,8 @@ PreparedOutput::PreparedOutput(PreparedOutput&& other) noexcept
       path_(std::move(other.path_)),
       temporary_(std::move(other.temporary_)),
       file_(std::exchange(other.file_, sys::kNoFile)),
-      size_(std::exchange(other.size_, 0)) {}
+      size_(std::exchange(other.size_, 0)),
+      flushed_(other.flushed_) {}
 
 PreparedOutput& PreparedOutput::operator=(PreparedOutput&& other) noexcept {
     if (this != &other) {
@@ -76,6 +77,7 @@ PreparedOutput& PreparedOutput::operator=(PreparedOutput&& other) noexcept {
         temporary_ = std::move(other.temporary_);
         file_ = std::exchange(other.file_, sys::kNoFile);
         size_ = std::exchange(other.size_, 0);
+        flushed_ = other.flushed_;
     }
     return *this;
 }
@@ -96,6 +98,7 @@ void PreparedOutput::Write(std::string_view bytes) {
             Fail(written < 0 ? sys::LastError() : sys::DeviceError());
         }
         size_ += static_cast<std::uint64_t>(written);
+        flushed_ = false;
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
 }
@@ -117,12 +120,19 @@ void PreparedOutput::Repeat(std::uint64_t offset, std::uint64_t length, std::spa
     }
 }
 
+void PreparedOutput::Flush() {
+    if (files_.durability() == Durability::OnDisk && !flushed_) {
+        if (!system().Flush(file_)) {
+            Fail(sys::LastError());
+        }
+        flushed_ = true;
+    }
+}
+
 void PreparedOutput::Commit() {
     // Whatever the system can still report about the writes comes before the rename, while a
     // failure leaves the earlier output as it was.
-    if (files_.durability() == Durability::OnDisk && !system().Flush(file_)) {
-        Fail(sys::LastError());
-    }
+    Flush();
     if (!system().CheckWrites(file_)) {
         Fail(sys::LastError());
     }

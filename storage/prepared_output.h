@@ -33,6 +33,10 @@ class PreparedOutput {
     // Appends again the `length` bytes written from `offset` on, passing them through `buffer`.
     void Repeat(std::uint64_t offset, std::uint64_t length, std::span<char> buffer);
 
+    // Where the output must be on the disk, puts what was written there now, so that a commit
+    // later has only the name to give: documents prepared ahead flush on their own threads.
+    void Flush();
+
     // The complete output takes its final name, replacing what stood there: written, flushed
     // where the output must be on the disk, every deferred write checked, then renamed. Any
     // failure leaves the earlier file as it was; nothing can fail after the rename.
@@ -48,6 +52,7 @@ class PreparedOutput {
     std::string temporary_;  // the temporary file's name, where it has one
     sys::Native file_ = sys::kNoFile;
     std::uint64_t size_ = 0;
+    bool flushed_ = false;  // nothing written since the last flush
 };
 
 }  // namespace orba
