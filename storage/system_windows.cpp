@@ -273,23 +273,25 @@ class WindowsSystem final : public System {
     }
 
     bool FlushFolder(const std::string& path) const override {
+        // Windows documents no flush of a folder: where the file system takes one it is made,
+        // and where it refuses (access to a folder for writing, a request it does not know)
+        // the names stand in its own journal, as NTFS keeps them.
+        const auto refused = [](DWORD error) {
+            return error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_FUNCTION ||
+                   error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_PARAMETER;
+        };
         const HANDLE folder =
             ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (folder == INVALID_HANDLE_VALUE) {
-            return false;
+            return refused(::GetLastError());
         }
         const bool flushed = ::FlushFileBuffers(folder) != 0;
         const DWORD error = ::GetLastError();
         ::CloseHandle(folder);
-        // File systems that keep no folder of their own to flush (FAT, some network shares)
-        // refuse the call: their names were written with the files.
-        if (!flushed && error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED) {
-            ::SetLastError(error);
-            return false;
-        }
-        return true;
+        ::SetLastError(error);
+        return flushed || refused(error);
     }
 
     bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) const override {
