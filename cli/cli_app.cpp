@@ -10,6 +10,8 @@
 #include "cli/cli_texts.h"
 #include "cli/terminal_text.h"
 #include "cli/text_output.h"
+#include "engine/paths.h"
+#include "engine/text.h"
 #include "engine/upgrade_run.h"
 #include "storage/file_error.h"
 
@@ -17,88 +19,159 @@ namespace orba {
 
 namespace {
 
-bool Write(std::FILE* stream, std::string_view text) {
-    return cli::WriteText(stream, text);
-}
-
 // Where the program writes, and whether each stream is a terminal: there names and paths are
-// shown escaped, elsewhere as the bytes they are.
-struct Streams {
+// shown escaped, elsewhere as the bytes they are. On a terminal no line is left half-written: the
+// log's entries end their line only when the next begins, so a line of standard error, or the
+// end of the program, first ends the log's line.
+class Streams {
+  public:
     Streams(std::FILE* output, std::FILE* errors)
-        : out(output),
-          err(errors),
-          outIsTerminal(cli::IsTerminal(output)),
-          errIsTerminal(cli::IsTerminal(errors)) {}
+        : out_(output),
+          err_(errors),
+          outIsTerminal_(cli::IsTerminal(output)),
+          errIsTerminal_(cli::IsTerminal(errors)) {}
 
     std::string ShownOnOut(std::string_view text) const {
-        return outIsTerminal ? cli::TerminalSafe(text) : std::string(text);
+        return outIsTerminal_ ? cli::TerminalSafe(text) : std::string(text);
     }
     std::string ShownOnErr(std::string_view text) const {
-        return errIsTerminal ? cli::TerminalSafe(text) : std::string(text);
+        return errIsTerminal_ ? cli::TerminalSafe(text) : std::string(text);
     }
 
-    std::FILE* out;
-    std::FILE* err;
-    bool outIsTerminal;
-    bool errIsTerminal;
+    // Writes to standard output; false, with the system's error code kept, when it could not be
+    // written whole.
+    bool Out(std::string_view text) {
+        errno = 0;
+        if (!cli::WriteText(out_, text)) {
+            outError_ = errno != 0 ? errno : EIO;
+            std::clearerr(out_);
+            return false;
+        }
+        if (outIsTerminal_ && !text.empty()) {
+            outLineOpen_ = text.back() != '\n';
+        }
+        return true;
+    }
+    void Err(std::string_view text) {
+        if (errIsTerminal_) {
+            EndOutLine();
+        }
+        cli::WriteText(err_, text);
+    }
+    // The end of the program: the last line ended, and standard output checked as the GNU tools
+    // check it at their close.
+    bool Finish() {
+        EndOutLine();
+        if (outError_ == 0 && std::fflush(out_) != 0) {
+            outError_ = errno != 0 ? errno : EIO;
+        }
+        return outError_ == 0;
+    }
+    int outError() const { return outError_; }
+
+  private:
+    void EndOutLine() {
+        if (outLineOpen_) {
+            Out("\n");
+        }
+    }
+
+    std::FILE* out_;
+    std::FILE* err_;
+    bool outIsTerminal_;
+    bool errIsTerminal_;
+    bool outLineOpen_ = false;
+    int outError_ = 0;
 };
+
+// The paths as given on the command line, for the input problems.
+struct Operands {
+    std::string_view templatePath;
+    std::string_view folder;
+};
+
+// An input problem with the path it is about, in the language of the command line.
+std::string InputProblemText(cli::Language language, InputProblem problem,
+                             const Operands& operands, const Streams& streams) {
+    auto folderState = cli::FolderState::NotThere;
+    if (problem == InputProblem::FolderHasNoFiles) {
+        const Files files;
+        const std::string folder = CutLastBackslash(TrimSpaces(operands.folder));
+        try {
+            if (files.IsFolder(folder)) {
+                files.List(folder);
+                folderState = cli::FolderState::WithoutFiles;
+            }
+        } catch (const FileError&) {
+            folderState = cli::FolderState::Unreadable;
+        }
+    }
+    const bool aboutTemplate = problem == InputProblem::TemplateNotGiven ||
+                               problem == InputProblem::TemplateNotFound ||
+                               problem == InputProblem::TemplateBlockBlank;
+    return cli::InputProblemLines(
+        language, problem, folderState,
+        streams.ShownOnErr(aboutTemplate ? operands.templatePath : operands.folder));
+}
 
 // Log entries to standard output as they are made; messages to standard error; no pause.
 class ConsoleHost final : public RunHost {
   public:
-    ConsoleHost(const Streams& streams, cli::Language language, bool verbose)
-        : streams_(streams),
-          out_(streams.out),
-          err_(streams.err),
-          language_(language),
-          verbose_(verbose) {}
+    ConsoleHost(Streams& streams, cli::Language language, const Operands& operands, bool verbose)
+        : streams_(streams), language_(language), operands_(operands), verbose_(verbose) {}
 
     // A log that cannot be written (a full disk, an I/O error) stops the run at once: every
     // output so far is complete, and the failure is told on standard error.
     void AppendLog(std::string_view entry) override {
-        errno = 0;
-        if (!Write(out_, entry)) {
-            const int error = errno != 0 ? errno : EIO;
-            std::clearerr(out_);
-            throw FileError(FileError::Operation::Write, "标准输出", std::strerror(error));
+        if (!streams_.Out(entry)) {
+            logFailed = true;
+            throw FileError(FileError::Operation::Write, "标准输出",
+                            std::strerror(streams_.outError()));
         }
     }
-    void ShowMessage(std::string_view text) override { Write(err_, std::string(text) + "\n"); }
+    void ShowMessage(std::string_view text) override { streams_.Err(std::string(text) + "\n"); }
+    void ShowInputProblem(InputProblem problem) override {
+        streams_.Err(InputProblemText(language_, problem, operands_, streams_));
+    }
     bool AfterDocumentEntry() override { return true; }
     void AfterResultEntry() override {}
     void PassedOver(std::string_view name, PassedOverReason reason) override {
         if (verbose_) {
-            Write(err_, cli::PassedOverLine(language_, streams_.ShownOnErr(name), reason));
+            streams_.Err(cli::PassedOverLine(language_, streams_.ShownOnErr(name), reason));
         }
     }
     std::string Shown(std::string_view text, ShownIn where) const override {
         return where == ShownIn::Log ? streams_.ShownOnOut(text) : streams_.ShownOnErr(text);
     }
 
+    bool logFailed = false;  // and said so
+
   private:
-    const Streams& streams_;
-    std::FILE* out_;
-    std::FILE* err_;
+    Streams& streams_;
     cli::Language language_;
+    const Operands& operands_;
     bool verbose_;
 };
 
 // A dry run's lines to standard output, messages to standard error.
 class DryRunHost final : public RunHost {
   public:
-    DryRunHost(const Streams& streams, cli::Language language)
-        : streams_(streams), out_(streams.out), err_(streams.err), language_(language) {}
+    DryRunHost(Streams& streams, cli::Language language, const Operands& operands)
+        : streams_(streams), language_(language), operands_(operands) {}
 
     void AppendLog(std::string_view) override {}
-    void ShowMessage(std::string_view text) override { Write(err_, std::string(text) + "\n"); }
+    void ShowMessage(std::string_view text) override { streams_.Err(std::string(text) + "\n"); }
+    void ShowInputProblem(InputProblem problem) override {
+        streams_.Err(InputProblemText(language_, problem, operands_, streams_));
+    }
     bool AfterDocumentEntry() override { return true; }
     void AfterResultEntry() override {}
     void WouldUpgrade(std::string_view name) override {
-        Write(out_, cli::WouldUpgradeLine(language_, streams_.ShownOnOut(name)));
+        streams_.Out(cli::WouldUpgradeLine(language_, streams_.ShownOnOut(name)));
     }
     void PassedOver(std::string_view name, PassedOverReason reason) override {
         ++passedOver;
-        Write(out_, cli::PassedOverLine(language_, streams_.ShownOnOut(name), reason));
+        streams_.Out(cli::PassedOverLine(language_, streams_.ShownOnOut(name), reason));
     }
     std::string Shown(std::string_view text, ShownIn /*where: messages only*/) const override {
         return streams_.ShownOnErr(text);
@@ -107,10 +180,9 @@ class DryRunHost final : public RunHost {
     std::uint64_t passedOver = 0;
 
   private:
-    const Streams& streams_;
-    std::FILE* out_;
-    std::FILE* err_;
+    Streams& streams_;
     cli::Language language_;
+    const Operands& operands_;
 };
 
 int ExitStatusOf(RunOutcome outcome) {
@@ -130,39 +202,46 @@ int ExitStatusOf(RunOutcome outcome) {
 
 int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std::FILE* err,
                    cli::Language language) {
-    const Streams streams(out, err);
+    Streams streams(out, err);
+    int status = kExitCompleted;
+    bool reported = false;  // a failure to write standard output was told already
     const cli::Arguments arguments = cli::ParseArguments(words);
     if (arguments.error) {
-        Write(err, cli::UsageErrorLines(language, arguments.error->kind,
-                                        streams.ShownOnErr(arguments.error->word)));
-        return kExitUsage;
-    }
-    if (arguments.help) {
-        Write(out, cli::Usage(language));
-        return kExitCompleted;
-    }
-    if (arguments.version) {
-        Write(out, std::string(identity::kProductName) + " " + std::string(identity::kVersionText) +
-                       "\n");
-        return kExitCompleted;
-    }
-    const std::string_view templatePath = arguments.operands[0];
-    const std::string_view folder = arguments.operands[1];
-    if (arguments.dryRun) {
-        DryRunHost host(streams, language);
-        const RunResult result = CheckUpgrade(templatePath, folder, host);
+        streams.Err(cli::UsageErrorLines(language, arguments.error->kind,
+                                         streams.ShownOnErr(arguments.error->word)));
+        status = kExitUsage;
+    } else if (arguments.help) {
+        streams.Out(cli::Usage(language));
+    } else if (arguments.version) {
+        streams.Out(std::string(identity::kProductName) + " " +
+                    std::string(identity::kVersionText) + "\n");
+    } else if (arguments.dryRun) {
+        const Operands operands{arguments.operands[0], arguments.operands[1]};
+        DryRunHost host(streams, language, operands);
+        const RunResult result = CheckUpgrade(operands.templatePath, operands.folder, host);
         if (result.outcome == RunOutcome::Completed) {
-            Write(out, cli::DryRunSummary(language, result.upgraded, host.passedOver));
+            streams.Out(cli::DryRunSummary(language, result.upgraded, host.passedOver));
         }
-        return ExitStatusOf(result.outcome);
+        status = ExitStatusOf(result.outcome);
+    } else {
+        const Operands operands{arguments.operands[0], arguments.operands[1]};
+        ConsoleHost host(streams, language, operands, arguments.verbose);
+        // The next documents are prepared on the other core while one takes its place; the log
+        // and the outputs are the same as one after the other. Flushed outputs wait for the
+        // disk, and many flushes at once cost the disk little more than one: then many are
+        // prepared at once.
+        const std::size_t prepareAhead = arguments.sync ? 16 : 2;
+        const Files files(sys::TheSystem(),
+                          arguments.sync ? Durability::OnDisk : Durability::Written);
+        status = ExitStatusOf(
+            RunUpgrade(operands.templatePath, operands.folder, host, files, prepareAhead).outcome);
+        reported = host.logFailed;
     }
-    ConsoleHost host(streams, language, arguments.verbose);
-    // The next documents are prepared on the other core while one takes its place; the log and
-    // the outputs are the same as one after the other. Flushed outputs wait for the disk, and
-    // many flushes at once cost the disk little more than one: then many are prepared at once.
-    const std::size_t prepareAhead = arguments.sync ? 16 : 2;
-    const Files files(sys::TheSystem(), arguments.sync ? Durability::OnDisk : Durability::Written);
-    return ExitStatusOf(RunUpgrade(templatePath, folder, host, files, prepareAhead).outcome);
+    if (!streams.Finish() && !reported) {
+        streams.Err(cli::WriteErrorLine(language, std::strerror(streams.outError())));
+        status = kExitFailed;
+    }
+    return status;
 }
 
 }  // namespace orba

@@ -104,6 +104,49 @@ std::string UsageErrorLines(Language language, UsageError::Kind kind, std::strin
                             : "\nTry 'orba-upgrade --help' for more information.\n");
 }
 
+std::string InputProblemLines(Language language, InputProblem problem, FolderState folder,
+                              std::string_view shownPath) {
+    const bool aboutTemplate = problem == InputProblem::TemplateNotGiven ||
+                               problem == InputProblem::TemplateNotFound ||
+                               problem == InputProblem::TemplateBlockBlank;
+    if (language == Language::Chinese) {
+        return std::string(InputProblemMessage(problem)) + "\n" +
+               (aboutTemplate ? "模板：“" : "文件夹：“") + std::string(shownPath) + "”\n";
+    }
+    std::string_view words;
+    switch (problem) {
+        case InputProblem::TemplateNotGiven:
+            words = "No template given: name a document of the new ORBA version to upgrade to.";
+            break;
+        case InputProblem::TemplateNotFound:
+            words = "Template not found: there is no ordinary file at this path.";
+            break;
+        case InputProblem::TemplateBlockBlank:
+            words = "Template not usable: the file has no data block, or an empty one; name a "
+                    "document of the new ORBA version.";
+            break;
+        case InputProblem::FolderNotGiven:
+            words = "No folder given: name the folder of the old mind maps; every ORBA file in it "
+                    "will be upgraded.";
+            break;
+        case InputProblem::FolderHasNoFiles:
+            words = folder == FolderState::WithoutFiles
+                        ? "Folder without files: the folder holds no ordinary file to upgrade."
+                    : folder == FolderState::Unreadable
+                        ? "Folder not readable: the folder's files cannot be listed."
+                        : "Folder not found: there is no folder at this path.";
+            break;
+    }
+    return std::string(words) + "\n" + (aboutTemplate ? "template: '" : "folder: '") +
+           std::string(shownPath) + "'\n";
+}
+
+std::string WriteErrorLine(Language language, std::string_view reason) {
+    return (language == Language::Chinese ? "orba-upgrade: 写入错误：标准输出："
+                                          : "orba-upgrade: write error: standard output: ") +
+           std::string(reason) + "\n";
+}
+
 std::string WouldUpgradeLine(Language language, std::string_view name) {
     return (language == Language::Chinese ? "将升级：" : "upgrade: ") + std::string(name) + "\n";
 }

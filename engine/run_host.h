@@ -5,6 +5,8 @@
 #include <string_view>
 #include <thread>
 
+#include "engine/run_texts.h"
+
 namespace orba {
 
 // Why a *.html file of the old-version folder gets no upgraded copy.
@@ -23,6 +25,12 @@ class RunHost {
 
     // Shows a problem to the user and returns when the user has seen it.
     virtual void ShowMessage(std::string_view text) = 0;
+
+    // One of the input problems that end a run before anything is made: the window shows its
+    // message; the command line also names the path it is about.
+    virtual void ShowInputProblem(InputProblem problem) {
+        ShowMessage(InputProblemMessage(problem));
+    }
 
     // Called after each document entry: bring the newest entry into view and let the user act.
     // Returns false when the user has ended the program meanwhile; the run then stops at once.

@@ -54,14 +54,16 @@ std::string ResultEntry(std::string_view outputFolder) {
 
 namespace {
 
-std::string StoppedMessage(std::string_view heading, std::string_view reason) {
+std::string StoppedMessage(std::string_view heading, std::string_view reason, Stopped stopped) {
     return std::string(heading) + std::string(kCrLf) + "系统原因：" + std::string(reason) +
-           std::string(kCrLf) + "升级已中止；此前写入的文件完整保留。";
+           std::string(kCrLf) +
+           (stopped == Stopped::Run ? "升级已中止；此前写入的文件完整保留。"
+                                    : "检查已中止；没有写入任何文件。");
 }
 
 }  // namespace
 
-std::string FailureMessage(const FileError& error, std::string_view shownPath) {
+std::string FailureMessage(const FileError& error, std::string_view shownPath, Stopped stopped) {
     std::string heading;
     switch (error.operation()) {
         case FileError::Operation::Read:
@@ -76,12 +78,15 @@ std::string FailureMessage(const FileError& error, std::string_view shownPath) {
         case FileError::Operation::ListFolder:
             heading = "【读取文件夹失败】：无法列出文件夹 ";
             break;
+        case FileError::Operation::WriteInFolder:
+            heading = "【写入失败】：无法在此文件夹中写入文件 ";
+            break;
     }
-    return StoppedMessage(heading + std::string(shownPath), error.reason());
+    return StoppedMessage(heading + std::string(shownPath), error.reason(), stopped);
 }
 
-std::string UnexpectedFailureMessage(std::string_view description) {
-    return StoppedMessage("【意外错误】：升级过程中发生了意外错误。", description);
+std::string UnexpectedFailureMessage(std::string_view description, Stopped stopped) {
+    return StoppedMessage("【意外错误】：升级过程中发生了意外错误。", description, stopped);
 }
 
 }  // namespace orba

@@ -26,14 +26,19 @@ std::string DocumentEntry(std::uint64_t number, std::string_view name);
 std::string EndEntry(std::uint64_t count);
 std::string ResultEntry(std::string_view outputFolder);
 
+// What stopped: a run, whose earlier outputs are intact, or a dry run, which wrote nothing.
+enum class Stopped { Run, Check };
+
 // What went wrong, with which file (shown as `shownPath`, the error's path as it is to be shown),
-// the system's reason, and that earlier outputs are intact.
-std::string FailureMessage(const FileError& error, std::string_view shownPath);
+// the system's reason, and what became of the outputs.
+std::string FailureMessage(const FileError& error, std::string_view shownPath,
+                           Stopped stopped = Stopped::Run);
 inline std::string FailureMessage(const FileError& error) {
     return FailureMessage(error, error.path());
 }
 
 // The same for a failure that is not a file's (out of memory, for one), with its description.
-std::string UnexpectedFailureMessage(std::string_view description);
+std::string UnexpectedFailureMessage(std::string_view description,
+                                     Stopped stopped = Stopped::Run);
 
 }  // namespace orba

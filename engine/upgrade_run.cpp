@@ -14,6 +14,8 @@
 #include "engine/markers.h"
 #include "engine/paths.h"
 #include "engine/text.h"
+#include "storage/file_reasons.h"
+#include "storage/prepared_output.h"
 #include "storage/utf8_file.h"
 
 namespace orba {
@@ -24,7 +26,7 @@ constexpr std::string_view kOutputFolderName = "NewORBA";
 constexpr std::string_view kDocumentPattern = "*.html";
 
 RunResult Refuse(RunHost& host, InputProblem problem) {
-    host.ShowMessage(InputProblemMessage(problem));
+    host.ShowInputProblem(problem);
     return {RunOutcome::Refused, 0, problem};
 }
 
@@ -46,6 +48,25 @@ class WaitThroughHost final : public HeldFileWait {
   private:
     RunHost& host_;
 };
+
+// Whether a run could make its output folder and write into it, tried with a temporary file that
+// leaves nothing: in the output folder where it stands, else where it would be made.
+void CheckOutputsCanBeWritten(const Files& files, const std::string& oldFolder,
+                              const std::string& outputFolder) {
+    std::string folder = outputFolder;
+    if (!files.IsFolder(outputFolder)) {
+        if (files.Exists(outputFolder)) {
+            throw FileError(FileError::Operation::CreateFolder, outputFolder,
+                            std::string(reasons::kNameTaken));
+        }
+        folder = oldFolder;
+    }
+    try {
+        const PreparedOutput trial(files, JoinPath(folder, "trial.html"));
+    } catch (const FileError& error) {
+        throw FileError(FileError::Operation::WriteInFolder, folder, error.reason());
+    }
+}
 
 // The two inputs as the run checks them, in its fixed order: the first problem found, or none.
 struct CheckedInputs {
@@ -93,6 +114,8 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
         if (const auto problem = CheckInputs(templateBox, folderBox, files, inputs)) {
             return Refuse(host, *problem);
         }
+        CheckOutputsCanBeWritten(files, inputs.oldFolder,
+                                 JoinPath(inputs.oldFolder, kOutputFolderName));
         std::vector<char> buffer(kReadBufferSize);
         for (const std::string& name : ListFiles(inputs.oldFolder, kDocumentPattern, files)) {
             const std::string documentPath = JoinPath(inputs.oldFolder, name);
@@ -111,10 +134,12 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
     } catch (const WaitEnded&) {
         return {RunOutcome::Stopped, wouldUpgrade};
     } catch (const FileError& error) {
-        host.ShowMessage(FailureMessage(error, host.Shown(error.path(), ShownIn::Message)));
+        host.ShowMessage(
+            FailureMessage(error, host.Shown(error.path(), ShownIn::Message), Stopped::Check));
         return {RunOutcome::Failed, wouldUpgrade};
     } catch (const std::exception& error) {
-        host.ShowMessage(UnexpectedFailureMessage(host.Shown(error.what(), ShownIn::Message)));
+        host.ShowMessage(UnexpectedFailureMessage(host.Shown(error.what(), ShownIn::Message),
+                                                  Stopped::Check));
         return {RunOutcome::Failed, wouldUpgrade};
     }
 }

@@ -36,8 +36,10 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
 
 // A dry run: the same checks of the two inputs, with the same messages, then each *.html document
 // of the folder, in the order of a run, told to `host` as one that would be upgraded
-// (WouldUpgrade) or passed over (PassedOver). Writes nothing and creates no output folder. The
-// count is of the documents that would be upgraded; a document that cannot be read is a failure.
+// (WouldUpgrade) or passed over (PassedOver). Writes nothing and creates no output folder, but
+// tries that the output folder could be made or written into. The count is of the documents that
+// would be upgraded; a document that cannot be read, or an output folder that could not be
+// written, is a failure.
 RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
                        const Files& files = Files());
 

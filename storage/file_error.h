@@ -9,7 +9,8 @@ namespace orba {
 // with it, and the system's own reason.
 class FileError : public std::runtime_error {
   public:
-    enum class Operation { Read, Write, CreateFolder, ListFolder };
+    // WriteInFolder: no file of the folder could be written (a dry run's trial).
+    enum class Operation { Read, Write, CreateFolder, ListFolder, WriteInFolder };
 
     FileError(Operation operation, std::string path, std::string reason)
         : std::runtime_error(path + ": " + reason),

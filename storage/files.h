@@ -121,6 +121,9 @@ class Files {
     // True when `folder` can be read and holds at least one ordinary file.
     bool HasOrdinaryFiles(const std::string& folder) const;
 
+    bool Exists(const std::string& path) const {
+        return system_->KindOf(path) != sys::PathKind::Nothing;
+    }
     bool IsOrdinaryFile(const std::string& path) const {
         return system_->KindOf(path) == sys::PathKind::OrdinaryFile;
     }

@@ -36,22 +36,51 @@ TEST_F(CommandLineTest, CompletedRunPrintsTheLogBytesAndExitsZero) {
     EXPECT_EQ(ReadBytes(Join(output, "一.html")), Document("<new>", "{\"n\":1}", "</new>"));
 }
 
-TEST_F(CommandLineTest, InputProblemGoesToStderrWithStatusTwo) {
-    const ProcessResult result = RunProcess(kProgram, {"", oldFolder});
-    EXPECT_EQ(result.exitStatus, 2);
-    EXPECT_THAT(result.out, IsEmpty());
-    EXPECT_EQ(result.err, std::string(InputProblemMessage(InputProblem::TemplateNotGiven)) + "\n");
-
-    const ProcessResult noFiles = RunProcess(kProgram, {templatePath, oldFolder});
-    EXPECT_EQ(noFiles.exitStatus, 2);
-    EXPECT_EQ(noFiles.err, std::string(InputProblemMessage(InputProblem::FolderHasNoFiles)) + "\n");
-    EXPECT_FALSE(Exists(output));
-}
-
 // English, whatever the locale of the machine running the tests.
 const ProcessOptions kEnglish{.environment = {"LC_ALL=C.UTF-8"}};
 
 const ProcessOptions kChinese{.environment = {"LC_ALL=zh_CN.UTF-8"}};
+
+TEST_F(CommandLineTest, InputProblemNamesItsPathWithStatusTwo) {
+    const ProcessResult result = RunProcess(kProgram, {" ", oldFolder}, kEnglish);
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_THAT(result.out, IsEmpty());
+    EXPECT_EQ(result.err,
+              "No template given: name a document of the new ORBA version to upgrade to.\n"
+              "template: ' '\n");
+
+    const ProcessResult missing = RunProcess(kProgram, {templatePath, dir / "missing"}, kEnglish);
+    EXPECT_EQ(missing.exitStatus, 2);
+    EXPECT_EQ(missing.err, "Folder not found: there is no folder at this path.\nfolder: '" +
+                               (dir / "missing") + "'\n");
+
+    // The folder stands, but holds only a hidden file and a subfolder.
+    WriteHiddenFile(Join(oldFolder, ".hidden.html"), "x");
+    MakeFolder(Join(oldFolder, "sub"));
+    const ProcessResult noFiles = RunProcess(kProgram, {templatePath, oldFolder}, kEnglish);
+    EXPECT_EQ(noFiles.exitStatus, 2);
+    EXPECT_EQ(noFiles.err,
+              "Folder without files: the folder holds no ordinary file to upgrade.\nfolder: '" +
+                  oldFolder + "'\n");
+    EXPECT_FALSE(Exists(output));
+#ifndef _WIN32  // on Windows the user's interface language decides, not the locale's variables
+    const ProcessResult chinese = RunProcess(kProgram, {templatePath, oldFolder}, kChinese);
+    EXPECT_EQ(chinese.exitStatus, 2);
+    EXPECT_EQ(chinese.err, std::string(InputProblemMessage(InputProblem::FolderHasNoFiles)) +
+                               "\n文件夹：“" + oldFolder + "”\n");
+#endif
+}
+
+TEST_F(CommandLineTest, DryRunTellsOfAnOutputFolderItCouldNotMakeAsNothingWritten) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(output, "a file where NewORBA would be");
+    const ProcessResult result = RunProcess(kProgram, {"-n", templatePath, oldFolder}, kEnglish);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_THAT(result.out, IsEmpty());
+    EXPECT_THAT(result.err, HasSubstr("无法创建文件夹 " + output));
+    EXPECT_THAT(result.err, HasSubstr("检查已中止；没有写入任何文件。"));
+    EXPECT_EQ(ReadBytes(output), "a file where NewORBA would be");
+}
 
 TEST_F(CommandLineTest, WrongUsageSaysWhatIsWrongInTwoLinesAndExitsWith64) {
     const std::string hint = "Try 'orba-upgrade --help' for more information.\n";
@@ -144,7 +173,7 @@ TEST_F(CommandLineTest, DryRunChecksTheInputsAsARunDoes) {
     const ProcessResult result = RunProcess(kProgram, {"-n", "", oldFolder}, kEnglish);
     EXPECT_EQ(result.exitStatus, 2);
     EXPECT_THAT(result.out, IsEmpty());
-    EXPECT_EQ(result.err, std::string(InputProblemMessage(InputProblem::TemplateNotGiven)) + "\n");
+    EXPECT_THAT(result.err, ::testing::StartsWith("No template given"));
 }
 
 TEST_F(CommandLineTest, VerboseRunNamesWhatItPassesOverAndKeepsTheLog) {

@@ -245,6 +245,27 @@ TEST_F(TerminalTest, NamesOnATerminalAreEscaped) {
     EXPECT_THAT(usage, HasSubstr("unrecognized option '--\\033]2;X\\007'"));
 }
 
+TEST_F(TerminalTest, LinesOnATerminalAreNeverLeftHalfWritten) {
+    const std::string shown = RunOnTerminal({kProgram, "-v", templatePath, oldFolder});
+    const std::size_t passOver = shown.find("pass over:");
+    ASSERT_NE(passOver, std::string::npos);
+    EXPECT_EQ(shown[passOver - 1], '\n') << "a verbose line begins a line of its own";
+    EXPECT_TRUE(shown.ends_with("\n")) << "the run ends its last line";
+}
+
+TEST_F(CommandLineTest, EveryWayOfEndingReportsAnUnwritableStandardOutput) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    ProcessOptions options;
+    options.standardOutput = "/dev/full";
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"-n", templatePath, oldFolder}, {"--help"}, {"-V"}}) {
+        SCOPED_TRACE(arguments[0]);
+        const ProcessResult result = RunProcess(kProgram, arguments, options);
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_EQ(result.err, "orba-upgrade: write error: standard output: No space left on device\n");
+    }
+}
+
 TEST_F(TerminalTest, PipedLogKeepsTheNamesBytes) {
     const ProcessResult result = RunProcess(kProgram, {"-v", templatePath, oldFolder});
     EXPECT_EQ(result.exitStatus, 0);
