@@ -59,17 +59,6 @@ std::string_view ReasonText(Language language, PassedOverReason reason) {
 
 }  // namespace
 
-Language LanguageFromEnvironment(const char* (*variable)(const char* name)) {
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = variable(name);
-        if (value != nullptr && *value != '\0') {
-            return std::string_view(value).starts_with("zh") ? Language::Chinese
-                                                             : Language::English;
-        }
-    }
-    return Language::English;
-}
-
 std::string_view Usage(Language language) {
     return language == Language::Chinese ? kUsageChinese : kUsageEnglish;
 }

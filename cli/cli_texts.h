@@ -7,17 +7,15 @@
 #include <string>
 #include <string_view>
 
+#include "app/language.h"
 #include "cli/arguments.h"
 #include "engine/run_host.h"
 #include "engine/run_texts.h"
 
 namespace orba::cli {
 
-enum class Language { English, Chinese };
-
-// Chinese when the first set of LC_ALL, LC_MESSAGES and LANG begins with "zh"; `variable` reads
-// one (nullptr when it is not set).
-Language LanguageFromEnvironment(const char* (*variable)(const char* name));
+using app::Language;
+using app::LanguageFromEnvironment;
 
 std::string_view Usage(Language language);
 // What is wrong with the words given, and where to find out more, as GNU tools say it: two lines.
