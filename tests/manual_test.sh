@@ -12,6 +12,11 @@ for option in $(grep -oE -- '(^|[ ,])-(-[a-z-]+|[a-zA-Z])' <<<"$help" | tr -d ' 
         exit 1
     fi
 done
+# No control character but the line break and the tab: one would be formatted as text.
+if LC_ALL=C grep -qP '[\x00-\x08\x0b-\x1f\x7f]' "$page"; then
+    echo "$page holds a control character"
+    exit 1
+fi
 warnings=""
 if command -v man >/dev/null; then
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null || true)
