@@ -91,8 +91,8 @@ struct Operands {
 };
 
 // An input problem with the path it is about, in the language of the command line.
-std::string InputProblemText(cli::Language language, InputProblem problem,
-                             const Operands& operands, const Streams& streams) {
+std::string InputProblemText(cli::Language language, InputProblem problem, const Operands& operands,
+                             const Streams& streams) {
     auto folderState = cli::FolderState::NotThere;
     if (problem == InputProblem::FolderHasNoFiles) {
         const Files files;

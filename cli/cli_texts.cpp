@@ -111,12 +111,14 @@ std::string InputProblemLines(Language language, InputProblem problem, FolderSta
             words = "Template not found: there is no ordinary file at this path.";
             break;
         case InputProblem::TemplateBlockBlank:
-            words = "Template not usable: the file has no data block, or an empty one; name a "
-                    "document of the new ORBA version.";
+            words =
+                "Template not usable: the file has no data block, or an empty one; name a "
+                "document of the new ORBA version.";
             break;
         case InputProblem::FolderNotGiven:
-            words = "No folder given: name the folder of the old mind maps; every ORBA file in it "
-                    "will be upgraded.";
+            words =
+                "No folder given: name the folder of the old mind maps; every ORBA file in it "
+                "will be upgraded.";
             break;
         case InputProblem::FolderHasNoFiles:
             words = folder == FolderState::WithoutFiles

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -38,6 +39,10 @@ class RunHost {
 
     // Called once after the result entry: bring it into view.
     virtual void AfterResultEntry() = 0;
+
+    // How far the run has got: `done` of the `total` documents of the listing handled (written or
+    // passed over). Told once the listing is made, with `done` 0, and after each document.
+    virtual void Progress(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
 
     // A document gets no upgraded copy, and why: the run passes it over without a log entry.
     virtual void PassedOver(std::string_view /*name*/, PassedOverReason /*reason*/) {}

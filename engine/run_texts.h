@@ -38,7 +38,6 @@ inline std::string FailureMessage(const FileError& error) {
 }
 
 // The same for a failure that is not a file's (out of memory, for one), with its description.
-std::string UnexpectedFailureMessage(std::string_view description,
-                                     Stopped stopped = Stopped::Run);
+std::string UnexpectedFailureMessage(std::string_view description, Stopped stopped = Stopped::Run);
 
 }  // namespace orba

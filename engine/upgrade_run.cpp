@@ -138,8 +138,8 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
             FailureMessage(error, host.Shown(error.path(), ShownIn::Message), Stopped::Check));
         return {RunOutcome::Failed, wouldUpgrade};
     } catch (const std::exception& error) {
-        host.ShowMessage(UnexpectedFailureMessage(host.Shown(error.what(), ShownIn::Message),
-                                                  Stopped::Check));
+        host.ShowMessage(
+            UnexpectedFailureMessage(host.Shown(error.what(), ShownIn::Message), Stopped::Check));
         return {RunOutcome::Failed, wouldUpgrade};
     }
 }
@@ -176,6 +176,7 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
                 documents.push_back(name);
             }
         }
+        host.Progress(0, documents.size());
         // Each document being prepared at once has a buffer of its own: the one prepared k-th
         // uses buffer k modulo their number, free again once the one before it was taken.
         std::vector<std::vector<char>> buffers(std::max<std::size_t>(prepareAhead, 1),
@@ -206,11 +207,13 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
             }
             if (!output) {
                 host.PassedOver(name, PassedOverReason::NoDataBlock);
+                host.Progress(index + 1, documents.size());
                 continue;
             }
             output->Commit();
             ++upgraded;
             host.AppendLog(DocumentEntry(upgraded, host.Shown(name, ShownIn::Log)));
+            host.Progress(index + 1, documents.size());
             if (!host.AfterDocumentEntry()) {
                 return {RunOutcome::Stopped, upgraded};
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <string>
@@ -26,6 +27,8 @@ class FakeDesktop final : public ui::Desktop {
     }
     void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
     void EndProgram() override { ++endRequests; }
+    // A clock that moves `tick` at each reading.
+    std::chrono::steady_clock::time_point Now() override { return now += tick; }
 
     std::string applicationFolder;
     std::deque<std::string> filesToChoose;    // an empty answer is a cancel
@@ -36,6 +39,8 @@ class FakeDesktop final : public ui::Desktop {
     std::vector<std::string> openedAddresses;
     std::vector<std::string> messages;
     int endRequests = 0;
+    std::chrono::steady_clock::time_point now{};
+    std::chrono::steady_clock::duration tick{};
 
   private:
     static std::string Next(std::deque<std::string>& answers) {

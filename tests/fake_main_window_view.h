@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ui/main_window_view.h"
 
@@ -25,6 +26,7 @@ class FakeMainWindowView final : public ui::MainWindowView {
             std::exchange(duringPause, nullptr)();  // once
         }
     }
+    void ShowRunProgress(const ui::RunProgress& shown) override { progress.push_back(shown); }
 
     std::string templateBox;
     std::string folderBox;
@@ -33,6 +35,7 @@ class FakeMainWindowView final : public ui::MainWindowView {
     int paintedNow = 0;
     int paintedInPause = 0;
     std::function<void()> duringPause;
+    std::vector<ui::RunProgress> progress;
 };
 
 }  // namespace orba::test

@@ -262,7 +262,8 @@ TEST_F(CommandLineTest, EveryWayOfEndingReportsAnUnwritableStandardOutput) {
         SCOPED_TRACE(arguments[0]);
         const ProcessResult result = RunProcess(kProgram, arguments, options);
         EXPECT_EQ(result.exitStatus, 1);
-        EXPECT_EQ(result.err, "orba-upgrade: write error: standard output: No space left on device\n");
+        EXPECT_EQ(result.err,
+                  "orba-upgrade: write error: standard output: No space left on device\n");
     }
 }
 

@@ -222,5 +222,83 @@ TEST_F(PresenterTest, DroppedFileIsTheTemplateAndDroppedFolderTheOldFolder) {
     EXPECT_EQ(view.templateBox, otherTemplate) << "an empty drop changes nothing";
 }
 
+// The taskbar button's and the dock's progress, as the presenter hands it to every front end.
+class RunProgressTest : public PresenterTest {
+  protected:
+    using State = ui::RunProgress::State;
+
+    void WriteDocuments(int count) {
+        for (int i = 0; i < count; ++i) {
+            WriteBytes(Join(oldFolder, "d" + std::to_string(i) + ".html"),
+                       Document("", std::to_string(i), ""));
+        }
+    }
+    // The fractions shown while running, in order.
+    std::vector<double> RunningFractions() const {
+        std::vector<double> fractions;
+        for (const ui::RunProgress& shown : view.progress) {
+            if (shown.state == State::Running) {
+                fractions.push_back(shown.fraction);
+            }
+        }
+        return fractions;
+    }
+};
+
+TEST_F(RunProgressTest, CompletedRunGoesFromNoneToWholeThenEndsQuietly) {
+    desktop.tick = ui::WindowRuns::kProgressInterval;  // each document's progress is shown
+    WriteDocuments(4);
+    tool.BT_GO_Click();
+    EXPECT_THAT(RunningFractions(), ElementsAre(0.0, 0.25, 0.5, 0.75, 1.0));
+    EXPECT_EQ(view.progress.back(), (ui::RunProgress{State::Ended, 1.0, false}));
+}
+
+TEST_F(RunProgressTest, ProgressIsShownAFewTimesASecondAtMost) {
+    WriteDocuments(20);  // the clock stands still: only the start and the end are shown
+    tool.BT_GO_Click();
+    EXPECT_THAT(RunningFractions(), ElementsAre(0.0, 1.0));
+}
+
+TEST_F(RunProgressTest, DocumentsPassedOverCountTowardsTheWhole) {
+    desktop.tick = ui::WindowRuns::kProgressInterval;
+    WriteBytes(Join(oldFolder, "a.html"), "no data block");
+    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
+    tool.BT_GO_Click();
+    EXPECT_THAT(RunningFractions(), ElementsAre(0.0, 0.5, 1.0));
+    EXPECT_EQ(view.progress.back().state, State::Ended);
+}
+
+TEST_F(RunProgressTest, FailureShowsWhereTheRunStopped) {
+    desktop.tick = ui::WindowRuns::kProgressInterval;
+    WriteDocuments(4);
+    MakeFolder(output);
+    MakeFolder(Join(output, "d2.html"));  // the third output's name is taken
+    tool.BT_GO_Click();
+    EXPECT_EQ(view.progress.back(), (ui::RunProgress{State::Failed, 0.5, false}));
+}
+
+TEST_F(RunProgressTest, ExitButtonDuringARunEndsTheProgress) {
+    WriteDocuments(3);
+    view.duringPause = [this] { tool.BT_END_Click(); };
+    tool.BT_GO_Click();
+    EXPECT_EQ(view.progress.back().state, State::Ended);
+    EXPECT_FALSE(view.progress.back().wantsAttention);
+}
+
+TEST_F(RunProgressTest, OnlyARunThatTookAWhileAsksForAttention) {
+    WriteDocuments(1);
+    tool.BT_GO_Click();
+    EXPECT_FALSE(view.progress.back().wantsAttention);
+    desktop.tick = ui::WindowRuns::kLongRun;
+    tool.BT_GO_Click();
+    EXPECT_TRUE(view.progress.back().wantsAttention);
+}
+
+TEST_F(RunProgressTest, InputProblemShowsNoProgress) {
+    view.folderBox = "";
+    tool.BT_GO_Click();
+    EXPECT_THAT(view.progress, IsEmpty());
+}
+
 }  // namespace
 }  // namespace orba

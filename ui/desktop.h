@@ -4,6 +4,7 @@
 // folder and the end of the program. The program passes the real ones; tests answer in advance.
 // Texts and paths are UTF-8.
 
+#include <chrono>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,6 +34,9 @@ class Desktop {
 
     // Ends the program as soon as the current handler returns.
     virtual void EndProgram() = 0;
+
+    // The desktop's tick counter.
+    virtual std::chrono::steady_clock::time_point Now() { return std::chrono::steady_clock::now(); }
 };
 
 }  // namespace orba::ui

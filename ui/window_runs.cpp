@@ -31,6 +31,14 @@ class WindowRuns::Host final : public RunHost {
             [this] { return !runs_.endRequested_; });
     }
     void AfterResultEntry() override { runs_.view_.ShowEnd(ProgressLogView::Paint::Now); }
+    void Progress(std::uint64_t done, std::uint64_t total) override {
+        runs_.fraction_ = total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
+        const auto now = runs_.desktop_.Now();
+        if (done == 0 || done == total || now - lastShown_ >= kProgressInterval) {
+            lastShown_ = now;
+            runs_.view_.ShowRunProgress({RunProgress::State::Running, runs_.fraction_, false});
+        }
+    }
     // While another program holds a file, the window answers as in the pause after a document.
     bool PauseWhileFileHeld(std::chrono::milliseconds pause) override {
         return MySleep(
@@ -40,6 +48,7 @@ class WindowRuns::Host final : public RunHost {
 
   private:
     WindowRuns& runs_;
+    std::chrono::steady_clock::time_point lastShown_{};
 };
 
 WindowRuns::WindowRuns(Desktop& desktop, ProgressLogView& view, const sys::System& system)
@@ -58,19 +67,41 @@ void WindowRuns::Start(std::string_view templateBox, std::string_view folderBox)
     };
     {
         const RunOver over{running_};
+        const auto started = desktop_.Now();
+        fraction_ = 0;
+        auto outcome = RunOutcome::Failed;
         try {
             Host host(*this);
             // Users of the window pull out a USB stick once it says the run is over: every
             // output is on the disk before it takes its name, and the names before the end entry.
-            RunUpgrade(templateBox, folderBox, host, Files(system_, Durability::OnDisk));
+            outcome = RunUpgrade(templateBox, folderBox, host, Files(system_, Durability::OnDisk))
+                          .outcome;
         } catch (const std::exception& error) {
             ShowFailure(error.what());
         } catch (...) {
             ShowFailure("unknown error");
         }
+        ShowRunOver(outcome, started);
     }
     if (endRequested_) {
         desktop_.EndProgram();
+    }
+}
+
+void WindowRuns::ShowRunOver(RunOutcome outcome, std::chrono::steady_clock::time_point started) {
+    const bool wantsAttention = desktop_.Now() - started >= kLongRun;
+    switch (outcome) {
+        case RunOutcome::Refused:
+            return;  // nothing was begun
+        case RunOutcome::Completed:
+            view_.ShowRunProgress({RunProgress::State::Ended, 1.0, wantsAttention});
+            return;
+        case RunOutcome::Failed:
+            view_.ShowRunProgress({RunProgress::State::Failed, fraction_, wantsAttention});
+            return;
+        case RunOutcome::Stopped:  // the program ends
+            view_.ShowRunProgress({RunProgress::State::Ended, fraction_, false});
+            return;
     }
 }
 

@@ -4,13 +4,31 @@
 // run's log, the pause after each document, a second start refused while a run pumps events, and
 // an end of the program that waits for the run's next pause.
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
+#include "engine/upgrade_run.h"
 #include "storage/system.h"
 #include "ui/desktop.h"
 
 namespace orba::ui {
+
+// How far a run has got, as a front end shows it outside its window: on the taskbar button, in
+// the dock.
+struct RunProgress {
+    enum class State {
+        Running,  // `fraction` of the documents handled
+        Failed,   // stopped by a failure, after `fraction` of them
+        Ended,    // over: nothing to show
+    };
+    State state = State::Ended;
+    double fraction = 0;
+    // A run that took a while is over: a window that is not in front asks for the user's eye.
+    bool wantsAttention = false;
+
+    bool operator==(const RunProgress&) const = default;
+};
 
 // The front end's progress log box.
 class ProgressLogView {
@@ -27,6 +45,10 @@ class ProgressLogView {
 
     // Handles the window events that are waiting.
     virtual void ProcessEvents() = 0;
+
+    // Shows how far the run has got outside the window; a front end without a place for it
+    // shows nothing.
+    virtual void ShowRunProgress(const RunProgress& /*progress*/) {}
 };
 
 class WindowRuns {
@@ -48,14 +70,21 @@ class WindowRuns {
     // The window is being closed: a run in progress goes no further.
     void WindowClosing();
 
+    // A run that ends after this long asks for attention.
+    static constexpr std::chrono::seconds kLongRun{3};
+    // Progress while running is shown at most this often (and always at the start and the end).
+    static constexpr std::chrono::milliseconds kProgressInterval{250};
+
   private:
     class Host;
     void ShowFailure(std::string_view description) noexcept;
+    void ShowRunOver(RunOutcome outcome, std::chrono::steady_clock::time_point started);
 
     Desktop& desktop_;
     ProgressLogView& view_;
     const sys::System& system_;
     std::string log_;
+    double fraction_ = 0;  // of the run in progress, or the last one
     bool running_ = false;
     bool endRequested_ = false;
 };

@@ -38,8 +38,7 @@ class DisplayConnection {
         std::string text;
     };
 
-    static void Hold(QtMsgType type, const QMessageLogContext& /*context*/,
-                     const QString& text) {
+    static void Hold(QtMsgType type, const QMessageLogContext& /*context*/, const QString& text) {
         if (type == QtFatalMsg) {
             const auto language = orba::app::LanguageFromEnvironment(
                 [](const char* name) -> const char* { return std::getenv(name); });
