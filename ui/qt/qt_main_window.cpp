@@ -1,5 +1,6 @@
 #include "ui/qt/qt_main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -14,6 +15,7 @@
 #include "app/identity.h"
 #include "ui/layout_table.h"
 #include "ui/qt/enter_click_button.h"
+#include "ui/qt/launcher_entry.h"
 #include "ui/qt/qt_text.h"
 
 namespace orba::ui {
@@ -252,6 +254,13 @@ void QtMainWindow::ShowEnd(Paint paint) {
 
 void QtMainWindow::ProcessEvents() {
     QCoreApplication::processEvents();
+}
+
+void QtMainWindow::ShowRunProgress(const RunProgress& progress) {
+    SendLauncherEntryUpdate(progress);
+    if (progress.wantsAttention && !isActiveWindow()) {
+        QApplication::alert(this);
+    }
 }
 
 }  // namespace orba::ui
