@@ -14,6 +14,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/identity.h"
 #include "app/provisioning.h"
@@ -43,6 +47,24 @@ std::wstring ClassName(HWND window) {
     return name;
 }
 
+// The taskbar button's calls, as "state N", "value D/T" and "flash".
+class RecordingTaskbar final : public ui::win32::TaskbarCalls {
+  public:
+    HRESULT SetProgressState(HWND /*window*/, TBPFLAG state) override {
+        calls.push_back("state " + std::to_string(state));
+        return S_OK;
+    }
+    HRESULT SetProgressValue(HWND /*window*/, ULONGLONG done, ULONGLONG total) override {
+        calls.push_back("value " + std::to_string(done) + "/" + std::to_string(total));
+        return S_OK;
+    }
+    void Flash(HWND /*window*/) override { calls.push_back("flash"); }
+    bool IsInFront(HWND /*window*/) override { return inFront; }
+
+    std::vector<std::string> calls;
+    bool inFront = true;
+};
+
 class Win32WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -62,7 +84,10 @@ class Win32WindowTest : public ::testing::Test {
     std::string oldFolder = dir / "old";
     std::string output = Join(oldFolder, "NewORBA");
     FakeDesktop desktop;
-    Win32MainWindow window{::GetModuleHandleW(nullptr), desktop};
+    std::unique_ptr<RecordingTaskbar> ownTaskbar = std::make_unique<RecordingTaskbar>();
+    RecordingTaskbar& taskbar = *ownTaskbar;
+    Win32MainWindow window{::GetModuleHandleW(nullptr), desktop, ui::DpiCalls::OfSystem(),
+                           std::move(ownTaskbar)};
 };
 
 // What a screen reader asks the control for: its name, or its description.
@@ -470,6 +495,55 @@ TEST(Win32ProvisioningTest, CopiesIntoTheRealSystemFolderOnlyWhenItLacksTheFile)
 TEST(Win32DesktopTest, ApplicationFolderKeepsTheBackslashOnlyAtADriveRoot) {
     EXPECT_EQ(ui::win32::FolderOfModule("D:\\Tools\\ORBA批量升级工具.exe"), "D:\\Tools");
     EXPECT_EQ(ui::win32::FolderOfModule("E:\\ORBA批量升级工具.exe"), "E:\\");
+}
+
+TEST_F(Win32WindowTest, TaskbarButtonShowsTheRunsProgressThenNone) {
+    desktop.tick = ui::WindowRuns::kProgressInterval;  // each document's progress is shown
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
+    Click("BT_GO");
+    EXPECT_THAT(taskbar.calls, ElementsAre("state 2", "value 0/1000", "state 2", "value 500/1000",
+                                           "state 2", "value 1000/1000", "state 0"))
+        << "TBPF_NORMAL while running, TBPF_NOPROGRESS at the end";
+}
+
+TEST_F(Win32WindowTest, FailedRunTurnsTheButtonRedWhereItStopped) {
+    desktop.tick = ui::WindowRuns::kProgressInterval;
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
+    MakeFolder(output);
+    MakeFolder(Join(output, "b.html"));
+    Click("BT_GO");
+    ASSERT_GE(taskbar.calls.size(), 2u);
+    EXPECT_THAT(std::vector(taskbar.calls.end() - 2, taskbar.calls.end()),
+                ElementsAre("value 500/1000", "state 4"))
+        << "TBPF_ERROR";
+}
+
+TEST_F(Win32WindowTest, LongRunEndingBehindOtherWindowsFlashesTheButton) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    desktop.tick = ui::WindowRuns::kLongRun;
+    Click("BT_GO");
+    EXPECT_EQ(taskbar.calls.back(), "state 0") << "in front: no flash";
+    taskbar.inFront = false;
+    Click("BT_GO");
+    EXPECT_EQ(taskbar.calls.back(), "flash");
+}
+
+TEST(Win32TaskbarTest, SystemsTaskbarObjectTakesTheCalls) {
+    // Wine makes the taskbar object and accepts the calls, showing nothing; a system without a
+    // shell makes none, and the calls do nothing.
+    const HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                          nullptr, nullptr, nullptr, nullptr);
+    const auto calls = ui::win32::TaskbarCalls::OfSystem();
+    const HRESULT state = calls->SetProgressState(window, TBPF_NORMAL);
+    const HRESULT value = calls->SetProgressValue(window, 1, 2);
+    std::printf("taskbar object: %s; SetProgressState 0x%08lx, SetProgressValue 0x%08lx\n",
+                state == S_FALSE ? "none" : "made", static_cast<unsigned long>(state),
+                static_cast<unsigned long>(value));
+    EXPECT_TRUE(SUCCEEDED(state));
+    EXPECT_TRUE(SUCCEEDED(value));
+    ::DestroyWindow(window);
 }
 
 }  // namespace

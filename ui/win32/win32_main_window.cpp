@@ -102,12 +102,14 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
 
 }  // namespace
 
-Win32MainWindow::Win32MainWindow(HINSTANCE instance, Desktop& desktop, DpiCalls dpiCalls)
+Win32MainWindow::Win32MainWindow(HINSTANCE instance, Desktop& desktop, DpiCalls dpiCalls,
+                                 std::unique_ptr<TaskbarCalls> taskbar)
     : instance_(instance),
       tool_(*this, desktop),
       dpiCalls_(dpiCalls),
       logo_(LoadJpegResource(instance, kLogoResource)),
-      qrCode_(LoadJpegResource(instance, kQrCodeResource)) {
+      qrCode_(LoadJpegResource(instance, kQrCodeResource)),
+      taskbar_(std::move(taskbar)) {
     ::LoadLibraryW(L"Msftedit.dll");  // registers the rich edit class; stays for the process
     RegisterWindowClass(instance, WindowProc);
     window_ = ::CreateWindowExW(kWindowExStyle, kWindowClass,
@@ -293,6 +295,13 @@ void Win32MainWindow::ShowEnd(Paint paint) {
     } else {
         ::InvalidateRect(box, nullptr, FALSE);
     }
+}
+
+void Win32MainWindow::ShowRunProgress(const RunProgress& progress) {
+    if (!taskbar_) {
+        taskbar_ = TaskbarCalls::OfSystem();  // the window has its taskbar button by now
+    }
+    ShowOnTaskbar(*taskbar_, window_, progress);
 }
 
 void Win32MainWindow::ProcessEvents() {

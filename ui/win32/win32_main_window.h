@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "ui/main_window_view.h"
 #include "ui/orba_update_tool.h"
 #include "ui/win32/dpi_calls.h"
+#include "ui/win32/taskbar_button.h"
 #include "ui/win32/win32_support.h"
 
 namespace orba::ui::win32 {
@@ -21,9 +23,10 @@ namespace orba::ui::win32 {
 // which decides what the window shows.
 class Win32MainWindow final : private MainWindowView {
   public:
-    // Creates the window and its controls, not yet shown. `dpiCalls` are the system's own unless a
-    // test hands others.
-    Win32MainWindow(HINSTANCE instance, Desktop& desktop, DpiCalls dpiCalls = DpiCalls::OfSystem());
+    // Creates the window and its controls, not yet shown. `dpiCalls` and `taskbar` are the
+    // system's own unless a test hands others.
+    Win32MainWindow(HINSTANCE instance, Desktop& desktop, DpiCalls dpiCalls = DpiCalls::OfSystem(),
+                    std::unique_ptr<TaskbarCalls> taskbar = nullptr);
     ~Win32MainWindow() override;
     Win32MainWindow(const Win32MainWindow&) = delete;
     Win32MainWindow& operator=(const Win32MainWindow&) = delete;
@@ -70,6 +73,7 @@ class Win32MainWindow final : private MainWindowView {
     void AppendText(std::string_view entry) override;
     void ShowEnd(Paint paint) override;
     void ProcessEvents() override;
+    void ShowRunProgress(const RunProgress& progress) override;
 
     HINSTANCE instance_;
     ORBAUpdateTool tool_;
@@ -83,6 +87,7 @@ class Win32MainWindow final : private MainWindowView {
     GdiObject<HBITMAP> logo_;
     GdiObject<HBITMAP> qrCode_;
     HWND tooltip_ = nullptr;
+    std::unique_ptr<TaskbarCalls> taskbar_;  // made at the first run, unless a test gave one
 };
 
 // Runs the message loop until the program ends; returns the exit code.
