@@ -159,14 +159,6 @@ TEST_F(UpgradeRunTest, OutputsOnTheDiskBeforeTheirNamesAndTheNamesBeforeTheEnd) 
     EXPECT_THAT(system.logAtFolderFlush, ::testing::Not(HasSubstr("【处理结束")));
 }
 
-TEST_F(UpgradeRunTest, OutputsLeftToTheSystemAreNotFlushed) {
-    WriteBytes(Join(oldFolder, "a.html"), Document("", "a", ""));
-    const CallOrder system(host);
-    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, Files(system)).outcome,
-              RunOutcome::Completed);
-    EXPECT_THAT(system.calls, ElementsAre(Call::CheckWrites, Call::MoveIntoPlace));
-}
-
 // A file system without unnamed files (exFAT, NTFS through FUSE, network shares) refuses them.
 class NoUnnamedFiles final : public WrappedSystem {
   public:

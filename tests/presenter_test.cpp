@@ -294,11 +294,5 @@ TEST_F(RunProgressTest, OnlyARunThatTookAWhileAsksForAttention) {
     EXPECT_TRUE(view.progress.back().wantsAttention);
 }
 
-TEST_F(RunProgressTest, InputProblemShowsNoProgress) {
-    view.folderBox = "";
-    tool.BT_GO_Click();
-    EXPECT_THAT(view.progress, IsEmpty());
-}
-
 }  // namespace
 }  // namespace orba
