@@ -106,12 +106,9 @@ std::string InputProblemText(cli::Language language, InputProblem problem, const
             folderState = cli::FolderState::Unreadable;
         }
     }
-    const bool aboutTemplate = problem == InputProblem::TemplateNotGiven ||
-                               problem == InputProblem::TemplateNotFound ||
-                               problem == InputProblem::TemplateBlockBlank;
     return cli::InputProblemLines(
         language, problem, folderState,
-        streams.ShownOnErr(aboutTemplate ? operands.templatePath : operands.folder));
+        streams.ShownOnErr(IsAboutTemplate(problem) ? operands.templatePath : operands.folder));
 }
 
 // Log entries to standard output as they are made; messages to standard error; no pause.

@@ -95,9 +95,7 @@ std::string UsageErrorLines(Language language, UsageError::Kind kind, std::strin
 
 std::string InputProblemLines(Language language, InputProblem problem, FolderState folder,
                               std::string_view shownPath) {
-    const bool aboutTemplate = problem == InputProblem::TemplateNotGiven ||
-                               problem == InputProblem::TemplateNotFound ||
-                               problem == InputProblem::TemplateBlockBlank;
+    const bool aboutTemplate = IsAboutTemplate(problem);
     if (language == Language::Chinese) {
         return std::string(InputProblemMessage(problem)) + "\n" +
                (aboutTemplate ? "模板：“" : "文件夹：“") + std::string(shownPath) + "”\n";

@@ -29,6 +29,11 @@ std::string_view InputProblemMessage(InputProblem problem) {
     return {};
 }
 
+bool IsAboutTemplate(InputProblem problem) {
+    return problem == InputProblem::TemplateNotGiven || problem == InputProblem::TemplateNotFound ||
+           problem == InputProblem::TemplateBlockBlank;
+}
+
 std::string StartEntry() {
     return std::string(kCrLf) + std::string(kCrLf) + std::string(40, '=') + std::string(kCrLf) +
            "【处理开始】" + std::string(kCrLf);

@@ -21,6 +21,9 @@ enum class InputProblem {
 
 std::string_view InputProblemMessage(InputProblem problem);
 
+// True for the problems with the template, false for those with the old-version folder.
+bool IsAboutTemplate(InputProblem problem);
+
 std::string StartEntry();
 std::string DocumentEntry(std::uint64_t number, std::string_view name);
 std::string EndEntry(std::uint64_t count);

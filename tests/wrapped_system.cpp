@@ -18,88 +18,72 @@ bool MustBeReported(Call call) {
 
 namespace {
 
-// Fails the call with `error` when there is one: the value the real call fails with.
-template <class Result>
-bool Refused(const std::optional<int>& error, Result failure, Result& result) {
+// The call made, unless `error` refuses it: then it fails as the real call fails, with `failure`
+// and the error code left for LastError.
+template <class Result, class Call>
+Result Through(const std::optional<int>& error, Result failure, Call&& call) {
     if (!error) {
-        return false;
+        return call();
     }
     sys::SetLastError(*error);
-    result = failure;
-    return true;
+    return failure;
 }
 
 }  // namespace
 
 sys::Native WrappedSystem::OpenToRead(const std::string& path) const {
-    sys::Native result{};
-    return Refused(Ask(Call::OpenToRead, path), sys::kNoFile, result) ? result
-                                                                      : inner_.OpenToRead(path);
+    return Through(Ask(Call::OpenToRead, path), sys::kNoFile,
+                   [&] { return inner_.OpenToRead(path); });
 }
 
 bool WrappedSystem::Stamp(sys::Native file, FileStamp& stamp, sys::FileKind& kind) const {
-    bool result{};
-    return Refused(Ask(Call::Stamp), false, result) ? result : inner_.Stamp(file, stamp, kind);
+    return Through(Ask(Call::Stamp), false, [&] { return inner_.Stamp(file, stamp, kind); });
 }
 
 std::int64_t WrappedSystem::ReadAt(sys::Native file, std::uint64_t offset, char* data,
                                    std::size_t size) const {
-    std::int64_t result{};
-    return Refused(Ask(Call::ReadAt), std::int64_t{-1}, result)
-               ? result
-               : inner_.ReadAt(file, offset, data, size);
+    return Through(Ask(Call::ReadAt), std::int64_t{-1},
+                   [&] { return inner_.ReadAt(file, offset, data, size); });
 }
 
 std::int64_t WrappedSystem::WriteAt(sys::Native file, std::uint64_t offset, const char* data,
                                     std::size_t size) const {
-    std::int64_t result{};
-    return Refused(Ask(Call::WriteAt), std::int64_t{-1}, result)
-               ? result
-               : inner_.WriteAt(file, offset, data, size);
+    return Through(Ask(Call::WriteAt), std::int64_t{-1},
+                   [&] { return inner_.WriteAt(file, offset, data, size); });
 }
 
 bool WrappedSystem::Flush(sys::Native file) const {
-    bool result{};
-    return Refused(Ask(Call::Flush), false, result) ? result : inner_.Flush(file);
+    return Through(Ask(Call::Flush), false, [&] { return inner_.Flush(file); });
 }
 
 bool WrappedSystem::CheckWrites(sys::Native file) const {
-    bool result{};
-    return Refused(Ask(Call::CheckWrites), false, result) ? result : inner_.CheckWrites(file);
+    return Through(Ask(Call::CheckWrites), false, [&] { return inner_.CheckWrites(file); });
 }
 
 bool WrappedSystem::Close(sys::Native file) const {
     // A refused close still lets the file go, as the system does when it reports a failure.
     const bool closed = inner_.Close(file);
-    bool result{};
-    return Refused(Ask(Call::Close), false, result) ? result : closed;
+    return Through(Ask(Call::Close), false, [&] { return closed; });
 }
 
 sys::Native WrappedSystem::CreateUnnamed(const std::string& folder) const {
-    sys::Native result{};
-    return Refused(Ask(Call::CreateUnnamed, folder), sys::kNoFile, result)
-               ? result
-               : inner_.CreateUnnamed(folder);
+    return Through(Ask(Call::CreateUnnamed, folder), sys::kNoFile,
+                   [&] { return inner_.CreateUnnamed(folder); });
 }
 
 sys::Native WrappedSystem::CreateExclusive(const std::string& path) const {
-    sys::Native result{};
-    return Refused(Ask(Call::CreateExclusive, path), sys::kNoFile, result)
-               ? result
-               : inner_.CreateExclusive(path);
+    return Through(Ask(Call::CreateExclusive, path), sys::kNoFile,
+                   [&] { return inner_.CreateExclusive(path); });
 }
 
 bool WrappedSystem::GiveName(sys::Native file, const std::string& path) const {
-    bool result{};
-    return Refused(Ask(Call::GiveName, path), false, result) ? result : inner_.GiveName(file, path);
+    return Through(Ask(Call::GiveName, path), false, [&] { return inner_.GiveName(file, path); });
 }
 
 bool WrappedSystem::MoveIntoPlace(sys::Native file, const std::string& temporary,
                                   const std::string& path) const {
-    bool result{};
-    return Refused(Ask(Call::MoveIntoPlace, path), false, result)
-               ? result
-               : inner_.MoveIntoPlace(file, temporary, path);
+    return Through(Ask(Call::MoveIntoPlace, path), false,
+                   [&] { return inner_.MoveIntoPlace(file, temporary, path); });
 }
 
 void WrappedSystem::Abandon(sys::Native file, const std::string& temporary,
@@ -116,32 +100,26 @@ void WrappedSystem::RemoveIfAbandoned(const std::string& folder, const std::stri
 }
 
 bool WrappedSystem::MakeFolder(const std::string& path) const {
-    bool result{};
-    return Refused(Ask(Call::MakeFolder, path), false, result) ? result : inner_.MakeFolder(path);
+    return Through(Ask(Call::MakeFolder, path), false, [&] { return inner_.MakeFolder(path); });
 }
 
 bool WrappedSystem::FlushFolder(const std::string& path) const {
-    bool result{};
-    return Refused(Ask(Call::FlushFolder, path), false, result) ? result : inner_.FlushFolder(path);
+    return Through(Ask(Call::FlushFolder, path), false, [&] { return inner_.FlushFolder(path); });
 }
 
 bool WrappedSystem::ListFolder(const std::string& folder,
                                std::vector<sys::FolderEntry>& entries) const {
-    bool result{};
-    return Refused(Ask(Call::ListFolder, folder), false, result)
-               ? result
-               : inner_.ListFolder(folder, entries);
+    return Through(Ask(Call::ListFolder, folder), false,
+                   [&] { return inner_.ListFolder(folder, entries); });
 }
 
 sys::PathKind WrappedSystem::KindOf(const std::string& path) const {
-    sys::PathKind result{};
-    return Refused(Ask(Call::KindOf, path), sys::PathKind::Nothing, result) ? result
-                                                                            : inner_.KindOf(path);
+    return Through(Ask(Call::KindOf, path), sys::PathKind::Nothing,
+                   [&] { return inner_.KindOf(path); });
 }
 
 bool WrappedSystem::IsSameFile(const std::string& a, const std::string& b) const {
-    bool result{};
-    return Refused(Ask(Call::IsSameFile, a), false, result) ? result : inner_.IsSameFile(a, b);
+    return Through(Ask(Call::IsSameFile, a), false, [&] { return inner_.IsSameFile(a, b); });
 }
 
 bool WrappedSystem::IsHeld(int error, const std::string& path) const {

@@ -27,17 +27,12 @@ class DisplayConnection {
     DisplayConnection& operator=(const DisplayConnection&) = delete;
     ~DisplayConnection() {
         qInstallMessageHandler(previous_);
-        for (const Held& message : held_) {
-            std::fprintf(stderr, "%s\n", message.text.c_str());
+        for (const std::string& message : held_) {
+            std::fprintf(stderr, "%s\n", message.c_str());
         }
     }
 
   private:
-    struct Held {
-        QtMsgType type;
-        std::string text;
-    };
-
     static void Hold(QtMsgType type, const QMessageLogContext& /*context*/, const QString& text) {
         if (type == QtFatalMsg) {
             const auto language = orba::app::LanguageFromEnvironment(
@@ -45,12 +40,12 @@ class DisplayConnection {
             std::fputs(orba::app::NoDisplayLine(language).c_str(), stderr);
             std::_Exit(1);
         }
-        held_.push_back({type, text.toStdString()});
+        held_.push_back(text.toStdString());
     }
 
     // Qt's message handler is one function for the process, called on this thread alone while
     // the application object is made.
-    static inline std::vector<Held> held_;  // NOLINT: the handler has no other place
+    static inline std::vector<std::string> held_;  // NOLINT: the handler has no other place
     QtMessageHandler previous_ = nullptr;
 };
 
