@@ -139,7 +139,6 @@ bool Files::Read(const std::string& path, ReadingSink& sink) const {
     };
     // A pass is consistent when nothing that identifies the file's content changed from before
     // its first read to after its last; a torn pass is made again.
-    constexpr int kPasses = 5;
     for (int pass = 1;; ++pass) {
         FileStamp before;
         stamp(before);
@@ -178,7 +177,7 @@ bool Files::Read(const std::string& path, ReadingSink& sink) const {
         if (before == after && !torn) {
             return !kind.changedJustNow;
         }
-        if (pass == kPasses) {
+        if (pass == kConsistentReadPasses) {
             throw FileError(Operation::Read, path, std::string(reasons::kChangedWhileRead));
         }
     }

@@ -88,6 +88,8 @@ class Files {
     // pass counts: it saw one state of the file from its first byte to the last it read. False
     // when that state was made just now, so that a writer may be in the middle of it.
     bool Read(const std::string& path, ReadingSink& sink) const;
+    // How many passes a read makes over a file that changes under each of them before it fails.
+    static constexpr int kConsistentReadPasses = 5;
 
     // Reads as Read until `complete` says that what was read is whole, or until the file has been
     // left alone for a moment: a state that is not whole and was made just now may be a writer's

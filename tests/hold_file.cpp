@@ -1,11 +1,10 @@
-// Holds a file open for a while, as a virus scanner, a sync client or a preview does:
-//   hold_file PATH none|delete MILLISECONDS READY
+// Holds a file open, as a virus scanner, a sync client or a preview does:
+//   hold_file PATH none|delete READY RELEASE
 // "none" shares nothing; "delete" shares reading, writing and deletion. Once the file is open,
-// the empty file READY is made; the file is let go after MILLISECONDS.
+// the empty file READY is made; the file is let go once a file RELEASE exists.
 
 #include <windows.h>
 
-#include <cwchar>
 #include <string>
 
 int wmain(int argc, wchar_t** argv) {
@@ -20,10 +19,12 @@ int wmain(int argc, wchar_t** argv) {
     if (held == INVALID_HANDLE_VALUE) {
         return 1;
     }
-    const HANDLE ready = ::CreateFileW(argv[4], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const HANDLE ready = ::CreateFileW(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr);
     ::CloseHandle(ready);
-    ::Sleep(static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)));
+    while (::GetFileAttributesW(argv[4]) == INVALID_FILE_ATTRIBUTES) {
+        ::Sleep(5);
+    }
     ::CloseHandle(held);
     return 0;
 }

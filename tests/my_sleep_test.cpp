@@ -7,14 +7,22 @@
 namespace orba::ui {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// A clock that moves 1 ms each time it is read.
+struct SteppingClock {
+    std::chrono::steady_clock::time_point now{};
+    std::chrono::steady_clock::time_point Read() { return now += 1ms; }
+};
 
 TEST(MySleepTest, WaitsAtLeastTheGivenTimeAndPumpsEventsThroughout) {
+    SteppingClock clock;
     int pumped = 0;
-    const auto start = Clock::now();
-    EXPECT_TRUE(MySleep(20, [&] { ++pumped; }));
-    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(20));
-    EXPECT_GT(pumped, 1);
+    EXPECT_TRUE(MySleep(
+        20, [&] { ++pumped; }, [] { return true; }, [&] { return clock.Read(); }));
+    EXPECT_GE(clock.now - std::chrono::steady_clock::time_point{}, 21ms)
+        << "returned before 20 ms had passed since the clock was first read";
+    EXPECT_GE(pumped, 19) << "events are processed on every pass";
 }
 
 TEST(MySleepTest, ZeroOrNegativeTimeReturnsWithoutWaiting) {
@@ -25,13 +33,13 @@ TEST(MySleepTest, ZeroOrNegativeTimeReturnsWithoutWaiting) {
 }
 
 TEST(MySleepTest, StopsAsSoonAsTheUserEndsTheProgram) {
+    SteppingClock clock;
     int pumped = 0;
     bool ended = false;
-    const auto start = Clock::now();
     EXPECT_FALSE(MySleep(
-        10000, [&] { ended = ++pumped == 3; }, [&] { return !ended; }));
-    EXPECT_EQ(pumped, 3);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+        10000, [&] { ended = ++pumped == 3; }, [&] { return !ended; },
+        [&] { return clock.Read(); }));
+    EXPECT_EQ(pumped, 3) << "no pass after the one in which the program was ended";
 }
 
 }  // namespace

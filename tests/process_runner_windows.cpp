@@ -1,6 +1,8 @@
 #include <windows.h>
 
+#include <cstdio>
 #include <stdexcept>
+#include <string>
 
 #include "storage/windows_paths.h"
 #include "tests/process_runner.h"
@@ -70,12 +72,26 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    const BOOL started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                          nullptr, nullptr, &startup, &process);
+    // Under Wine a new process now and then fails to start for want of the address range its
+    // loader reserves; that says nothing of the program, which is started again. Each failure
+    // is told with its error code.
+    constexpr int kStarts = 5;
+    BOOL started = FALSE;
+    DWORD error = 0;
+    for (int start = 1; start <= kStarts && !started; ++start) {
+        started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                   nullptr, &startup, &process);
+        if (!started) {
+            error = ::GetLastError();
+            std::fprintf(stderr, "CreateProcessW of %s failed with error %lu (try %d of %d)\n",
+                         program.c_str(), static_cast<unsigned long>(error), start, kStarts);
+            ::Sleep(100);
+        }
+    }
     ::CloseHandle(out);
     ::CloseHandle(err);
     if (!started) {
-        throw std::runtime_error("cannot start " + program);
+        throw std::runtime_error("cannot start " + program + ": error " + std::to_string(error));
     }
     ::WaitForSingleObject(process.hProcess, INFINITE);
     DWORD exitCode = 0;

@@ -31,65 +31,102 @@ Result Through(const std::optional<int>& error, Result failure, Call&& call) {
 
 }  // namespace
 
+std::string WrappedSystem::PathOf(sys::Native file) const {
+    const std::lock_guard lock(pathsMutex_);
+    const auto found = paths_.find(file);
+    return found == paths_.end() ? std::string() : found->second;
+}
+
+sys::Native WrappedSystem::Opened(sys::Native file, const std::string& path) const {
+    if (file != sys::kNoFile) {
+        Named(file, path);
+    }
+    return file;
+}
+
+void WrappedSystem::Named(sys::Native file, const std::string& path) const {
+    const std::lock_guard lock(pathsMutex_);
+    paths_[file] = path;
+}
+
+void WrappedSystem::Closed(sys::Native file) const {
+    const std::lock_guard lock(pathsMutex_);
+    paths_.erase(file);
+}
+
 sys::Native WrappedSystem::OpenToRead(const std::string& path) const {
     return Through(Ask(Call::OpenToRead, path), sys::kNoFile,
-                   [&] { return inner_.OpenToRead(path); });
+                   [&] { return Opened(inner_.OpenToRead(path), path); });
 }
 
 bool WrappedSystem::Stamp(sys::Native file, FileStamp& stamp, sys::FileKind& kind) const {
-    return Through(Ask(Call::Stamp), false, [&] { return inner_.Stamp(file, stamp, kind); });
+    return Through(Ask(Call::Stamp, file), false, [&] { return inner_.Stamp(file, stamp, kind); });
 }
 
 std::int64_t WrappedSystem::ReadAt(sys::Native file, std::uint64_t offset, char* data,
                                    std::size_t size) const {
-    return Through(Ask(Call::ReadAt), std::int64_t{-1},
+    return Through(Ask(Call::ReadAt, file), std::int64_t{-1},
                    [&] { return inner_.ReadAt(file, offset, data, size); });
 }
 
 std::int64_t WrappedSystem::WriteAt(sys::Native file, std::uint64_t offset, const char* data,
                                     std::size_t size) const {
-    return Through(Ask(Call::WriteAt), std::int64_t{-1},
+    return Through(Ask(Call::WriteAt, file), std::int64_t{-1},
                    [&] { return inner_.WriteAt(file, offset, data, size); });
 }
 
 bool WrappedSystem::Flush(sys::Native file) const {
-    return Through(Ask(Call::Flush), false, [&] { return inner_.Flush(file); });
+    return Through(Ask(Call::Flush, file), false, [&] { return inner_.Flush(file); });
 }
 
 bool WrappedSystem::CheckWrites(sys::Native file) const {
-    return Through(Ask(Call::CheckWrites), false, [&] { return inner_.CheckWrites(file); });
+    return Through(Ask(Call::CheckWrites, file), false, [&] { return inner_.CheckWrites(file); });
 }
 
 bool WrappedSystem::Close(sys::Native file) const {
     // A refused close still lets the file go, as the system does when it reports a failure.
+    const std::optional<int> error = Ask(Call::Close, file);
+    Closed(file);
     const bool closed = inner_.Close(file);
-    return Through(Ask(Call::Close), false, [&] { return closed; });
+    return Through(error, false, [&] { return closed; });
 }
 
 sys::Native WrappedSystem::CreateUnnamed(const std::string& folder) const {
     return Through(Ask(Call::CreateUnnamed, folder), sys::kNoFile,
-                   [&] { return inner_.CreateUnnamed(folder); });
+                   [&] { return Opened(inner_.CreateUnnamed(folder), folder); });
 }
 
 sys::Native WrappedSystem::CreateExclusive(const std::string& path) const {
     return Through(Ask(Call::CreateExclusive, path), sys::kNoFile,
-                   [&] { return inner_.CreateExclusive(path); });
+                   [&] { return Opened(inner_.CreateExclusive(path), path); });
 }
 
 bool WrappedSystem::GiveName(sys::Native file, const std::string& path) const {
-    return Through(Ask(Call::GiveName, path), false, [&] { return inner_.GiveName(file, path); });
+    return Through(Ask(Call::GiveName, path), false, [&] {
+        const bool named = inner_.GiveName(file, path);
+        if (named) {
+            Named(file, path);
+        }
+        return named;
+    });
 }
 
 bool WrappedSystem::MoveIntoPlace(sys::Native file, const std::string& temporary,
                                   const std::string& path) const {
-    return Through(Ask(Call::MoveIntoPlace, path), false,
-                   [&] { return inner_.MoveIntoPlace(file, temporary, path); });
+    return Through(Ask(Call::MoveIntoPlace, path), false, [&] {
+        const bool moved = inner_.MoveIntoPlace(file, temporary, path);
+        if (moved) {
+            Named(file, path);
+        }
+        return moved;
+    });
 }
 
 void WrappedSystem::Abandon(sys::Native file, const std::string& temporary,
                             bool removeNamed) const {
     // A refused abandon closes the file but fails to remove its name.
     const bool refused = Ask(Call::Abandon, temporary).has_value();
+    Closed(file);
     inner_.Abandon(file, temporary, removeNamed && !refused);
 }
 

@@ -4,6 +4,8 @@
 // touching the code above: each call first asks Decide, then goes to the real system or fails with
 // the error code it was given, as the real call would fail.
 
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,10 +43,11 @@ class WrappedSystem : public sys::System {
   public:
     explicit WrappedSystem(const sys::System& inner = sys::TheSystem()) : inner_(inner) {}
 
-    // Asked before each call, with the path it is about where it has one: nothing lets it go
-    // through, an error code makes it fail with that code. May block to hold the call. Const, as
-    // the system's calls are: what a test counts is its own mutable state. With documents
-    // prepared ahead, asked from several threads.
+    // Asked before each call, with the path it is about (for a call on an open file, the path it
+    // was opened or named by; for an unnamed file, its folder): nothing lets it go through, an
+    // error code makes it fail with that code. May block to hold the call. Const, as the system's
+    // calls are: what a test counts is its own mutable state. With documents prepared ahead, asked
+    // from several threads.
     virtual std::optional<int> Decide(Call call, const std::string& path) const = 0;
 
     sys::Native OpenToRead(const std::string& path) const override;
@@ -72,12 +75,20 @@ class WrappedSystem : public sys::System {
     bool IsHeld(int error, const std::string& path) const override;
     std::uint64_t ProcessNumber() const override;
 
+  protected:
+    // The path an open file was opened or last named by; empty for a file this wrapper never saw.
+    std::string PathOf(sys::Native file) const;
+
   private:
-    std::optional<int> Ask(Call call, const std::string& path = {}) const {
-        return Decide(call, path);
-    }
+    std::optional<int> Ask(Call call, const std::string& path) const { return Decide(call, path); }
+    std::optional<int> Ask(Call call, sys::Native file) const { return Decide(call, PathOf(file)); }
+    sys::Native Opened(sys::Native file, const std::string& path) const;
+    void Named(sys::Native file, const std::string& path) const;
+    void Closed(sys::Native file) const;
 
     const sys::System& inner_;
+    mutable std::mutex pathsMutex_;
+    mutable std::map<sys::Native, std::string> paths_;
 };
 
 }  // namespace orba::test

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, skipping those already installed.
-# Usage: tools/setup-deps.sh [build|test|windows|bench|screenshots|pictures]
+# Usage: tools/setup-deps.sh [build|test|stress|windows|bench|screenshots|pictures]
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
@@ -10,6 +10,7 @@ case "${1:-build}" in
     test) packages+=(zbar-tools g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-arphic-uming
                      chromium python3 lintian desktop-file-utils dpkg-dev appstream nsis
                      at-spi2-core python3-pyatspi dbus strace) ;;
+    stress) packages=(stress-ng) ;;
     windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest nsis) ;;
     # Real HTML, JavaScript and CSS for the benchmark corpus: Python's manual, MathJax, TypeScript.
     bench) packages+=(python3.11-doc libjs-mathjax node-typescript) ;;

@@ -3,10 +3,10 @@
 namespace orba::ui {
 
 bool MySleep(int ms, const std::function<void()>& processEvents,
-             const std::function<bool()>& keepWaiting) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < until) {
+             const std::function<bool()>& keepWaiting,
+             const std::function<std::chrono::steady_clock::time_point()>& now) {
+    const auto until = now() + std::chrono::milliseconds(ms);
+    while (now() < until) {
         processEvents();
         if (!keepWaiting()) {
             return false;

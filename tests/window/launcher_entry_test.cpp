@@ -68,7 +68,7 @@ TEST(LauncherEntryTest, DockSeesTheRunsProgressInOrderEndingAtTheWhole) {
     window.findChild<QLineEdit*>("TXT_OLD_FOLDER")->setText(ui::ToQString(oldFolder));
     window.tool().BT_GO_Click();
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while ((dock.updates.empty() || dock.updates.back().visible) &&
            std::chrono::steady_clock::now() < deadline) {
         QTest::qWait(20);
