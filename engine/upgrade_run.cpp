@@ -49,22 +49,33 @@ class WaitThroughHost final : public HeldFileWait {
     RunHost& host_;
 };
 
+// Whether the run must make its output folder: not where a folder (or a link to one) stands. Any
+// other thing at that name, a file or a link that leads nowhere, stops the run and the dry run
+// alike, before anything is made.
+bool OutputFolderMustBeMade(const Files& files, const std::string& outputFolder) {
+    if (files.IsFolder(outputFolder)) {
+        return false;
+    }
+    if (files.Exists(outputFolder)) {
+        throw FileError(FileError::Operation::CreateFolder, outputFolder,
+                        std::string(reasons::kNameTaken));
+    }
+    return true;
+}
+
 // Whether a run could make its output folder and write into it, tried with a temporary file that
-// leaves nothing: in the output folder where it stands, else where it would be made.
+// leaves nothing: in the output folder where it stands, else where it would be made, when a
+// refusal is the run's failure to make the folder.
 void CheckOutputsCanBeWritten(const Files& files, const std::string& oldFolder,
                               const std::string& outputFolder) {
-    std::string folder = outputFolder;
-    if (!files.IsFolder(outputFolder)) {
-        if (files.Exists(outputFolder)) {
-            throw FileError(FileError::Operation::CreateFolder, outputFolder,
-                            std::string(reasons::kNameTaken));
-        }
-        folder = oldFolder;
-    }
+    const bool mustBeMade = OutputFolderMustBeMade(files, outputFolder);
+    const std::string& folder = mustBeMade ? oldFolder : outputFolder;
     try {
         const PreparedOutput trial(files, JoinPath(folder, "trial.html"));
     } catch (const FileError& error) {
-        throw FileError(FileError::Operation::WriteInFolder, folder, error.reason());
+        throw FileError(
+            mustBeMade ? FileError::Operation::CreateFolder : FileError::Operation::WriteInFolder,
+            mustBeMade ? outputFolder : folder, error.reason());
     }
 }
 
@@ -149,6 +160,15 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
     std::uint64_t upgraded = 0;
     WaitThroughHost wait(host);
     const Files files = givenFiles.WaitingThrough(wait);
+    // A run that ends before its first output takes away the output folder it made, if nothing
+    // else was put there meanwhile.
+    std::string madeFolder;
+    const auto ended = [&](RunOutcome outcome) {
+        if (upgraded == 0 && !madeFolder.empty()) {
+            files.RemoveEmptyFolder(madeFolder);
+        }
+        return RunResult{outcome, upgraded};
+    };
     try {
         // The template text and the places of its data block are fixed for the whole run.
         CheckedInputs inputs;
@@ -160,9 +180,10 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         const TemplateTransplant transplant(inputs.templateText.bytes(), kStartMarker, kEndMarker);
 
         const std::string outputFolder = JoinPath(oldFolder, kOutputFolderName);
-        const bool madeOutputFolder = !files.IsFolder(outputFolder);
+        const bool madeOutputFolder = OutputFolderMustBeMade(files, outputFolder);
         if (madeOutputFolder) {
             files.CreateFolder(outputFolder);
+            madeFolder = outputFolder;
         }
         files.RemoveLeftovers(outputFolder);
         const std::vector<std::string> names = ListFiles(oldFolder, kDocumentPattern, files);
@@ -215,7 +236,7 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
             host.AppendLog(DocumentEntry(upgraded, host.Shown(name, ShownIn::Log)));
             host.Progress(index + 1, documents.size());
             if (!host.AfterDocumentEntry()) {
-                return {RunOutcome::Stopped, upgraded};
+                return ended(RunOutcome::Stopped);
             }
         }
 
@@ -229,14 +250,14 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         host.AfterResultEntry();
         return {RunOutcome::Completed, upgraded};
     } catch (const WaitEnded&) {
-        return {RunOutcome::Stopped, upgraded};
+        return ended(RunOutcome::Stopped);
     } catch (const FileError& error) {
         host.ShowMessage(FailureMessage(error, host.Shown(error.path(), ShownIn::Message)));
-        return {RunOutcome::Failed, upgraded};
+        return ended(RunOutcome::Failed);
     } catch (const std::exception& error) {
         // Out of memory, say: the run stops as after a file failure, and says so.
         host.ShowMessage(UnexpectedFailureMessage(host.Shown(error.what(), ShownIn::Message)));
-        return {RunOutcome::Failed, upgraded};
+        return ended(RunOutcome::Failed);
     }
 }
 

@@ -112,6 +112,8 @@ class Files {
 
     // Creates one folder level; a folder already standing there, made by whoever, is fine.
     void CreateFolder(const std::string& path) const;
+    // Removes the folder if it is empty; best effort, as clean-up is.
+    void RemoveEmptyFolder(const std::string& path) const { system_->RemoveEmptyFolder(path); }
 
     // With Durability::OnDisk, puts the names given in `folder` on the disk; otherwise nothing.
     void FlushFolder(const std::string& folder) const;

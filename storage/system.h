@@ -58,7 +58,7 @@ enum class PathKind {
     Nothing,       // nothing there, or nothing that can be looked at
     OrdinaryFile,  // a visible regular file, or a link to one
     Folder,
-    Other,  // hidden files, devices, FIFOs, sockets
+    Other,  // hidden files, devices, FIFOs, sockets, links that lead nowhere
 };
 
 class System {
@@ -102,6 +102,8 @@ class System {
     virtual void RemoveIfAbandoned(const std::string& folder, const std::string& name) const = 0;
 
     virtual bool MakeFolder(const std::string& path) const = 0;
+    // Removes the folder only if it is empty.
+    virtual bool RemoveEmptyFolder(const std::string& path) const = 0;
     // Puts the folder's names (renames, new entries) on the disk.
     virtual bool FlushFolder(const std::string& path) const = 0;
     // The entries of a folder; false when it cannot be opened or read to its end.

@@ -236,6 +236,10 @@ class PosixSystem final : public System {
         return ::mkdir(path.c_str(), 0777) == 0;
     }
 
+    bool RemoveEmptyFolder(const std::string& path) const override {
+        return ::rmdir(path.c_str()) == 0;
+    }
+
     bool FlushFolder(const std::string& path) const override {
         const int folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (folder < 0) {
@@ -274,7 +278,8 @@ class PosixSystem final : public System {
     PathKind KindOf(const std::string& path) const override {
         struct stat status {};
         if (::stat(path.c_str(), &status) != 0) {
-            return PathKind::Nothing;
+            // A link that leads nowhere still takes its name.
+            return ::lstat(path.c_str(), &status) == 0 ? PathKind::Other : PathKind::Nothing;
         }
         if (S_ISDIR(status.st_mode)) {
             return PathKind::Folder;

@@ -272,6 +272,10 @@ class WindowsSystem final : public System {
         return ::CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0;
     }
 
+    bool RemoveEmptyFolder(const std::string& path) const override {
+        return ::RemoveDirectoryW(SystemPath(path).c_str()) != 0;
+    }
+
     bool FlushFolder(const std::string& path) const override {
         // Windows documents no flush of a folder: where the file system takes one it is made,
         // and where it refuses (access to a folder for writing, a request it does not know)

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "engine/listing.h"
 #include "engine/paths.h"
@@ -265,6 +266,53 @@ TEST_F(CommandLineTest, EveryWayOfEndingReportsAnUnwritableStandardOutput) {
         EXPECT_EQ(result.err,
                   "orba-upgrade: write error: standard output: No space left on device\n");
     }
+}
+
+// The dry run decides about NewORBA as the run does: the same exit status, and where both fail,
+// the same path and reason.
+TEST_F(CommandLineTest, DryRunAndRunAgreeOnEveryStateOfTheOutputFolder) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    const std::string elsewhere = dir / "elsewhere";
+    MakeFolder(elsewhere);
+    const std::vector<std::pair<std::string, std::function<void()>>> states = {
+        {"missing", [] {}},
+        {"a folder", [&] { MakeFolder(output); }},
+        {"a file", [&] { WriteBytes(output, "x"); }},
+        {"a link to a folder",
+         [&] { std::filesystem::create_directory_symlink(elsewhere, output); }},
+        {"a link that leads nowhere",
+         [&] { std::filesystem::create_symlink(dir / "nowhere", output); }},
+    };
+    for (const auto& [state, make] : states) {
+        SCOPED_TRACE("NewORBA is " + state);
+        std::filesystem::remove(output);
+        make();
+        const ProcessResult dry = RunProcess(kProgram, {"-n", templatePath, oldFolder});
+        const ProcessResult run = RunProcess(kProgram, {templatePath, oldFolder});
+        EXPECT_EQ(dry.exitStatus, run.exitStatus) << dry.err << run.err;
+        if (run.exitStatus != 0) {
+            EXPECT_THAT(dry.err, HasSubstr(output));
+            EXPECT_THAT(run.err, HasSubstr(output));
+            EXPECT_THAT(dry.err, HasSubstr("该名称已被一个文件占用"));
+            EXPECT_THAT(run.err, HasSubstr("该名称已被一个文件占用"));
+        }
+        std::filesystem::remove_all(Join(elsewhere, "a.html"));
+        if (std::filesystem::is_directory(std::filesystem::symlink_status(output))) {
+            std::filesystem::remove_all(output);
+        }
+    }
+}
+
+TEST_F(CommandLineTest, RunEndedBeforeItsFirstOutputTakesAwayOnlyTheFolderItMade) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    ProcessOptions options;
+    options.standardOutput = "/dev/full";
+    EXPECT_EQ(RunProcess(kProgram, {templatePath, oldFolder}, options).exitStatus, 1);
+    EXPECT_FALSE(Exists(output)) << "the empty NewORBA the run made is gone";
+
+    MakeFolder(output);
+    EXPECT_EQ(RunProcess(kProgram, {templatePath, oldFolder}, options).exitStatus, 1);
+    EXPECT_TRUE(Exists(output)) << "a NewORBA that was there before stays";
 }
 
 TEST_F(TerminalTest, PipedLogKeepsTheNamesBytes) {

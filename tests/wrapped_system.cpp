@@ -7,6 +7,7 @@ bool MustBeReported(Call call) {
         case Call::Close:  // of a file read, or of an output already in place
         case Call::Abandon:
         case Call::RemoveIfAbandoned:
+        case Call::RemoveEmptyFolder:
         case Call::ListFolder:  // also asked whether the folder has files, and for the clean-up
         case Call::KindOf:
         case Call::IsSameFile:
@@ -138,6 +139,11 @@ void WrappedSystem::RemoveIfAbandoned(const std::string& folder, const std::stri
 
 bool WrappedSystem::MakeFolder(const std::string& path) const {
     return Through(Ask(Call::MakeFolder, path), false, [&] { return inner_.MakeFolder(path); });
+}
+
+bool WrappedSystem::RemoveEmptyFolder(const std::string& path) const {
+    return Through(Ask(Call::RemoveEmptyFolder, path), false,
+                   [&] { return inner_.RemoveEmptyFolder(path); });
 }
 
 bool WrappedSystem::FlushFolder(const std::string& path) const {

@@ -29,6 +29,7 @@ enum class Call {
     Abandon,
     RemoveIfAbandoned,
     MakeFolder,
+    RemoveEmptyFolder,
     FlushFolder,
     ListFolder,
     KindOf,
@@ -67,6 +68,7 @@ class WrappedSystem : public sys::System {
     void Abandon(sys::Native file, const std::string& temporary, bool removeNamed) const override;
     void RemoveIfAbandoned(const std::string& folder, const std::string& name) const override;
     bool MakeFolder(const std::string& path) const override;
+    bool RemoveEmptyFolder(const std::string& path) const override;
     bool FlushFolder(const std::string& path) const override;
     bool ListFolder(const std::string& folder,
                     std::vector<sys::FolderEntry>& entries) const override;
