@@ -35,8 +35,13 @@ using namespace test;  // NOLINT: the fixtures and helpers
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
+// The temporary files in `folder`; none where a run that ended before its first output took the
+// folder away.
 std::vector<std::string> TemporaryNames(const std::string& folder) {
     std::vector<std::string> names;
+    if (!Exists(folder)) {
+        return names;
+    }
     for (const std::string& name : AllNames(folder)) {
         if (name.starts_with(kTemporaryPrefix)) {
             names.push_back(name);
