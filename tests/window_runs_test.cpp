@@ -6,7 +6,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <new>
+#include <vector>
 
 #include "tests/fake_desktop.h"
 #include "tests/run_fixtures.h"
@@ -89,6 +91,96 @@ TEST_F(UpgradeRunTest, ExitButtonAnswersWhileTheRunWaitsForAHeldFile) {
     EXPECT_EQ(desktop.endRequests, 1) << "and the exit button ended the program";
     EXPECT_THAT(desktop.messages, ::testing::IsEmpty());
     EXPECT_FALSE(Exists(output)) << "nothing half-done is left, nor the folder made for it";
+}
+
+// Records what the run shows outside the window, with how things stood when it was shown.
+class ProgressSeenView final : public ui::ProgressLogView {
+  public:
+    struct Seen {
+        ui::RunProgress progress;
+        std::size_t messagesBefore;  // message boxes opened by then
+        bool heldFileRead;           // the held document read by then
+    };
+    explicit ProgressSeenView(const FakeDesktop& desktop) : desktop_(desktop) {}
+    void AppendText(std::string_view) override {}
+    void ShowEnd(Paint) override {}
+    void ProcessEvents() override {}
+    void ShowRunProgress(const ui::RunProgress& progress) override {
+        seen.push_back({progress, desktop_.messages.size(), heldFileRead});
+    }
+
+    std::vector<Seen> seen;
+    bool heldFileRead = false;
+
+  private:
+    const FakeDesktop& desktop_;
+};
+
+TEST_F(UpgradeRunTest, FailureReachesTheTaskbarAndAsksForAttentionBeforeItsMessageBox) {
+    for (const char* name : {"a.html", "b.html", "c.html", "d.html"}) {
+        WriteBytes(Join(oldFolder, name), Document("", name, ""));
+    }
+    MakeFolder(output);
+    MakeFolder(Join(output, "c.html"));  // the third output's name is taken
+    FakeDesktop desktop;
+    desktop.tick = ui::WindowRuns::kLongRun;  // a run that takes a while
+    ProgressSeenView view(desktop);
+    ui::WindowRuns runs(desktop, view);
+
+    runs.Start(templatePath, oldFolder);
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    ASSERT_FALSE(view.seen.empty());
+    const ProgressSeenView::Seen& last = view.seen.back();
+    EXPECT_EQ(last.progress, (ui::RunProgress{ui::RunProgress::State::Failed, 0.5, true}));
+    EXPECT_EQ(last.messagesBefore, 0u) << "shown before the box, not once it is closed";
+    EXPECT_EQ(std::count_if(view.seen.begin(), view.seen.end(),
+                            [](const auto& seen) {
+                                return seen.progress.state == ui::RunProgress::State::Failed;
+                            }),
+              1)
+        << "and asked once";
+}
+
+// The first `times` opens of `path` find it held; time passes on the desktop's clock with each.
+class HeldWhileTimePasses final : public WrappedSystem {
+  public:
+    HeldWhileTimePasses(std::string path, int times, FakeDesktop& desktop, ProgressSeenView& view)
+        : path_(std::move(path)), times_(times), desktop_(desktop), view_(view) {}
+    std::optional<int> Decide(Call call, const std::string& path) const override {
+        if (call != Call::OpenToRead || path != path_) {
+            return std::nullopt;
+        }
+        if (times_-- > 0) {
+            desktop_.now += ui::WindowRuns::kProgressInterval;
+            return sys::HeldError();
+        }
+        view_.heldFileRead = true;
+        return std::nullopt;
+    }
+
+  private:
+    std::string path_;
+    mutable int times_;
+    FakeDesktop& desktop_;
+    ProgressSeenView& view_;
+};
+
+TEST_F(UpgradeRunTest, ProgressHeldBackByTheRateLimitGoesOutDuringAWaitForAHeldFile) {
+    for (const char* name : {"a.html", "b.html", "c.html"}) {
+        WriteBytes(Join(oldFolder, name), Document("", name, ""));
+    }
+    FakeDesktop desktop;  // its clock moves only while b.html is held
+    ProgressSeenView view(desktop);
+    const HeldWhileTimePasses system(Join(oldFolder, "b.html"), 3, desktop, view);
+    ui::WindowRuns runs(desktop, view, system);
+
+    runs.Start(templatePath, oldFolder);
+    EXPECT_EQ(desktop.messages.size(), 0u);
+    const auto oneThird = std::find_if(view.seen.begin(), view.seen.end(), [](const auto& seen) {
+        return seen.progress.fraction == 1.0 / 3;
+    });
+    ASSERT_NE(oneThird, view.seen.end()) << "a.html's progress was shown";
+    EXPECT_FALSE(oneThird->heldFileRead) << "while the run waited for b.html";
 }
 
 }  // namespace

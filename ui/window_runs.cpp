@@ -23,32 +23,61 @@ class WindowRuns::Host final : public RunHost {
         runs_.log_ += entry;
         runs_.view_.AppendText(entry);
     }
-    void ShowMessage(std::string_view text) override { runs_.desktop_.ShowMessage(text); }
+    // A failure is seen on the taskbar button or in the dock, and asks for attention, before its
+    // message box waits for a click: a window behind others would otherwise say nothing.
+    void ShowMessage(std::string_view text) override {
+        runs_.ShowFailedOutside();
+        runs_.desktop_.ShowMessage(text);
+    }
+    // An input problem ends the run before anything was begun: only its message is shown.
+    void ShowInputProblem(InputProblem problem) override {
+        runs_.desktop_.ShowMessage(InputProblemMessage(problem));
+    }
     bool AfterDocumentEntry() override {
         runs_.view_.ShowEnd(ProgressLogView::Paint::InThePause);
-        return MySleep(
-            kPauseAfterDocumentMs, [this] { runs_.view_.ProcessEvents(); },
-            [this] { return !runs_.endRequested_; });
+        return Pause(kPauseAfterDocumentMs);
     }
     void AfterResultEntry() override { runs_.view_.ShowEnd(ProgressLogView::Paint::Now); }
     void Progress(std::uint64_t done, std::uint64_t total) override {
         runs_.fraction_ = total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
-        const auto now = runs_.desktop_.Now();
-        if (done == 0 || done == total || now - lastShown_ >= kProgressInterval) {
-            lastShown_ = now;
-            runs_.view_.ShowRunProgress({RunProgress::State::Running, runs_.fraction_, false});
+        heldBack_ = true;
+        if (done == 0 || done == total) {
+            ShowProgress();
+        } else {
+            ShowProgressIfDue();
         }
     }
     // While another program holds a file, the window answers as in the pause after a document.
     bool PauseWhileFileHeld(std::chrono::milliseconds pause) override {
-        return MySleep(
-            static_cast<int>(pause.count()), [this] { runs_.view_.ProcessEvents(); },
-            [this] { return !runs_.endRequested_; });
+        return Pause(static_cast<int>(pause.count()));
     }
 
   private:
+    // The window's events are handled throughout, and progress held back by the rate limit goes
+    // out once its interval has passed, however long the run waits.
+    bool Pause(int ms) {
+        return MySleep(
+            ms,
+            [this] {
+                ShowProgressIfDue();
+                runs_.view_.ProcessEvents();
+            },
+            [this] { return !runs_.endRequested_; });
+    }
+    void ShowProgressIfDue() {
+        if (heldBack_ && runs_.desktop_.Now() - lastShown_ >= kProgressInterval) {
+            ShowProgress();
+        }
+    }
+    void ShowProgress() {
+        lastShown_ = runs_.desktop_.Now();
+        heldBack_ = false;
+        runs_.view_.ShowRunProgress({RunProgress::State::Running, runs_.fraction_, false});
+    }
+
     WindowRuns& runs_;
     std::chrono::steady_clock::time_point lastShown_{};
+    bool heldBack_ = false;  // progress not yet shown
 };
 
 WindowRuns::WindowRuns(Desktop& desktop, ProgressLogView& view, const sys::System& system)
@@ -67,8 +96,9 @@ void WindowRuns::Start(std::string_view templateBox, std::string_view folderBox)
     };
     {
         const RunOver over{running_};
-        const auto started = desktop_.Now();
+        started_ = desktop_.Now();
         fraction_ = 0;
+        failureShownOutside_ = false;
         auto outcome = RunOutcome::Failed;
         try {
             Host host(*this);
@@ -81,15 +111,25 @@ void WindowRuns::Start(std::string_view templateBox, std::string_view folderBox)
         } catch (...) {
             ShowFailure("unknown error");
         }
-        ShowRunOver(outcome, started);
+        ShowRunOver(outcome);
     }
     if (endRequested_) {
         desktop_.EndProgram();
     }
 }
 
-void WindowRuns::ShowRunOver(RunOutcome outcome, std::chrono::steady_clock::time_point started) {
-    const bool wantsAttention = desktop_.Now() - started >= kLongRun;
+bool WindowRuns::TookAWhile() { return desktop_.Now() - started_ >= kLongRun; }
+
+void WindowRuns::ShowFailedOutside() {
+    failureShownOutside_ = true;
+    view_.ShowRunProgress({RunProgress::State::Failed, fraction_, TookAWhile()});
+}
+
+void WindowRuns::ShowRunOver(RunOutcome outcome) {
+    if (outcome == RunOutcome::Failed && failureShownOutside_) {
+        return;  // shown before its message
+    }
+    const bool wantsAttention = TookAWhile();
     switch (outcome) {
         case RunOutcome::Refused:
             return;  // nothing was begun
@@ -106,6 +146,11 @@ void WindowRuns::ShowRunOver(RunOutcome outcome, std::chrono::steady_clock::time
 }
 
 void WindowRuns::ShowFailure(std::string_view description) noexcept {
+    try {
+        ShowFailedOutside();
+    } catch (...) {
+        // The message below still tells of the failure.
+    }
     try {
         desktop_.ShowMessage(UnexpectedFailureMessage(description));
     } catch (...) {

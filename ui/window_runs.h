@@ -78,13 +78,17 @@ class WindowRuns {
   private:
     class Host;
     void ShowFailure(std::string_view description) noexcept;
-    void ShowRunOver(RunOutcome outcome, std::chrono::steady_clock::time_point started);
+    void ShowFailedOutside();
+    void ShowRunOver(RunOutcome outcome);
+    bool TookAWhile();
 
     Desktop& desktop_;
     ProgressLogView& view_;
     const sys::System& system_;
     std::string log_;
-    double fraction_ = 0;  // of the run in progress, or the last one
+    std::chrono::steady_clock::time_point started_{};  // of the run in progress, or the last one
+    double fraction_ = 0;                               // likewise
+    bool failureShownOutside_ = false;                  // before its message box
     bool running_ = false;
     bool endRequested_ = false;
 };
