@@ -72,7 +72,7 @@ class Streams {
   private:
     void EndOutLine() {
         if (outLineOpen_) {
-            Out("\n");
+            Out(cli::kLineEnd);
         }
     }
 
@@ -111,30 +111,61 @@ std::string InputProblemText(cli::Language language, InputProblem problem, const
         streams.ShownOnErr(IsAboutTemplate(problem) ? operands.templatePath : operands.folder));
 }
 
-// Log entries to standard output as they are made; messages to standard error; no pause.
-class ConsoleHost final : public RunHost {
+// Messages to standard error, in the language of the command line; no pause.
+class CommandLineHost : public RunHost {
+  public:
+    CommandLineHost(Streams& streams, cli::Language language, const Operands& operands)
+        : streams_(streams), language_(language), operands_(operands) {}
+
+    void ShowMessage(std::string_view text) override {
+        streams_.Err(std::string(text) + std::string(cli::kLineEnd));
+    }
+    void ShowFailure(const FileError& error, Stopped stopped) override {
+        streams_.Err(
+            cli::FailureLines(language_, error, streams_.ShownOnErr(error.path()), stopped));
+    }
+    void ShowUnexpectedFailure(std::string_view description, Stopped stopped) override {
+        streams_.Err(
+            cli::UnexpectedFailureLines(language_, streams_.ShownOnErr(description), stopped));
+    }
+    void ShowInputProblem(InputProblem problem) override {
+        streams_.Err(InputProblemText(language_, problem, operands_, streams_));
+    }
+    bool AfterDocumentEntry() override { return true; }
+    void AfterResultEntry() override {}
+
+  protected:
+    Streams& streams_;
+    cli::Language language_;
+
+  private:
+    const Operands& operands_;
+};
+
+// Log entries to standard output as they are made.
+class ConsoleHost final : public CommandLineHost {
   public:
     ConsoleHost(Streams& streams, cli::Language language, const Operands& operands, bool verbose)
-        : streams_(streams), language_(language), operands_(operands), verbose_(verbose) {}
+        : CommandLineHost(streams, language, operands), verbose_(verbose) {}
 
     // A log that cannot be written (a full disk, an I/O error) stops the run at once: every
     // output so far is complete, and the failure is told on standard error.
     void AppendLog(std::string_view entry) override {
         if (!streams_.Out(entry)) {
             logFailed = true;
-            throw FileError(FileError::Operation::Write, "标准输出",
+            throw FileError(FileError::Operation::Write,
+                            std::string(cli::StandardOutputName(language_)),
                             std::strerror(streams_.outError()));
         }
     }
-    void ShowMessage(std::string_view text) override { streams_.Err(std::string(text) + "\n"); }
-    void ShowInputProblem(InputProblem problem) override {
-        streams_.Err(InputProblemText(language_, problem, operands_, streams_));
-    }
-    bool AfterDocumentEntry() override { return true; }
-    void AfterResultEntry() override {}
     void PassedOver(std::string_view name, PassedOverReason reason) override {
         if (verbose_) {
             streams_.Err(cli::PassedOverLine(language_, streams_.ShownOnErr(name), reason));
+        }
+    }
+    void FolderFlushRefused(std::string_view folder, std::string_view reason) override {
+        if (verbose_) {
+            streams_.Err(cli::FolderFlushRefusedLine(language_, folder, reason));
         }
     }
     std::string Shown(std::string_view text, ShownIn where) const override {
@@ -144,25 +175,15 @@ class ConsoleHost final : public RunHost {
     bool logFailed = false;  // and said so
 
   private:
-    Streams& streams_;
-    cli::Language language_;
-    const Operands& operands_;
     bool verbose_;
 };
 
-// A dry run's lines to standard output, messages to standard error.
-class DryRunHost final : public RunHost {
+// A dry run's lines to standard output.
+class DryRunHost final : public CommandLineHost {
   public:
-    DryRunHost(Streams& streams, cli::Language language, const Operands& operands)
-        : streams_(streams), language_(language), operands_(operands) {}
+    using CommandLineHost::CommandLineHost;
 
     void AppendLog(std::string_view) override {}
-    void ShowMessage(std::string_view text) override { streams_.Err(std::string(text) + "\n"); }
-    void ShowInputProblem(InputProblem problem) override {
-        streams_.Err(InputProblemText(language_, problem, operands_, streams_));
-    }
-    bool AfterDocumentEntry() override { return true; }
-    void AfterResultEntry() override {}
     void WouldUpgrade(std::string_view name) override {
         streams_.Out(cli::WouldUpgradeLine(language_, streams_.ShownOnOut(name)));
     }
@@ -175,11 +196,6 @@ class DryRunHost final : public RunHost {
     }
 
     std::uint64_t passedOver = 0;
-
-  private:
-    Streams& streams_;
-    cli::Language language_;
-    const Operands& operands_;
 };
 
 int ExitStatusOf(RunOutcome outcome) {
@@ -211,7 +227,7 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
         streams.Out(cli::Usage(language));
     } else if (arguments.version) {
         streams.Out(std::string(identity::kProductName) + " " +
-                    std::string(identity::kVersionText) + "\n");
+                    std::string(identity::kVersionText) + std::string(cli::kLineEnd));
     } else if (arguments.dryRun) {
         const Operands operands{arguments.operands[0], arguments.operands[1]};
         DryRunHost host(streams, language, operands);

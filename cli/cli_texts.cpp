@@ -20,7 +20,8 @@ constexpr std::string_view kUsageEnglish =
     "Options:\n"
     "  -n, --dry-run  check TEMPLATE and FOLDER as a run does and list each document that would\n"
     "                 be upgraded or passed over, with the reason; write nothing\n"
-    "  -v, --verbose  name each document passed over, and why, on standard error\n"
+    "  -v, --verbose  name each document passed over, and why, on standard error, and with\n"
+    "                 --sync each folder whose flush the file system refused\n"
     "      --sync     put each output on the disk before it takes its name, and the names at\n"
     "                 the end: exit status 0 then means that the outputs are on the disk\n"
     "  -h, --help     show this text\n"
@@ -39,12 +40,89 @@ constexpr std::string_view kUsageChinese =
     "选项：\n"
     "  -n, --dry-run  像升级一样检查模板和文件夹，列出每个将升级或将跳过的文档及原因；\n"
     "                 不写任何文件\n"
-    "  -v, --verbose  在标准错误上列出每个跳过的文档及原因\n"
+    "  -v, --verbose  在标准错误上列出每个跳过的文档及原因；与 --sync 同用时，\n"
+    "                 还列出文件系统不接受写盘请求的文件夹\n"
     "      --sync     每个输出文件先写入磁盘再取得文件名，结束时再把文件名写入磁盘：\n"
     "                 退出状态为 0 即表示输出文件已在磁盘上\n"
     "  -h, --help     显示本说明\n"
     "  -V, --version  显示版本\n"
     "  --             选项到此为止：其后是模板和文件夹\n";
+
+// A text of the program's own, whatever it ends its lines with, ended as the platform ends lines.
+std::string EndLines(std::string_view text) {
+    std::string ended;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') {
+            continue;
+        }
+        if (text[at] == '\n') {
+            ended += kLineEnd;
+        } else {
+            ended += text[at];
+        }
+    }
+    return ended;
+}
+
+std::string Line(std::string_view text) {
+    return std::string(text) + std::string(kLineEnd);
+}
+
+std::string_view EnglishHeading(FileError::Operation operation) {
+    switch (operation) {
+        case FileError::Operation::Read:
+            return "Read failed: cannot read the file ";
+        case FileError::Operation::Write:
+            return "Write failed: cannot write the file ";
+        case FileError::Operation::CreateFolder:
+            return "Folder not made: cannot create the folder ";
+        case FileError::Operation::ListFolder:
+            return "Folder not read: cannot list the folder ";
+        case FileError::Operation::WriteInFolder:
+            return "Write failed: cannot write a file in the folder ";
+    }
+    return {};
+}
+
+std::string_view EnglishWords(reasons::Own reason) {
+    switch (reason) {
+        case reasons::Own::NotARegularFile:
+            return "not a regular file";
+        case reasons::Own::ChangedWhileRead:
+            return "another program changed the file while it was read, and reading it again did "
+                   "not give consistent contents";
+        case reasons::Own::NameTaken:
+            return "the name is taken by a file";
+        case reasons::Own::HeldByAnotherProgram:
+            return "another program is using the file and did not let go of it within about 10 "
+                   "seconds";
+    }
+    return {};
+}
+
+std::string EnglishReason(const FileError& error) {
+    const auto own = error.ownReason();
+    if (!own) {
+        return error.systemReason();
+    }
+    std::string reason(EnglishWords(*own));
+    if (!error.systemReason().empty()) {
+        reason += " (" + error.systemReason() + ")";
+    }
+    return reason;
+}
+
+std::string StoppedLines(Language language, std::string_view heading, std::string_view reason,
+                         Stopped stopped) {
+    if (language == Language::Chinese) {
+        return Line(heading) + Line(std::string(kReasonLabel) + std::string(reason)) +
+               Line(StoppedLine(stopped));
+    }
+    return Line(heading) + Line("Reason: " + std::string(reason)) +
+           Line(stopped == Stopped::Run
+                    ? "The upgrade stopped; every file written before is kept complete."
+                    : "The check stopped; nothing was written.");
+}
 
 std::string_view ReasonText(Language language, PassedOverReason reason) {
     const bool chinese = language == Language::Chinese;
@@ -59,8 +137,8 @@ std::string_view ReasonText(Language language, PassedOverReason reason) {
 
 }  // namespace
 
-std::string_view Usage(Language language) {
-    return language == Language::Chinese ? kUsageChinese : kUsageEnglish;
+std::string Usage(Language language) {
+    return EndLines(language == Language::Chinese ? kUsageChinese : kUsageEnglish);
 }
 
 std::string UsageErrorLines(Language language, UsageError::Kind kind, std::string_view word) {
@@ -89,16 +167,16 @@ std::string UsageErrorLines(Language language, UsageError::Kind kind, std::strin
             lines += chinese ? problem.chineseAfter : problem.englishAfter;
         }
     }
-    return lines + (chinese ? "\n请用“orba-upgrade --help”查看更多信息。\n"
-                            : "\nTry 'orba-upgrade --help' for more information.\n");
+    return Line(lines) + Line(chinese ? "请用“orba-upgrade --help”查看更多信息。"
+                                      : "Try 'orba-upgrade --help' for more information.");
 }
 
 std::string InputProblemLines(Language language, InputProblem problem, FolderState folder,
                               std::string_view shownPath) {
     const bool aboutTemplate = IsAboutTemplate(problem);
     if (language == Language::Chinese) {
-        return std::string(InputProblemMessage(problem)) + "\n" +
-               (aboutTemplate ? "模板：“" : "文件夹：“") + std::string(shownPath) + "”\n";
+        return Line(EndLines(InputProblemMessage(problem))) +
+               Line((aboutTemplate ? "模板：“" : "文件夹：“") + std::string(shownPath) + "”");
     }
     std::string_view words;
     switch (problem) {
@@ -126,36 +204,71 @@ std::string InputProblemLines(Language language, InputProblem problem, FolderSta
                         : "Folder not found: there is no folder at this path.";
             break;
     }
-    return std::string(words) + "\n" + (aboutTemplate ? "template: '" : "folder: '") +
-           std::string(shownPath) + "'\n";
+    return Line(words) +
+           Line((aboutTemplate ? "template: '" : "folder: '") + std::string(shownPath) + "'");
 }
 
 std::string WriteErrorLine(Language language, std::string_view reason) {
-    return (language == Language::Chinese ? "orba-upgrade: 写入错误：标准输出："
-                                          : "orba-upgrade: write error: standard output: ") +
-           std::string(reason) + "\n";
+    return Line((language == Language::Chinese ? "orba-upgrade: 写入错误：标准输出："
+                                               : "orba-upgrade: write error: standard output: ") +
+                std::string(reason));
+}
+
+std::string_view StandardOutputName(Language language) {
+    return language == Language::Chinese ? "标准输出" : "standard output";
+}
+
+std::string FailureLines(Language language, const FileError& error, std::string_view shownPath,
+                         Stopped stopped) {
+    if (language == Language::Chinese) {
+        return StoppedLines(language,
+                            std::string(FailureHeading(error.operation())) + std::string(shownPath),
+                            error.reason(), stopped);
+    }
+    return StoppedLines(language,
+                        std::string(EnglishHeading(error.operation())) + std::string(shownPath),
+                        EnglishReason(error), stopped);
+}
+
+std::string UnexpectedFailureLines(Language language, std::string_view shownDescription,
+                                   Stopped stopped) {
+    return StoppedLines(language,
+                        language == Language::Chinese
+                            ? kUnexpectedFailureHeading
+                            : "Unexpected error: the upgrade met an unexpected error.",
+                        shownDescription, stopped);
+}
+
+std::string FolderFlushRefusedLine(Language language, std::string_view folder,
+                                   std::string_view reason) {
+    if (language == Language::Chinese) {
+        return Line("orba-upgrade：文件系统不接受文件夹 " + std::string(folder) + " 的写盘请求（" +
+                    std::string(reason) + "）；其中的文件名由文件系统自行保存");
+    }
+    return Line("orba-upgrade: the file system refused to flush the folder " + std::string(folder) +
+                " (" + std::string(reason) + "); it keeps the names in it its own way");
 }
 
 std::string WouldUpgradeLine(Language language, std::string_view name) {
-    return (language == Language::Chinese ? "将升级：" : "upgrade: ") + std::string(name) + "\n";
+    return Line((language == Language::Chinese ? "将升级：" : "upgrade: ") + std::string(name));
 }
 
 std::string PassedOverLine(Language language, std::string_view name, PassedOverReason reason) {
     if (language == Language::Chinese) {
-        return "跳过：" + std::string(name) + "（" + std::string(ReasonText(language, reason)) +
-               "）\n";
+        return Line("跳过：" + std::string(name) + "（" +
+                    std::string(ReasonText(language, reason)) + "）");
     }
-    return "pass over: " + std::string(name) + " (" + std::string(ReasonText(language, reason)) +
-           ")\n";
+    return Line("pass over: " + std::string(name) + " (" +
+                std::string(ReasonText(language, reason)) + ")");
 }
 
 std::string DryRunSummary(Language language, std::uint64_t upgrade, std::uint64_t passedOver) {
     if (language == Language::Chinese) {
-        return "将升级 " + std::to_string(upgrade) + " 个，跳过 " + std::to_string(passedOver) +
-               " 个\n";
+        return Line("将升级 " + std::to_string(upgrade) + " 个，跳过 " +
+                    std::to_string(passedOver) + " 个");
     }
-    return std::to_string(upgrade) + " to upgrade, " + std::to_string(passedOver) +
-           " passed over\n";
+    return Line(std::to_string(upgrade) + " to upgrade, " + std::to_string(passedOver) +
+                " passed over");
 }
 
 }  // namespace orba::cli

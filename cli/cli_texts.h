@@ -1,7 +1,8 @@
 #pragma once
 
-// The command line's own texts, in Chinese or English: the usage and the lines of a dry run and
-// of --verbose. The run's log and messages are the system's, in Chinese, whatever the language.
+// The command line's texts, in Chinese or English: the usage, the lines of a dry run and of
+// --verbose, and every message on standard error, each line ended as the platform ends lines.
+// Only the run's log is the window's, in Chinese with CR LF, whatever the language.
 
 #include <cstdint>
 #include <string>
@@ -17,7 +18,13 @@ namespace orba::cli {
 using app::Language;
 using app::LanguageFromEnvironment;
 
-std::string_view Usage(Language language);
+#ifdef _WIN32
+inline constexpr std::string_view kLineEnd = "\r\n";
+#else
+inline constexpr std::string_view kLineEnd = "\n";
+#endif
+
+std::string Usage(Language language);
 // What is wrong with the words given, and where to find out more, as GNU tools say it: two lines.
 // `word` is the word the error is about, as it is to be shown.
 std::string UsageErrorLines(Language language, UsageError::Kind kind, std::string_view word);
@@ -32,6 +39,19 @@ std::string InputProblemLines(Language language, InputProblem problem, FolderSta
 
 // Standard output could not be written: the line for standard error, with the system's reason.
 std::string WriteErrorLine(Language language, std::string_view reason);
+// Standard output, as a failure message names it.
+std::string_view StandardOutputName(Language language);
+
+// A failure that stopped the run or the dry run: the window's message, or its English words, with
+// the reason: the system's words, or the program's own in the language.
+std::string FailureLines(Language language, const FileError& error, std::string_view shownPath,
+                         Stopped stopped);
+std::string UnexpectedFailureLines(Language language, std::string_view shownDescription,
+                                   Stopped stopped);
+
+// With --sync and -v: the file system refused to flush `folder`'s names, for `reason`.
+std::string FolderFlushRefusedLine(Language language, std::string_view folder,
+                                   std::string_view reason);
 
 std::string WouldUpgradeLine(Language language, std::string_view name);
 std::string PassedOverLine(Language language, std::string_view name, PassedOverReason reason);

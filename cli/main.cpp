@@ -1,3 +1,6 @@
+#include <libintl.h>
+
+#include <clocale>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
@@ -5,6 +8,11 @@
 #include "cli/cli_app.h"
 
 int main(int argc, char** argv) {
+    // The system's reasons for a failure come in the locale's language, in UTF-8 as every other
+    // text of the program, whatever the locale's own character set.
+    std::setlocale(LC_CTYPE, "");
+    std::setlocale(LC_MESSAGES, "");
+    bind_textdomain_codeset("libc", "UTF-8");
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const auto language = orba::cli::LanguageFromEnvironment(
         [](const char* name) -> const char* { return std::getenv(name); });

@@ -27,6 +27,15 @@ class RunHost {
     // Shows a problem to the user and returns when the user has seen it.
     virtual void ShowMessage(std::string_view text) = 0;
 
+    // A failure stopped the run (or the dry run): which file, what was being done, the reason.
+    virtual void ShowFailure(const FileError& error, Stopped stopped) {
+        ShowMessage(FailureMessage(error, Shown(error.path(), ShownIn::Message), stopped));
+    }
+    // The same for a failure that is not a file's, with its description.
+    virtual void ShowUnexpectedFailure(std::string_view description, Stopped stopped) {
+        ShowMessage(UnexpectedFailureMessage(Shown(description, ShownIn::Message), stopped));
+    }
+
     // One of the input problems that end a run before anything is made: the window shows its
     // message; the command line also names the path it is about.
     virtual void ShowInputProblem(InputProblem problem) {
@@ -54,6 +63,10 @@ class RunHost {
         std::this_thread::sleep_for(pause);
         return true;
     }
+
+    // The file system refused to flush `folder`'s names, for `reason`, in the system's words: it
+    // keeps no folder of its own to flush, and the run goes on.
+    virtual void FolderFlushRefused(std::string_view /*folder*/, std::string_view /*reason*/) {}
 
     // In a dry run: the document would be upgraded.
     virtual void WouldUpgrade(std::string_view /*name*/) {}

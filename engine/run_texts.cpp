@@ -57,41 +57,43 @@ std::string ResultEntry(std::string_view outputFolder) {
            std::string(kCrLf);
 }
 
+std::string_view FailureHeading(FileError::Operation operation) {
+    switch (operation) {
+        case FileError::Operation::Read:
+            return "【读取失败】：无法读取文件 ";
+        case FileError::Operation::Write:
+            return "【写入失败】：无法写入文件 ";
+        case FileError::Operation::CreateFolder:
+            return "【创建文件夹失败】：无法创建文件夹 ";
+        case FileError::Operation::ListFolder:
+            return "【读取文件夹失败】：无法列出文件夹 ";
+        case FileError::Operation::WriteInFolder:
+            return "【写入失败】：无法在此文件夹中写入文件 ";
+    }
+    return {};
+}
+
+std::string_view StoppedLine(Stopped stopped) {
+    return stopped == Stopped::Run ? "升级已中止；此前写入的文件完整保留。"
+                                   : "检查已中止；没有写入任何文件。";
+}
+
 namespace {
 
 std::string StoppedMessage(std::string_view heading, std::string_view reason, Stopped stopped) {
-    return std::string(heading) + std::string(kCrLf) + "系统原因：" + std::string(reason) +
-           std::string(kCrLf) +
-           (stopped == Stopped::Run ? "升级已中止；此前写入的文件完整保留。"
-                                    : "检查已中止；没有写入任何文件。");
+    return std::string(heading) + std::string(kCrLf) + std::string(kReasonLabel) +
+           std::string(reason) + std::string(kCrLf) + std::string(StoppedLine(stopped));
 }
 
 }  // namespace
 
 std::string FailureMessage(const FileError& error, std::string_view shownPath, Stopped stopped) {
-    std::string heading;
-    switch (error.operation()) {
-        case FileError::Operation::Read:
-            heading = "【读取失败】：无法读取文件 ";
-            break;
-        case FileError::Operation::Write:
-            heading = "【写入失败】：无法写入文件 ";
-            break;
-        case FileError::Operation::CreateFolder:
-            heading = "【创建文件夹失败】：无法创建文件夹 ";
-            break;
-        case FileError::Operation::ListFolder:
-            heading = "【读取文件夹失败】：无法列出文件夹 ";
-            break;
-        case FileError::Operation::WriteInFolder:
-            heading = "【写入失败】：无法在此文件夹中写入文件 ";
-            break;
-    }
-    return StoppedMessage(heading + std::string(shownPath), error.reason(), stopped);
+    return StoppedMessage(std::string(FailureHeading(error.operation())) + std::string(shownPath),
+                          error.reason(), stopped);
 }
 
 std::string UnexpectedFailureMessage(std::string_view description, Stopped stopped) {
-    return StoppedMessage("【意外错误】：升级过程中发生了意外错误。", description, stopped);
+    return StoppedMessage(kUnexpectedFailureHeading, description, stopped);
 }
 
 }  // namespace orba

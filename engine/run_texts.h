@@ -43,4 +43,12 @@ inline std::string FailureMessage(const FileError& error) {
 // The same for a failure that is not a file's (out of memory, for one), with its description.
 std::string UnexpectedFailureMessage(std::string_view description, Stopped stopped = Stopped::Run);
 
+// The lines of those messages, for a front end that ends lines its own way: the heading (a file's
+// is followed by its path), the reason behind its label, what became of the outputs.
+std::string_view FailureHeading(FileError::Operation operation);
+inline constexpr std::string_view kUnexpectedFailureHeading =
+    "【意外错误】：升级过程中发生了意外错误。";
+inline constexpr std::string_view kReasonLabel = "系统原因：";
+std::string_view StoppedLine(Stopped stopped);
+
 }  // namespace orba

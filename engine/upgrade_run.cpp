@@ -57,8 +57,7 @@ bool OutputFolderMustBeMade(const Files& files, const std::string& outputFolder)
         return false;
     }
     if (files.Exists(outputFolder)) {
-        throw FileError(FileError::Operation::CreateFolder, outputFolder,
-                        std::string(reasons::kNameTaken));
+        throw FileError(FileError::Operation::CreateFolder, outputFolder, reasons::Own::NameTaken);
     }
     return true;
 }
@@ -145,12 +144,10 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
     } catch (const WaitEnded&) {
         return {RunOutcome::Stopped, wouldUpgrade};
     } catch (const FileError& error) {
-        host.ShowMessage(
-            FailureMessage(error, host.Shown(error.path(), ShownIn::Message), Stopped::Check));
+        host.ShowFailure(error, Stopped::Check);
         return {RunOutcome::Failed, wouldUpgrade};
     } catch (const std::exception& error) {
-        host.ShowMessage(
-            UnexpectedFailureMessage(host.Shown(error.what(), ShownIn::Message), Stopped::Check));
+        host.ShowUnexpectedFailure(error.what(), Stopped::Check);
         return {RunOutcome::Failed, wouldUpgrade};
     }
 }
@@ -241,9 +238,14 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         }
 
         // Where outputs must be on the disk, so must their names, and the output folder's own.
-        files.FlushFolder(outputFolder);
+        const auto flushNames = [&](const std::string& folder) {
+            if (const auto refusal = files.FlushFolder(folder)) {
+                host.FolderFlushRefused(host.Shown(folder, ShownIn::Message), *refusal);
+            }
+        };
+        flushNames(outputFolder);
         if (madeOutputFolder) {
-            files.FlushFolder(oldFolder);
+            flushNames(oldFolder);
         }
         host.AppendLog(EndEntry(upgraded));
         host.AppendLog(ResultEntry(host.Shown(outputFolder, ShownIn::Log)));
@@ -252,11 +254,11 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
     } catch (const WaitEnded&) {
         return ended(RunOutcome::Stopped);
     } catch (const FileError& error) {
-        host.ShowMessage(FailureMessage(error, host.Shown(error.path(), ShownIn::Message)));
+        host.ShowFailure(error, Stopped::Run);
         return ended(RunOutcome::Failed);
     } catch (const std::exception& error) {
         // Out of memory, say: the run stops as after a file failure, and says so.
-        host.ShowMessage(UnexpectedFailureMessage(host.Shown(error.what(), ShownIn::Message)));
+        host.ShowUnexpectedFailure(error.what(), Stopped::Run);
         return ended(RunOutcome::Failed);
     }
 }

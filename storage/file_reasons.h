@@ -7,13 +7,32 @@
 
 namespace orba::reasons {
 
+enum class Own {
+    NotARegularFile,
+    ChangedWhileRead,
+    NameTaken,             // a name that a run must make a folder of is taken by something else
+    HeldByAnotherProgram,  // followed by the system's own words for the last refusal
+};
+
 inline constexpr std::string_view kNotARegularFile = "不是普通文件";
 inline constexpr std::string_view kChangedWhileRead =
     "读取期间文件被其他程序改动，多次重读仍未取得一致的内容";
-// A name that a run must make a folder of is taken by something else.
 inline constexpr std::string_view kNameTaken = "该名称已被一个文件占用";
-// Followed by the system's own words for the last refusal, in brackets.
 inline constexpr std::string_view kHeldByAnotherProgram =
     "文件正被其他程序使用，等待约 10 秒后仍未释放";
+
+constexpr std::string_view Words(Own reason) {
+    switch (reason) {
+        case Own::NotARegularFile:
+            return kNotARegularFile;
+        case Own::ChangedWhileRead:
+            return kChangedWhileRead;
+        case Own::NameTaken:
+            return kNameTaken;
+        case Own::HeldByAnotherProgram:
+            return kHeldByAnotherProgram;
+    }
+    return {};
+}
 
 }  // namespace orba::reasons

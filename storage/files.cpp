@@ -82,9 +82,7 @@ void Files::WaitForHeld(const std::string& path, FileError::Operation operation,
                         std::chrono::milliseconds& pause, std::chrono::milliseconds& waited) const {
     const int error = sys::LastError();
     if (waited >= kHeldFileLimit) {
-        throw FileError(
-            operation, path,
-            std::string(reasons::kHeldByAnotherProgram) + "（" + sys::Reason(error) + "）");
+        throw FileError(operation, path, reasons::Own::HeldByAnotherProgram, sys::Reason(error));
     }
     Pause(pause);
     waited += pause;
@@ -112,8 +110,7 @@ void Files::ReadComplete(const std::string& path, ReadingSink& sink,
             return;
         }
         if (read == kReads) {
-            throw FileError(FileError::Operation::Read, path,
-                            std::string(reasons::kChangedWhileRead));
+            throw FileError(FileError::Operation::Read, path, reasons::Own::ChangedWhileRead);
         }
         Pause(std::chrono::milliseconds(sys::kJustNowMilliseconds / 4));
     }
@@ -134,7 +131,7 @@ bool Files::Read(const std::string& path, ReadingSink& sink) const {
             ThrowError(Operation::Read, path, sys::LastError());
         }
         if (!kind.regular) {
-            throw FileError(Operation::Read, path, std::string(reasons::kNotARegularFile));
+            throw FileError(Operation::Read, path, reasons::Own::NotARegularFile);
         }
     };
     // A pass is consistent when nothing that identifies the file's content changed from before
@@ -178,7 +175,7 @@ bool Files::Read(const std::string& path, ReadingSink& sink) const {
             return !kind.changedJustNow;
         }
         if (pass == kConsistentReadPasses) {
-            throw FileError(Operation::Read, path, std::string(reasons::kChangedWhileRead));
+            throw FileError(Operation::Read, path, reasons::Own::ChangedWhileRead);
         }
     }
 }
@@ -203,10 +200,15 @@ void Files::CreateFolder(const std::string& path) const {
     ThrowError(FileError::Operation::CreateFolder, path, error);
 }
 
-void Files::FlushFolder(const std::string& folder) const {
+std::optional<std::string> Files::FlushFolder(const std::string& folder) const {
     if (durability_ == Durability::OnDisk && !system_->FlushFolder(folder)) {
-        ThrowError(FileError::Operation::Write, folder, sys::LastError());
+        const int error = sys::LastError();
+        if (sys::IsFolderFlushRefusal(error)) {
+            return sys::Reason(error);
+        }
+        ThrowError(FileError::Operation::Write, folder, error);
     }
+    return std::nullopt;
 }
 
 std::vector<std::string> Files::List(const std::string& folder) const {

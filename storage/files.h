@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -116,7 +117,9 @@ class Files {
     void RemoveEmptyFolder(const std::string& path) const { system_->RemoveEmptyFolder(path); }
 
     // With Durability::OnDisk, puts the names given in `folder` on the disk; otherwise nothing.
-    void FlushFolder(const std::string& folder) const;
+    // A file system that keeps no folder of its own to flush may refuse: that is its answer, as
+    // SQLite takes it, and the system's words for it are returned.
+    std::optional<std::string> FlushFolder(const std::string& folder) const;
 
     // Names of the ordinary files in `folder`: regular files or links to them, not hidden ones (a
     // leading dot on POSIX, the hidden or system attribute on Windows). Fails when the folder

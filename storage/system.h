@@ -36,6 +36,9 @@ int NotSupported();  // what CreateUnnamed fails with where the file system has 
 int HeldError();     // what a call fails with while another program holds the file
 bool IsNameTaken(int error);
 bool IsInterrupted(int error);
+// True when a flush of a folder failed with `error` because the file system keeps no folder of
+// its own to flush, and says so.
+bool IsFolderFlushRefusal(int error);
 
 // How recent a change must be for a writer to be perhaps still in the middle of it: some ticks of
 // the clock that file times are taken from, which can lag behind on an idle machine, and a moment

@@ -97,6 +97,11 @@ bool IsInterrupted(int error) {
     return error == EINTR;
 }
 
+// Some FUSE file systems, for one.
+bool IsFolderFlushRefusal(int error) {
+    return error == EINVAL || error == EOPNOTSUPP;
+}
+
 namespace {
 
 class PosixSystem final : public System {
@@ -245,8 +250,7 @@ class PosixSystem final : public System {
         if (folder < 0) {
             return false;
         }
-        // File systems that keep no folders of their own to flush (some FUSE ones) refuse.
-        const bool flushed = ::fsync(folder) == 0 || errno == EINVAL || errno == EOPNOTSUPP;
+        const bool flushed = ::fsync(folder) == 0;
         const int error = errno;
         ::close(folder);
         errno = error;

@@ -151,6 +151,14 @@ bool IsInterrupted(int /*error*/) {
     return false;  // Windows' file calls are not interrupted by signals
 }
 
+// Windows documents no flush of a folder: where the file system takes one it is made, and where
+// it refuses (access to a folder for writing, a request it does not know) the names stand as the
+// file system keeps them, in its journal on NTFS.
+bool IsFolderFlushRefusal(int error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_FUNCTION ||
+           error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_PARAMETER;
+}
+
 namespace {
 
 class WindowsSystem final : public System {
@@ -277,25 +285,18 @@ class WindowsSystem final : public System {
     }
 
     bool FlushFolder(const std::string& path) const override {
-        // Windows documents no flush of a folder: where the file system takes one it is made,
-        // and where it refuses (access to a folder for writing, a request it does not know)
-        // the names stand in its own journal, as NTFS keeps them.
-        const auto refused = [](DWORD error) {
-            return error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_FUNCTION ||
-                   error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_PARAMETER;
-        };
         const HANDLE folder =
             ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (folder == INVALID_HANDLE_VALUE) {
-            return refused(::GetLastError());
+            return false;
         }
         const bool flushed = ::FlushFileBuffers(folder) != 0;
         const DWORD error = ::GetLastError();
         ::CloseHandle(folder);
         ::SetLastError(error);
-        return flushed || refused(error);
+        return flushed;
     }
 
     bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) const override {

@@ -227,16 +227,17 @@ TEST(CreateFolderTest, AFolderAlreadyThereIsFineAFileIsNot) {
     EXPECT_THROW(Files().CreateFolder(dir / "file"), FileError);
 }
 
-// Starts `program` with `arguments` once `release` is closed; standard output and error go nowhere.
-pid_t StartHeldBack(const std::vector<std::string>& argv, const int release[2]) {
+// Starts `program` with `arguments` once `release` is closed; standard output goes nowhere,
+// standard error into the file `errors`.
+pid_t StartHeldBack(const std::vector<std::string>& argv, const int release[2],
+                    const std::string& errors) {
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(release[1]);
         char byte = 0;
         (void)::read(release[0], &byte, 1);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
+        ::dup2(::open("/dev/null", O_WRONLY), 1);
+        ::dup2(::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
         std::vector<char*> raw;
         for (const std::string& argument : argv) {
             raw.push_back(const_cast<char*>(argument.c_str()));
@@ -267,12 +268,14 @@ TEST_F(CommandLineTest, TwoRunsReleasedTogetherBothComplete) {
         int release[2];
         ASSERT_EQ(::pipe(release), 0);
         const std::vector<std::string> argv = {kProgram, templatePath, oldFolder};
-        const pid_t first = StartHeldBack(argv, release);
-        const pid_t second = StartHeldBack(argv, release);
+        const std::string firstErrors = dir / "first.err";
+        const std::string secondErrors = dir / "second.err";
+        const pid_t first = StartHeldBack(argv, release, firstErrors);
+        const pid_t second = StartHeldBack(argv, release, secondErrors);
         ::close(release[0]);
         ::close(release[1]);  // both read end of file at once
-        EXPECT_EQ(ExitStatusOf(first), 0);
-        EXPECT_EQ(ExitStatusOf(second), 0);
+        EXPECT_EQ(ExitStatusOf(first), 0) << ReadBytes(firstErrors);
+        EXPECT_EQ(ExitStatusOf(second), 0) << ReadBytes(secondErrors);
         for (int i = 0; i < 20; ++i) {
             EXPECT_EQ(ReadBytes(Join(output, "图" + std::to_string(i) + ".html")),
                       Document("<new>", "块" + std::to_string(i), "</new>"));
@@ -379,11 +382,11 @@ TEST_F(CommandLineTest, LogThatCannotBeWrittenStopsTheRun) {
     for (const char* name : {"a.html", "b.html"}) {
         WriteBytes(Join(oldFolder, name), Document("", name, ""));
     }
-    ProcessOptions options;
+    ProcessOptions options = kEnglish;
     options.standardOutput = "/dev/full";
     const ProcessResult result = RunProcess(kProgram, {templatePath, oldFolder}, options);
     EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_THAT(result.err, HasSubstr("无法写入文件 标准输出"));
+    EXPECT_THAT(result.err, HasSubstr("cannot write the file standard output"));
     EXPECT_THAT(result.err, HasSubstr("No space left on device"));
     // Stopped at the start entry: nothing was upgraded, and the folder made for it is gone.
     EXPECT_FALSE(Exists(output));

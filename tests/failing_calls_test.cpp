@@ -233,6 +233,31 @@ TEST_F(FailingCallsTest, FailedCreationOfTheOutputFolderNamesIt) {
     EXPECT_FALSE(Exists(output));
 }
 
+// Refuses every flush of a folder, as a file system that keeps no folders of its own to flush does.
+class FolderFlushRefused final : public WrappedSystem {
+  public:
+    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
+        return call == Call::FlushFolder ? std::optional(sys::NotSupported()) : std::nullopt;
+    }
+};
+
+TEST_F(FailingCallsTest, RefusedFolderFlushIsTheFileSystemsAnswerAndIsTold) {
+    const FolderFlushRefused system;
+    const RunResult result =
+        RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk));
+    EXPECT_EQ(result.outcome, RunOutcome::Completed);
+    EXPECT_THAT(host.unflushedFolders, ::testing::ElementsAre(output));
+    ExpectOutputsWhole(false);
+
+    // Any other failure of the flush stops the run.
+    host = {};
+    const FailFirst failing(Call::FlushFolder);
+    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, Files(failing, Durability::OnDisk)).outcome,
+              RunOutcome::Failed);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_THAT(host.messages[0], HasSubstr(output));
+}
+
 TEST_F(FailingCallsTest, DeferredWriteFailureKeepsTheEarlierOutput) {
     // The system reports it before the output takes its name: the earlier one stays.
     const FailFirst system(Call::CheckWrites);

@@ -3,6 +3,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <locale.h>
 #include <pty.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -10,6 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <clocale>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -165,10 +169,11 @@ TEST_F(CommandLineTest, FullDiskMidRunKeepsEarlierOutputsAndLeavesNoPartialFile)
     WriteBytes(Join(oldFolder, "c.html"), Document("", "small", ""));
 
     const ProcessResult result =
-        RunProcess(kProgram, {templatePath, oldFolder}, {.fileSizeLimit = 8192});
+        RunProcess(kProgram, {templatePath, oldFolder},
+                   {.fileSizeLimit = 8192, .environment = kEnglish.environment});
 
     EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_THAT(result.err, HasSubstr("【写入失败】"));
+    EXPECT_THAT(result.err, HasSubstr("Write failed: cannot write the file "));
     EXPECT_THAT(result.err, HasSubstr(Join(output, "b.html")));
     EXPECT_THAT(result.err, HasSubstr("File too large"));
     EXPECT_THAT(result.out, HasSubstr(" 1: a.html: 升级成功"));
@@ -256,7 +261,7 @@ TEST_F(TerminalTest, LinesOnATerminalAreNeverLeftHalfWritten) {
 
 TEST_F(CommandLineTest, EveryWayOfEndingReportsAnUnwritableStandardOutput) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
-    ProcessOptions options;
+    ProcessOptions options = kEnglish;
     options.standardOutput = "/dev/full";
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"-n", templatePath, oldFolder}, {"--help"}, {"-V"}}) {
@@ -266,6 +271,72 @@ TEST_F(CommandLineTest, EveryWayOfEndingReportsAnUnwritableStandardOutput) {
         EXPECT_EQ(result.err,
                   "orba-upgrade: write error: standard output: No space left on device\n");
     }
+}
+
+// The system's words for `error` in the locale `name`, as the C library has them.
+std::string SystemReasonIn(const char* name, int error) {
+    const locale_t locale = newlocale(LC_CTYPE_MASK | LC_MESSAGES_MASK, name, nullptr);
+    if (locale == nullptr) {
+        ADD_FAILURE() << name << " is not installed: tools/setup-deps.sh test makes it";
+        return {};
+    }
+    std::string reason = strerror_l(error, locale);
+    freelocale(locale);
+    return reason;
+}
+
+// Each message is wholly in the locale's language, the system's reason too, and every line of
+// standard error ends alike.
+TEST_F(CommandLineTest, MessagesSpeakTheLocalesLanguageThroughoutWithOneLineEnd) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(output, "a file where NewORBA would be");
+    const ProcessResult english = RunProcess(kProgram, {templatePath, oldFolder}, kEnglish);
+    EXPECT_EQ(english.err,
+              "Folder not made: cannot create the folder " + output +
+                  "\nReason: the name is taken by a file\n"
+                  "The upgrade stopped; every file written before is kept complete.\n");
+    const ProcessResult chinese = RunProcess(kProgram, {templatePath, oldFolder}, kChinese);
+    EXPECT_EQ(chinese.err, "【创建文件夹失败】：无法创建文件夹 " + output +
+                               "\n系统原因：该名称已被一个文件占用\n"
+                               "升级已中止；此前写入的文件完整保留。\n");
+    const ProcessResult input = RunProcess(kProgram, {"", oldFolder}, kChinese);
+    EXPECT_EQ(input.err,
+              "【模板文件未指定】：请指定一个新版本的岚溪图谱 ORBA 文件，作为升级模板。\n"
+              "请重新指定。\n模板：“”\n");
+
+    std::filesystem::remove(output);
+    ProcessOptions fullDisk = kChinese;
+    fullDisk.standardOutput = "/dev/full";
+    const std::string reason = SystemReasonIn("zh_CN.UTF-8", ENOSPC);
+    EXPECT_NE(reason, SystemReasonIn("C.UTF-8", ENOSPC)) << "the C library has Chinese words";
+    const ProcessResult full = RunProcess(kProgram, {templatePath, oldFolder}, fullDisk);
+    EXPECT_EQ(full.err, "【写入失败】：无法写入文件 标准输出\n系统原因：" + reason +
+                            "\n升级已中止；此前写入的文件完整保留。\n");
+}
+
+// A file system that refuses to flush folders: --sync takes it as the file system's answer and
+// exits 0; -v names each folder it could not flush.
+TEST_F(CommandLineTest, SyncRunOnAFileSystemThatRefusesFolderFlushesSaysSoWithVerbose) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    ProcessOptions refusing = kEnglish;
+    refusing.environment.push_back(std::string("LD_PRELOAD=") + REFUSE_FOLDER_FLUSH_PATH);
+    // The sanitizers' runtime need not come first in a build that has them.
+    refusing.environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1");
+
+    const ProcessResult verbose =
+        RunProcess(kProgram, {"--sync", "-v", templatePath, oldFolder}, refusing);
+    EXPECT_EQ(verbose.exitStatus, 0) << verbose.err;
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Document("<new>", "A", "</new>"));
+    const std::string reason = SystemReasonIn("C.UTF-8", EINVAL);
+    EXPECT_EQ(verbose.err, "orba-upgrade: the file system refused to flush the folder " + output +
+                               " (" + reason + "); it keeps the names in it its own way\n" +
+                               "orba-upgrade: the file system refused to flush the folder " +
+                               oldFolder + " (" + reason +
+                               "); it keeps the names in it its own way\n");
+
+    const ProcessResult quiet = RunProcess(kProgram, {"--sync", templatePath, oldFolder}, refusing);
+    EXPECT_EQ(quiet.exitStatus, 0);
+    EXPECT_THAT(quiet.err, IsEmpty());
 }
 
 // The dry run decides about NewORBA as the run does: the same exit status, and where both fail,
@@ -287,14 +358,14 @@ TEST_F(CommandLineTest, DryRunAndRunAgreeOnEveryStateOfTheOutputFolder) {
         SCOPED_TRACE("NewORBA is " + state);
         std::filesystem::remove(output);
         make();
-        const ProcessResult dry = RunProcess(kProgram, {"-n", templatePath, oldFolder});
-        const ProcessResult run = RunProcess(kProgram, {templatePath, oldFolder});
+        const ProcessResult dry = RunProcess(kProgram, {"-n", templatePath, oldFolder}, kEnglish);
+        const ProcessResult run = RunProcess(kProgram, {templatePath, oldFolder}, kEnglish);
         EXPECT_EQ(dry.exitStatus, run.exitStatus) << dry.err << run.err;
         if (run.exitStatus != 0) {
             EXPECT_THAT(dry.err, HasSubstr(output));
             EXPECT_THAT(run.err, HasSubstr(output));
-            EXPECT_THAT(dry.err, HasSubstr("该名称已被一个文件占用"));
-            EXPECT_THAT(run.err, HasSubstr("该名称已被一个文件占用"));
+            EXPECT_THAT(dry.err, HasSubstr("Reason: the name is taken by a file\n"));
+            EXPECT_THAT(run.err, HasSubstr("Reason: the name is taken by a file\n"));
         }
         std::filesystem::remove_all(Join(elsewhere, "a.html"));
         if (std::filesystem::is_directory(std::filesystem::symlink_status(output))) {

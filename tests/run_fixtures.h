@@ -10,6 +10,7 @@
 
 #include "engine/upgrade_run.h"
 #include "storage/temporary_names.h"
+#include "tests/process_runner.h"
 #include "tests/test_support.h"
 
 namespace orba::test {
@@ -73,6 +74,36 @@ class EarlierOutputsTest : public UpgradeRunTest {
 #ifdef ORBA_UPGRADE_PATH
 // The orba-upgrade program of this build.
 inline const std::string kProgram = ORBA_UPGRADE_PATH;
+
+// How the command line ends the lines it writes itself.
+#ifdef _WIN32
+inline constexpr std::string_view kLineEnd = "\r\n";
+#else
+inline constexpr std::string_view kLineEnd = "\n";
+#endif
+// `lines`, each ended as the command line ends it.
+inline std::string Lines(std::string_view lines) {
+    std::string ended;
+    for (const char c : lines) {
+        ended += c == '\n' ? std::string(kLineEnd) : std::string(1, c);
+    }
+    return ended;
+}
+
+// The language the program speaks: the locale's on POSIX, which the test sets; on Windows the
+// user's interface language decides, which the test shares with it: there `Says` takes either.
+inline const ProcessOptions kEnglish{.environment = {"LC_ALL=C.UTF-8"}};
+inline const ProcessOptions kChinese{.environment = {"LC_ALL=zh_CN.UTF-8"}};
+inline ::testing::Matcher<const std::string&> Says(std::string_view english,
+                                                   std::string_view chinese) {
+#ifdef _WIN32
+    return ::testing::AnyOf(::testing::HasSubstr(std::string(english)),
+                            ::testing::HasSubstr(std::string(chinese)));
+#else
+    (void)chinese;
+    return ::testing::HasSubstr(std::string(english));
+#endif
+}
 
 class CommandLineTest : public ::testing::Test {
   protected:

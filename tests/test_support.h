@@ -65,6 +65,9 @@ class RecordingHost : public RunHost {
         heldPauses.push_back(pause);
         return onHeldPause ? onHeldPause() : RunHost::PauseWhileFileHeld(pause);
     }
+    void FolderFlushRefused(std::string_view folder, std::string_view /*reason*/) override {
+        unflushedFolders.emplace_back(folder);
+    }
 
     std::string log;
     std::vector<std::string> messages;
@@ -73,6 +76,7 @@ class RecordingHost : public RunHost {
     std::function<bool()> onDocument;
     std::vector<std::chrono::milliseconds> heldPauses;
     std::function<bool()> onHeldPause;
+    std::vector<std::string> unflushedFolders;
 };
 
 }  // namespace orba::test

@@ -9,7 +9,7 @@ packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev 
 case "${1:-build}" in
     test) packages+=(zbar-tools g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-arphic-uming
                      chromium python3 lintian desktop-file-utils dpkg-dev appstream nsis
-                     at-spi2-core python3-pyatspi dbus strace) ;;
+                     at-spi2-core python3-pyatspi dbus strace locales libc-l10n) ;;
     stress) packages=(stress-ng) ;;
     windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest nsis) ;;
     # Real HTML, JavaScript and CSS for the benchmark corpus: Python's manual, MathJax, TypeScript.
@@ -18,18 +18,30 @@ case "${1:-build}" in
     pictures) packages+=(chromium imagemagick) ;;
 esac
 
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+fi
+
+# The command line's tests read the C library's Chinese words for a system error.
+make_test_locale() {
+    if [ "${1:-build}" = test ] && ! locale -a | grep -qx 'zh_CN.utf8'; then
+        "${sudo[@]}" localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+    fi
+}
+
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
         missing+=("$package")
     fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+    make_test_locale "${1:-build}"
+    exit 0
+fi
 
 echo "Installing: ${missing[*]}"
-sudo=()
-if [ "$(id -u)" -ne 0 ]; then
-    sudo=(sudo)
-fi
 "${sudo[@]}" apt-get update
 DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+make_test_locale "${1:-build}"

@@ -49,7 +49,7 @@ test_windows() {
         trap '/usr/lib/wine/wineserver -k || true' EXIT
         tools/wine-run.sh wineboot.exe --init
         tools/wine-fonts.sh
-        ctest --test-dir build-windows ${ctest_args[*]}"
+        ctest --test-dir build-windows $(printf '%q ' "${ctest_args[@]}")"
     status=$?
     rm -rf "$prefix"
     return $status
