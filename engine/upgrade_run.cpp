@@ -51,15 +51,19 @@ class WaitThroughHost final : public HeldFileWait {
 
 // Whether the run must make its output folder: not where a folder (or a link to one) stands. Any
 // other thing at that name, a file or a link that leads nowhere, stops the run and the dry run
-// alike, before anything is made.
+// alike, before anything is made. One look decides: another run that makes the folder between
+// two looks would otherwise make it look taken.
 bool OutputFolderMustBeMade(const Files& files, const std::string& outputFolder) {
-    if (files.IsFolder(outputFolder)) {
-        return false;
+    switch (files.KindOf(outputFolder)) {
+        case sys::PathKind::Folder:
+            return false;
+        case sys::PathKind::Nothing:
+            return true;
+        case sys::PathKind::OrdinaryFile:
+        case sys::PathKind::Other:
+            break;
     }
-    if (files.Exists(outputFolder)) {
-        throw FileError(FileError::Operation::CreateFolder, outputFolder, reasons::Own::NameTaken);
-    }
-    return true;
+    throw FileError(FileError::Operation::CreateFolder, outputFolder, reasons::Own::NameTaken);
 }
 
 // Whether a run could make its output folder and write into it, tried with a temporary file that

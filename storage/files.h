@@ -134,6 +134,8 @@ class Files {
     bool IsOrdinaryFile(const std::string& path) const {
         return system_->KindOf(path) == sys::PathKind::OrdinaryFile;
     }
+    // What stands at `path`, in one look: another run may make or remove it meanwhile.
+    sys::PathKind KindOf(const std::string& path) const { return system_->KindOf(path); }
     bool IsFolder(const std::string& path) const {
         return system_->KindOf(path) == sys::PathKind::Folder;
     }

@@ -258,6 +258,36 @@ TEST_F(FailingCallsTest, RefusedFolderFlushIsTheFileSystemsAnswerAndIsTold) {
     EXPECT_THAT(host.messages[0], HasSubstr(output));
 }
 
+// Another run makes the output folder right after this run's first look at its name.
+class FolderMadeAfterTheFirstLook final : public WrappedSystem {
+  public:
+    explicit FolderMadeAfterTheFirstLook(std::string folder) : folder_(std::move(folder)) {}
+    std::optional<int> Decide(Call call, const std::string& path) const override {
+        if (looked_ && !made_) {
+            made_ = true;
+            std::filesystem::create_directory(folder_);
+        }
+        looked_ = looked_ || (call == Call::KindOf && path == folder_);
+        return std::nullopt;
+    }
+
+  private:
+    std::string folder_;
+    mutable bool looked_ = false;
+    mutable bool made_ = false;
+};
+
+TEST_F(FailingCallsTest, OutputFolderMadeByAnotherRunMeanwhileIsUsed) {
+    for (const bool dryRun : {true, false}) {
+        SCOPED_TRACE(dryRun ? "dry run" : "run");
+        std::filesystem::remove_all(output);
+        const FolderMadeAfterTheFirstLook system(output);
+        const RunResult result = dryRun ? CheckUpgrade(templatePath, oldFolder, host, Files(system))
+                                        : RunUpgrade(templatePath, oldFolder, host, Files(system));
+        EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
+    }
+}
+
 TEST_F(FailingCallsTest, DeferredWriteFailureKeepsTheEarlierOutput) {
     // The system reports it before the output takes its name: the earlier one stays.
     const FailFirst system(Call::CheckWrites);
