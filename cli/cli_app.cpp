@@ -145,8 +145,14 @@ class CommandLineHost : public RunHost {
 // Log entries to standard output as they are made.
 class ConsoleHost final : public CommandLineHost {
   public:
-    ConsoleHost(Streams& streams, cli::Language language, const Operands& operands, bool verbose)
-        : CommandLineHost(streams, language, operands), verbose_(verbose) {}
+    ConsoleHost(Streams& streams, cli::Language language, const Operands& operands, bool verbose,
+                const std::atomic<bool>* ending)
+        : CommandLineHost(streams, language, operands), verbose_(verbose), ending_(ending) {}
+
+    bool AfterDocumentEntry() override { return !Ending(); }
+    bool PauseWhileFileHeld(std::chrono::milliseconds pause) override {
+        return !Ending() && RunHost::PauseWhileFileHeld(pause) && !Ending();
+    }
 
     // A log that cannot be written (a full disk, an I/O error) stops the run at once: every
     // output so far is complete, and the failure is told on standard error.
@@ -175,7 +181,10 @@ class ConsoleHost final : public CommandLineHost {
     bool logFailed = false;  // and said so
 
   private:
+    bool Ending() const { return ending_ != nullptr && ending_->load(); }
+
     bool verbose_;
+    const std::atomic<bool>* ending_;
 };
 
 // A dry run's lines to standard output.
@@ -214,7 +223,7 @@ int ExitStatusOf(RunOutcome outcome) {
 }  // namespace
 
 int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std::FILE* err,
-                   cli::Language language) {
+                   cli::Language language, const std::atomic<bool>* ending) {
     Streams streams(out, err);
     int status = kExitCompleted;
     bool reported = false;  // a failure to write standard output was told already
@@ -238,7 +247,7 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
         status = ExitStatusOf(result.outcome);
     } else {
         const Operands operands{arguments.operands[0], arguments.operands[1]};
-        ConsoleHost host(streams, language, operands, arguments.verbose);
+        ConsoleHost host(streams, language, operands, arguments.verbose, ending);
         // The next documents are prepared on the other core while one takes its place; the log
         // and the outputs are the same as one after the other. Flushed outputs wait for the
         // disk, and many flushes at once cost the disk little more than one: then many are

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <span>
 #include <string_view>
@@ -17,9 +18,11 @@ enum ExitStatus : int {
 };
 
 // Runs `orba-upgrade [OPTION]... TEMPLATE FOLDER` (arguments without the program name). The
-// progress log goes to `out` entry by entry, messages to `err`; the usage and the lines of a dry
-// run and of --verbose are in `language`.
+// progress log goes to `out` entry by entry, messages to `err`; the usage, the lines of a dry
+// run and of --verbose and the messages are in `language`. Once `ending` is set (by a signal that
+// asks the program to end), the run takes no further document: the one in hand is finished or
+// dropped, and what was written is put on the disk as --sync asks.
 int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err,
-                   cli::Language language);
+                   cli::Language language, const std::atomic<bool>* ending = nullptr);
 
 }  // namespace orba

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_app.h"
+#include "cli/end_signals.h"
 
 int main(int argc, char** argv) {
     // The system's reasons for a failure come in the locale's language, in UTF-8 as every other
@@ -16,5 +17,9 @@ int main(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const auto language = orba::cli::LanguageFromEnvironment(
         [](const char* name) -> const char* { return std::getenv(name); });
-    return orba::RunCommandLine(arguments, stdout, stderr, language);
+    orba::cli::EndSignals endSignals;
+    const int status =
+        orba::RunCommandLine(arguments, stdout, stderr, language, &endSignals.requested());
+    endSignals.EndAsAsked();
+    return status;
 }

@@ -161,12 +161,34 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
     std::uint64_t upgraded = 0;
     WaitThroughHost wait(host);
     const Files files = givenFiles.WaitingThrough(wait);
-    // A run that ends before its first output takes away the output folder it made, if nothing
-    // else was put there meanwhile.
-    std::string madeFolder;
+    std::string outputFolder;  // once known
+    std::string oldFolder;
+    bool madeOutputFolder = false;
+    // Where outputs must be on the disk, so must their names, and the output folder's own.
+    const auto putNamesOnDisk = [&] {
+        const auto flushNames = [&](const std::string& folder) {
+            if (const auto refusal = files.FlushFolder(folder)) {
+                host.FolderFlushRefused(host.Shown(folder, ShownIn::Message), *refusal);
+            }
+        };
+        flushNames(outputFolder);
+        if (madeOutputFolder) {
+            flushNames(oldFolder);
+        }
+    };
+    // A run that fails or is stopped puts the names of what it wrote on the disk before it says
+    // so, as a completed run does: "every file written before is kept" holds through a power cut.
+    // One that ends before its first output takes away the output folder it made, if nothing else
+    // was put there meanwhile.
     const auto ended = [&](RunOutcome outcome) {
-        if (upgraded == 0 && !madeFolder.empty()) {
-            files.RemoveEmptyFolder(madeFolder);
+        if (upgraded > 0) {
+            try {
+                putNamesOnDisk();
+            } catch (const FileError&) {
+                // What ended the run is what the user is told.
+            }
+        } else if (madeOutputFolder) {
+            files.RemoveEmptyFolder(outputFolder);
         }
         return RunResult{outcome, upgraded};
     };
@@ -177,14 +199,13 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
             return Refuse(host, *problem);
         }
         const std::string& templatePath = inputs.templatePath;
-        const std::string& oldFolder = inputs.oldFolder;
+        oldFolder = inputs.oldFolder;
         const TemplateTransplant transplant(inputs.templateText.bytes(), kStartMarker, kEndMarker);
 
-        const std::string outputFolder = JoinPath(oldFolder, kOutputFolderName);
-        const bool madeOutputFolder = OutputFolderMustBeMade(files, outputFolder);
-        if (madeOutputFolder) {
+        outputFolder = JoinPath(oldFolder, kOutputFolderName);
+        if (OutputFolderMustBeMade(files, outputFolder)) {
             files.CreateFolder(outputFolder);
-            madeFolder = outputFolder;
+            madeOutputFolder = true;
         }
         files.RemoveLeftovers(outputFolder);
         const std::vector<std::string> names = ListFiles(oldFolder, kDocumentPattern, files);
@@ -241,16 +262,7 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
             }
         }
 
-        // Where outputs must be on the disk, so must their names, and the output folder's own.
-        const auto flushNames = [&](const std::string& folder) {
-            if (const auto refusal = files.FlushFolder(folder)) {
-                host.FolderFlushRefused(host.Shown(folder, ShownIn::Message), *refusal);
-            }
-        };
-        flushNames(outputFolder);
-        if (madeOutputFolder) {
-            flushNames(oldFolder);
-        }
+        putNamesOnDisk();
         host.AppendLog(EndEntry(upgraded));
         host.AppendLog(ResultEntry(host.Shown(outputFolder, ShownIn::Log)));
         host.AfterResultEntry();
@@ -258,12 +270,14 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
     } catch (const WaitEnded&) {
         return ended(RunOutcome::Stopped);
     } catch (const FileError& error) {
+        const RunResult result = ended(RunOutcome::Failed);
         host.ShowFailure(error, Stopped::Run);
-        return ended(RunOutcome::Failed);
+        return result;
     } catch (const std::exception& error) {
         // Out of memory, say: the run stops as after a file failure, and says so.
+        const RunResult result = ended(RunOutcome::Failed);
         host.ShowUnexpectedFailure(error.what(), Stopped::Run);
-        return ended(RunOutcome::Failed);
+        return result;
     }
 }
 

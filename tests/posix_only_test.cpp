@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 
 #include "engine/listing.h"
 #include "engine/paths.h"
@@ -319,7 +320,8 @@ TEST_F(CommandLineTest, MessagesSpeakTheLocalesLanguageThroughoutWithOneLineEnd)
 TEST_F(CommandLineTest, SyncRunOnAFileSystemThatRefusesFolderFlushesSaysSoWithVerbose) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     ProcessOptions refusing = kEnglish;
-    refusing.environment.push_back(std::string("LD_PRELOAD=") + REFUSE_FOLDER_FLUSH_PATH);
+    refusing.environment.push_back(std::string("LD_PRELOAD=") + SYSTEM_CALL_SHIM_PATH);
+    refusing.environment.push_back("SHIM_REFUSE_FOLDER_FLUSH=1");
     // The sanitizers' runtime need not come first in a build that has them.
     refusing.environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1");
 
@@ -337,6 +339,46 @@ TEST_F(CommandLineTest, SyncRunOnAFileSystemThatRefusesFolderFlushesSaysSoWithVe
     const ProcessResult quiet = RunProcess(kProgram, {"--sync", templatePath, oldFolder}, refusing);
     EXPECT_EQ(quiet.exitStatus, 0);
     EXPECT_THAT(quiet.err, IsEmpty());
+}
+
+// SIGTERM during a run: the run takes no further document, puts the names of what it wrote on
+// the disk after the last of them, then ends by the signal.
+TEST_F(CommandLineTest, RunEndedBySigtermFlushesTheNamesItWroteAndEndsByTheSignal) {
+    for (int i = 0; i < 30; ++i) {
+        WriteBytes(Join(oldFolder, "d" + std::to_string(100 + i) + ".html"),
+                   Document("", std::to_string(i), ""));
+    }
+    const std::string log = dir / "calls.log";
+    ProcessOptions signalled = kEnglish;
+    signalled.environment.push_back(std::string("LD_PRELOAD=") + SYSTEM_CALL_SHIM_PATH);
+    signalled.environment.push_back("SHIM_SIGNAL_AT_RENAME=2");
+    signalled.environment.push_back("SHIM_LOG=" + log);
+    signalled.environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1");
+
+    const ProcessResult result =
+        RunProcess(kProgram, {"--sync", templatePath, oldFolder}, signalled);
+    EXPECT_EQ(result.exitStatus, -1) << "ended by the signal, not by exit";
+    // How far it got depends on when the signal was taken; what it wrote is whole and told.
+    const std::vector<std::string> written = AllNames(output);
+    EXPECT_GE(written.size(), 2u);
+    for (const std::string& name : written) {
+        EXPECT_THAT(result.out, HasSubstr(": " + name + ": 升级成功")) << "only what it told";
+        EXPECT_EQ(ReadBytes(Join(output, name)),
+                  Document("<new>", std::to_string(std::stoi(name.substr(1)) - 100), "</new>"));
+    }
+    // The calls in order: the folder flushes come after the last rename.
+    std::vector<std::string> calls;
+    std::istringstream lines(ReadBytes(log));
+    for (std::string line; std::getline(lines, line);) {
+        calls.push_back(line);
+    }
+    const auto lastRename = std::find_if(calls.rbegin(), calls.rend(), [](const std::string& c) {
+        return c.starts_with("rename ");
+    });
+    ASSERT_NE(lastRename, calls.rend());
+    const std::vector<std::string> after(calls.rbegin(), lastRename);
+    EXPECT_THAT(after, ::testing::UnorderedElementsAre("folder-flush " + output,
+                                                       "folder-flush " + oldFolder));
 }
 
 // The dry run decides about NewORBA as the run does: the same exit status, and where both fail,
