@@ -118,7 +118,9 @@ void WindowRuns::Start(std::string_view templateBox, std::string_view folderBox)
     }
 }
 
-bool WindowRuns::TookAWhile() { return desktop_.Now() - started_ >= kLongRun; }
+bool WindowRuns::TookAWhile() {
+    return desktop_.Now() - started_ >= kLongRun;
+}
 
 void WindowRuns::ShowFailedOutside() {
     failureShownOutside_ = true;

@@ -87,8 +87,8 @@ class WindowRuns {
     const sys::System& system_;
     std::string log_;
     std::chrono::steady_clock::time_point started_{};  // of the run in progress, or the last one
-    double fraction_ = 0;                               // likewise
-    bool failureShownOutside_ = false;                  // before its message box
+    double fraction_ = 0;                              // likewise
+    bool failureShownOutside_ = false;                 // before its message box
     bool running_ = false;
     bool endRequested_ = false;
 };
