@@ -145,14 +145,8 @@ class CommandLineHost : public RunHost {
 // Log entries to standard output as they are made.
 class ConsoleHost final : public CommandLineHost {
   public:
-    ConsoleHost(Streams& streams, cli::Language language, const Operands& operands, bool verbose,
-                const std::atomic<bool>* ending)
-        : CommandLineHost(streams, language, operands), verbose_(verbose), ending_(ending) {}
-
-    bool AfterDocumentEntry() override { return !Ending(); }
-    bool PauseWhileFileHeld(std::chrono::milliseconds pause) override {
-        return !Ending() && RunHost::PauseWhileFileHeld(pause) && !Ending();
-    }
+    ConsoleHost(Streams& streams, cli::Language language, const Operands& operands, bool verbose)
+        : CommandLineHost(streams, language, operands), verbose_(verbose) {}
 
     // A log that cannot be written (a full disk, an I/O error) stops the run at once: every
     // output so far is complete, and the failure is told on standard error.
@@ -181,10 +175,7 @@ class ConsoleHost final : public CommandLineHost {
     bool logFailed = false;  // and said so
 
   private:
-    bool Ending() const { return ending_ != nullptr && ending_->load(); }
-
     bool verbose_;
-    const std::atomic<bool>* ending_;
 };
 
 // A dry run's lines to standard output.
@@ -223,7 +214,7 @@ int ExitStatusOf(RunOutcome outcome) {
 }  // namespace
 
 int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std::FILE* err,
-                   cli::Language language, const std::atomic<bool>* ending) {
+                   cli::Language language, std::stop_token stop) {
     Streams streams(out, err);
     int status = kExitCompleted;
     bool reported = false;  // a failure to write standard output was told already
@@ -240,21 +231,23 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
     } else if (arguments.dryRun) {
         const Operands operands{arguments.operands[0], arguments.operands[1]};
         DryRunHost host(streams, language, operands);
-        const RunResult result = CheckUpgrade(operands.templatePath, operands.folder, host);
+        const RunResult result =
+            CheckUpgrade(operands.templatePath, operands.folder, host, Files().StoppingAt(stop));
         if (result.outcome == RunOutcome::Completed) {
             streams.Out(cli::DryRunSummary(language, result.upgraded, host.passedOver));
         }
         status = ExitStatusOf(result.outcome);
     } else {
         const Operands operands{arguments.operands[0], arguments.operands[1]};
-        ConsoleHost host(streams, language, operands, arguments.verbose, ending);
+        ConsoleHost host(streams, language, operands, arguments.verbose);
         // The next documents are prepared on the other core while one takes its place; the log
         // and the outputs are the same as one after the other. Flushed outputs wait for the
         // disk, and many flushes at once cost the disk little more than one: then many are
         // prepared at once.
         const std::size_t prepareAhead = arguments.sync ? 16 : 2;
-        const Files files(sys::TheSystem(),
-                          arguments.sync ? Durability::OnDisk : Durability::Written);
+        const Files files =
+            Files(sys::TheSystem(), arguments.sync ? Durability::OnDisk : Durability::Written)
+                .StoppingAt(stop);
         status = ExitStatusOf(
             RunUpgrade(operands.templatePath, operands.folder, host, files, prepareAhead).outcome);
         reported = host.logFailed;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <atomic>
 #include <cstdio>
 #include <span>
+#include <stop_token>
 #include <string_view>
 
 #include "cli/cli_texts.h"
@@ -19,10 +19,11 @@ enum ExitStatus : int {
 
 // Runs `orba-upgrade [OPTION]... TEMPLATE FOLDER` (arguments without the program name). The
 // progress log goes to `out` entry by entry, messages to `err`; the usage, the lines of a dry
-// run and of --verbose and the messages are in `language`. Once `ending` is set (by a signal that
-// asks the program to end), the run takes no further document: the one in hand is finished or
-// dropped, and what was written is put on the disk as --sync asks.
+// run and of --verbose and the messages are in `language`. Once `stop` is requested (by a signal
+// that asks the program to end), the run and the dry run go no further: the document in hand is
+// dropped, however far it was read, no further document is begun, and what was written is put on
+// the disk as --sync asks.
 int RunCommandLine(std::span<const std::string_view> arguments, std::FILE* out, std::FILE* err,
-                   cli::Language language, const std::atomic<bool>* ending = nullptr);
+                   cli::Language language, std::stop_token stop = {});
 
 }  // namespace orba

@@ -96,6 +96,9 @@ std::string_view EnglishWords(reasons::Own reason) {
         case reasons::Own::HeldByAnotherProgram:
             return "another program is using the file and did not let go of it within about 10 "
                    "seconds";
+        case reasons::Own::LeadsBackToFolder:
+            return "it leads back to the old-version folder itself, so the outputs would replace "
+                   "the old documents; remove or rename it";
     }
     return {};
 }

@@ -1,13 +1,14 @@
 #include "cli/end_signals.h"
 
 #include <pthread.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 namespace orba::cli {
 
 namespace {
-
-// The waiter's own wake-up at the end.
-constexpr int kWakeUp = SIGUSR1;
 
 [[noreturn]] void DieBy(int signal, const sigset_t& signals) {
     std::signal(signal, SIG_DFL);
@@ -22,31 +23,48 @@ EndSignals::EndSignals() {
     sigemptyset(&signals_);
     sigaddset(&signals_, SIGINT);
     sigaddset(&signals_, SIGTERM);
-    sigaddset(&signals_, kWakeUp);
     pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
     waiter_ = std::thread([this] {
         for (;;) {
-            int signal = 0;
-            if (sigwait(&signals_, &signal) != 0 || signal == kWakeUp) {
+            siginfo_t info{};
+            const int signal = sigwaitinfo(&signals_, &info);
+            if (signal < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
                 return;
             }
-            if (requested_.exchange(true)) {
+            // The waiter is woken at the end by a SIGINT that this process sends it once it
+            // stops waiting; one that anyone else sends is the user's.
+            if (stopping_ && info.si_pid == ::getpid()) {
+                return;
+            }
+            if (signal_ != 0) {
                 DieBy(signal, signals_);
             }
             signal_ = signal;
+            stop_.request_stop();
         }
     });
 }
 
 EndSignals::~EndSignals() {
-    pthread_kill(waiter_.native_handle(), kWakeUp);
-    waiter_.join();
+    StopWaiting();
+    // A signal that came after the waiter stopped does now what it does to any program.
+    pthread_sigmask(SIG_UNBLOCK, &signals_, nullptr);
+}
+
+void EndSignals::StopWaiting() {
+    if (waiter_.joinable()) {
+        stopping_ = true;
+        pthread_kill(waiter_.native_handle(), SIGINT);
+        waiter_.join();
+    }
 }
 
 void EndSignals::EndAsAsked() {
-    if (requested_) {
-        pthread_kill(waiter_.native_handle(), kWakeUp);
-        waiter_.join();
+    StopWaiting();
+    if (signal_ != 0) {
         DieBy(signal_, signals_);
     }
 }

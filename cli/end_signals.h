@@ -1,11 +1,13 @@
 #pragma once
 
 // SIGINT and SIGTERM, taken as a request to end: while an EndSignals lives, the first of them
-// sets `requested` and the run ends at its next document; a second one ends the program at once,
-// as a kill does. Made before any other thread, which inherits the signals blocked.
+// requests `stop` and the run goes no further; a second one ends the program at once, as a kill
+// does. Made before any other thread, which inherits the two signals blocked: one thread of its
+// own waits for them. Every other signal keeps what it does to any program.
 
 #include <atomic>
 #include <csignal>
+#include <stop_token>
 #include <thread>
 
 namespace orba::cli {
@@ -17,14 +19,17 @@ class EndSignals {
     EndSignals(const EndSignals&) = delete;
     EndSignals& operator=(const EndSignals&) = delete;
 
-    const std::atomic<bool>& requested() const { return requested_; }
+    std::stop_token stop() const { return stop_.get_token(); }
     // After the run: a program asked to end ends by that signal, with its status.
     void EndAsAsked();
 
   private:
+    void StopWaiting();
+
     sigset_t signals_{};
-    std::atomic<bool> requested_{false};
-    std::atomic<int> signal_{0};
+    std::stop_source stop_;
+    int signal_ = 0;  // the first one, once the waiter is joined
+    std::atomic<bool> stopping_{false};
     std::thread waiter_;
 };
 

@@ -17,7 +17,7 @@ std::vector<std::string> ListFiles(const std::string& folder, std::string_view p
 }
 
 bool FileExists(const std::string& path, const Files& files) {
-    if (path.empty() || path.back() == NativePathStyle().separator) {
+    if (path.empty() || IsSeparator(path.back(), NativePathStyle())) {
         return false;
     }
     return files.IsOrdinaryFile(path);

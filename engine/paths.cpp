@@ -1,5 +1,6 @@
 #include "engine/paths.h"
 
+#include "engine/text.h"
 #include "storage/system.h"
 
 namespace orba {
@@ -9,7 +10,7 @@ PathStyle NativePathStyle() {
 }
 
 std::string CutLastBackslash(std::string_view path, PathStyle style) {
-    if (!path.empty() && path.back() == style.separator) {
+    if (!path.empty() && IsSeparator(path.back(), style)) {
         path.remove_suffix(1);
     }
     return std::string(path);
@@ -25,7 +26,7 @@ std::string JoinPath(std::string_view folder, std::string_view name, PathStyle s
 
 std::string WithTrailingSeparator(std::string_view folder, PathStyle style) {
     std::string result(folder);
-    if (!result.ends_with(style.separator)) {
+    if (result.empty() || !IsSeparator(result.back(), style)) {
         result.push_back(style.separator);
     }
     return result;
@@ -37,6 +38,16 @@ std::optional<std::string> FolderPartOf(std::string_view path, PathStyle style) 
         return std::nullopt;
     }
     return std::string(path.substr(0, last));
+}
+
+std::string ComparablePath(std::string_view path, PathStyle style) {
+    std::string comparable = AsciiLower(path);
+    for (char& c : comparable) {
+        if (IsSeparator(c, style)) {
+            c = style.separator;
+        }
+    }
+    return comparable;
 }
 
 }  // namespace orba

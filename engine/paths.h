@@ -20,6 +20,15 @@ inline constexpr PathStyle kPosixPathStyle{'/', false};
 
 PathStyle NativePathStyle();
 
+// Whether `c` separates folders in `style`: on Windows a slash does as well as a backslash.
+constexpr bool IsSeparator(char c, PathStyle style) {
+    return c == style.separator || (style.hasDriveLetters && c == '/');
+}
+
+// `path` as two paths that name the same file by the same letters compare: ASCII letters in lower
+// case, and every separator written as the style's own.
+std::string ComparablePath(std::string_view path, PathStyle style = NativePathStyle());
+
 // `path` without its last character when that is the separator; only one is removed.
 std::string CutLastBackslash(std::string_view path, PathStyle style = NativePathStyle());
 

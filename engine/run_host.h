@@ -46,6 +46,11 @@ class RunHost {
     // Returns false when the user has ended the program meanwhile; the run then stops at once.
     virtual bool AfterDocumentEntry() = 0;
 
+    // Asked between any two steps of a run or a dry run (after the template is read, before and
+    // after each document, written or not): let the user act. False when the user ended the
+    // program or asked the run to stop meanwhile; the run then stops at once.
+    virtual bool KeepGoing() { return true; }
+
     // Called once after the result entry: bring it into view.
     virtual void AfterResultEntry() = 0;
 

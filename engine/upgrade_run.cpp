@@ -35,7 +35,7 @@ RunResult Refuse(RunHost& host, InputProblem problem) {
 // files apart, Tpl.html and tpl.html are two documents.
 bool IsTheTemplate(const Files& files, const std::string& documentPath,
                    const std::string& templatePath) {
-    return AsciiLower(TrimSpaces(documentPath)) == AsciiLower(TrimSpaces(templatePath)) &&
+    return ComparablePath(TrimSpaces(documentPath)) == ComparablePath(TrimSpaces(templatePath)) &&
            files.IsSameFile(documentPath, templatePath);
 }
 
@@ -49,13 +49,27 @@ class WaitThroughHost final : public HeldFileWait {
     RunHost& host_;
 };
 
+// Stops the run when the user asked for it: looked at between any two steps.
+void StopIfAsked(const Files& files, RunHost& host) {
+    files.ThrowIfStopped();
+    if (!host.KeepGoing()) {
+        throw WaitEnded();
+    }
+}
+
 // Whether the run must make its output folder: not where a folder (or a link to one) stands. Any
 // other thing at that name, a file or a link that leads nowhere, stops the run and the dry run
 // alike, before anything is made. One look decides: another run that makes the folder between
-// two looks would otherwise make it look taken.
-bool OutputFolderMustBeMade(const Files& files, const std::string& outputFolder) {
+// two looks would otherwise make it look taken. An output folder that is the old-version folder
+// itself (a link to it, a mount of it) would have the outputs replace the old documents.
+bool OutputFolderMustBeMade(const Files& files, const std::string& oldFolder,
+                            const std::string& outputFolder) {
     switch (files.KindOf(outputFolder)) {
         case sys::PathKind::Folder:
+            if (files.IsSameFile(outputFolder, oldFolder)) {
+                throw FileError(FileError::Operation::WriteInFolder, outputFolder,
+                                reasons::Own::LeadsBackToFolder);
+            }
             return false;
         case sys::PathKind::Nothing:
             return true;
@@ -71,7 +85,7 @@ bool OutputFolderMustBeMade(const Files& files, const std::string& outputFolder)
 // refusal is the run's failure to make the folder.
 void CheckOutputsCanBeWritten(const Files& files, const std::string& oldFolder,
                               const std::string& outputFolder) {
-    const bool mustBeMade = OutputFolderMustBeMade(files, outputFolder);
+    const bool mustBeMade = OutputFolderMustBeMade(files, oldFolder, outputFolder);
     const std::string& folder = mustBeMade ? oldFolder : outputFolder;
     try {
         const PreparedOutput trial(files, JoinPath(folder, "trial.html"));
@@ -80,6 +94,19 @@ void CheckOutputsCanBeWritten(const Files& files, const std::string& oldFolder,
             mustBeMade ? FileError::Operation::CreateFolder : FileError::Operation::WriteInFolder,
             mustBeMade ? outputFolder : folder, error.reason());
     }
+}
+
+// No more documents prepared ahead than the open-file limit allows: each holds up to three files
+// open at once (the document, its output, the folder it is named in), and the process keeps room
+// for its own.
+std::size_t WithinOpenFileLimit(std::size_t prepareAhead) {
+    constexpr std::uint64_t kKeptFree = 16;
+    constexpr std::uint64_t kPerDocument = 3;
+    const std::uint64_t limit = sys::OpenFileLimit();
+    const std::uint64_t documents = limit > kKeptFree ? (limit - kKeptFree) / kPerDocument : 0;
+    // One of them is the document that the run's own thread prepares.
+    return static_cast<std::size_t>(
+        std::min<std::uint64_t>(prepareAhead, documents > 0 ? documents - 1 : 0));
 }
 
 // The two inputs as the run checks them, in its fixed order: the first problem found, or none.
@@ -128,10 +155,12 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
         if (const auto problem = CheckInputs(templateBox, folderBox, files, inputs)) {
             return Refuse(host, *problem);
         }
+        StopIfAsked(files, host);
         CheckOutputsCanBeWritten(files, inputs.oldFolder,
                                  JoinPath(inputs.oldFolder, kOutputFolderName));
         std::vector<char> buffer(kReadBufferSize);
         for (const std::string& name : ListFiles(inputs.oldFolder, kDocumentPattern, files)) {
+            StopIfAsked(files, host);
             const std::string documentPath = JoinPath(inputs.oldFolder, name);
             if (IsTheTemplate(files, documentPath, inputs.templatePath)) {
                 host.PassedOver(name, PassedOverReason::TheTemplate);
@@ -161,6 +190,7 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
     std::uint64_t upgraded = 0;
     WaitThroughHost wait(host);
     const Files files = givenFiles.WaitingThrough(wait);
+    prepareAhead = WithinOpenFileLimit(prepareAhead);
     std::string outputFolder;  // once known
     std::string oldFolder;
     bool madeOutputFolder = false;
@@ -201,9 +231,10 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         const std::string& templatePath = inputs.templatePath;
         oldFolder = inputs.oldFolder;
         const TemplateTransplant transplant(inputs.templateText.bytes(), kStartMarker, kEndMarker);
+        StopIfAsked(files, host);
 
         outputFolder = JoinPath(oldFolder, kOutputFolderName);
-        if (OutputFolderMustBeMade(files, outputFolder)) {
+        if (OutputFolderMustBeMade(files, oldFolder, outputFolder)) {
             files.CreateFolder(outputFolder);
             madeOutputFolder = true;
         }
@@ -237,6 +268,7 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         std::size_t nextToPrepare = 0;
         for (std::size_t index = 0; index < documents.size(); ++index) {
             const std::string& name = documents[index];
+            StopIfAsked(files, host);
             while (ahead.size() < prepareAhead && nextToPrepare < documents.size()) {
                 ahead.push_back(std::async(std::launch::async, prepare, nextToPrepare++));
             }

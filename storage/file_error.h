@@ -49,7 +49,8 @@ class FileError : public std::runtime_error {
     std::string systemReason_;
 };
 
-// The user ended the program while the run waited for a file that another program holds.
+// The user ended the program, or asked the run to stop, while it read or waited: the run goes no
+// further.
 class WaitEnded final : public std::exception {
   public:
     const char* what() const noexcept override { return "the wait for a held file was ended"; }

@@ -78,6 +78,18 @@ Files Files::WaitingThrough(HeldFileWait& wait) const {
     return waiting;
 }
 
+Files Files::StoppingAt(std::stop_token stop) const {
+    Files stopping = *this;
+    stopping.stop_ = std::move(stop);
+    return stopping;
+}
+
+void Files::ThrowIfStopped() const {
+    if (stop_.stop_requested()) {
+        throw WaitEnded();
+    }
+}
+
 void Files::WaitForHeld(const std::string& path, FileError::Operation operation,
                         std::chrono::milliseconds& pause, std::chrono::milliseconds& waited) const {
     const int error = sys::LastError();
@@ -94,9 +106,11 @@ void Files::WaitForHeld(const std::string& path, FileError::Operation operation,
 void Files::Pause(std::chrono::milliseconds pause) const {
     SleepingWait sleeping;
     HeldFileWait& wait = wait_ != nullptr ? *wait_ : sleeping;
+    ThrowIfStopped();
     if (!wait.Pause(pause)) {
         throw WaitEnded();
     }
+    ThrowIfStopped();
 }
 
 void Files::ReadComplete(const std::string& path, ReadingSink& sink,
@@ -118,6 +132,7 @@ void Files::ReadComplete(const std::string& path, ReadingSink& sink,
 
 bool Files::Read(const std::string& path, ReadingSink& sink) const {
     using Operation = FileError::Operation;
+    ThrowIfStopped();
     const ReadHandle file(*system_,
                           WhileHeld(
                               path, Operation::Read, [&] { return system_->OpenToRead(path); },
@@ -144,7 +159,11 @@ bool Files::Read(const std::string& path, ReadingSink& sink) const {
         std::uint64_t offset = 0;
         bool reachedEnd = false;
         for (;;) {
-            const std::span<char> room = sink.Room();
+            ThrowIfStopped();
+            // Pieces of a bounded size, so that a stop is seen soon even in a large file.
+            constexpr std::size_t kLargestPiece = std::size_t{1} << 20;
+            std::span<char> room = sink.Room();
+            room = room.first(std::min(room.size(), kLargestPiece));
             if (room.empty()) {
                 break;
             }
@@ -201,7 +220,13 @@ void Files::CreateFolder(const std::string& path) const {
 }
 
 std::optional<std::string> Files::FlushFolder(const std::string& folder) const {
-    if (durability_ == Durability::OnDisk && !system_->FlushFolder(folder)) {
+    if (durability_ != Durability::OnDisk) {
+        return std::nullopt;
+    }
+    bool flushed = false;
+    while (!(flushed = system_->FlushFolder(folder)) && sys::IsInterrupted(sys::LastError())) {
+    }
+    if (!flushed) {
         const int error = sys::LastError();
         if (sys::IsFolderFlushRefusal(error)) {
             return sys::Reason(error);

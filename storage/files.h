@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,6 +80,12 @@ class Files {
 
     // The same calls, waiting through `wait` while a file is held.
     Files WaitingThrough(HeldFileWait& wait) const;
+    // The same calls, given up with WaitEnded once `stop` is requested: a read between two of its
+    // pieces, a wait between two pauses. Safe from any thread, so documents prepared ahead stop
+    // too.
+    Files StoppingAt(std::stop_token stop) const;
+    // Throws WaitEnded when a stop was requested.
+    void ThrowIfStopped() const;
 
     // How long a run waits for a file that another program holds before it gives up, in pauses
     // that grow from a few milliseconds to about a second.
@@ -166,6 +173,7 @@ class Files {
     const sys::System* system_ = &sys::TheSystem();
     Durability durability_ = Durability::Written;
     HeldFileWait* wait_ = nullptr;
+    std::stop_token stop_;
 };
 
 template <class Call, class Failed>

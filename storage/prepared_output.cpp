@@ -122,8 +122,11 @@ void PreparedOutput::Repeat(std::uint64_t offset, std::uint64_t length, std::spa
 
 void PreparedOutput::Flush() {
     if (files_.durability() == Durability::OnDisk && !flushed_) {
-        if (!system().Flush(file_)) {
-            Fail(sys::LastError());
+        // A signal may interrupt a flush on a slow device; the flush is made again.
+        while (!system().Flush(file_)) {
+            if (!sys::IsInterrupted(sys::LastError())) {
+                Fail(sys::LastError());
+            }
         }
         flushed_ = true;
     }
@@ -147,7 +150,13 @@ void PreparedOutput::Commit() {
     // A virus scanner, a sync client or a preview may hold the earlier output for a moment.
     const bool moved = files_.WhileHeld(
         path_, FileError::Operation::Write,
-        [&] { return system().MoveIntoPlace(file_, temporary_, path_); },
+        [&] {
+            bool done = false;
+            while (!(done = system().MoveIntoPlace(file_, temporary_, path_)) &&
+                   sys::IsInterrupted(sys::LastError())) {
+            }
+            return done;
+        },
         [](bool done) { return !done; });
     if (!moved) {
         Fail(sys::LastError());

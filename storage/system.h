@@ -36,6 +36,8 @@ int NotSupported();  // what CreateUnnamed fails with where the file system has 
 int HeldError();     // what a call fails with while another program holds the file
 bool IsNameTaken(int error);
 bool IsInterrupted(int error);
+// How many files the process may have open at once.
+std::uint64_t OpenFileLimit();
 // True when a flush of a folder failed with `error` because the file system keeps no folder of
 // its own to flush, and says so.
 bool IsFolderFlushRefusal(int error);

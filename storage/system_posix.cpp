@@ -1,12 +1,16 @@
 // The POSIX file calls. Hidden names are those that begin with a dot. A temporary file is locked
 // (flock, shared) from before it has a name until it is closed: the clean-up of another run takes
-// only files it can lock alone. Linux makes temporary files without a name (O_TMPFILE); other
-// POSIX systems, and file systems without them, make named ones.
+// only files it can lock alone. On a file system without locks (an NFS share whose lock service
+// does not answer) temporary files go without, and no clean-up takes them. Linux makes temporary
+// files without a name (O_TMPFILE); other POSIX systems, and file systems without them, make named
+// ones. Temporary files are named and renamed relative to their open folder, so that a folder
+// path near the system's limit still holds them.
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <string.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +45,56 @@ std::string_view NameOf(std::string_view path) {
 
 bool SameInode(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A path's folder, open, and the path's last part: calls made relative to the folder take paths
+// whose whole length the system would refuse.
+class InFolder {
+  public:
+    explicit InFolder(const std::string& path) {
+        const auto slash = path.rfind('/');
+        if (slash == std::string::npos) {
+            name_ = path;
+            return;
+        }
+        name_ = path.substr(slash + 1);
+        const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+#ifdef O_PATH
+        folder_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+        folder_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+        opened_ = folder_ >= 0;
+    }
+    ~InFolder() {
+        if (folder_ >= 0 && folder_ != AT_FDCWD) {
+            const int error = errno;
+            ::close(folder_);
+            errno = error;
+        }
+    }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+    bool opened() const {
+        return opened_;
+    }
+    int folder() const {
+        return folder_;
+    }
+    const char* name() const {
+        return name_.c_str();
+    }
+
+  private:
+    int folder_ = AT_FDCWD;
+    bool opened_ = true;
+    std::string name_;
+};
+
+// Where a lock cannot be had because the file system keeps none.
+bool HasNoLocks(int error) {
+    return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS;
 }
 
 struct DirCloser {
@@ -95,6 +149,14 @@ bool IsNameTaken(int error) {
 
 bool IsInterrupted(int error) {
     return error == EINTR;
+}
+
+std::uint64_t OpenFileLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return UINT64_MAX;
+    }
+    return static_cast<std::uint64_t>(limit.rlim_cur);
 }
 
 // Some FUSE file systems, for one.
@@ -159,7 +221,9 @@ class PosixSystem final : public System {
 #ifdef O_TMPFILE
         const int file = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
         if (file >= 0) {
-            ::flock(file, LOCK_SH);
+            // Nobody else can lock a file without a name: only a file system without locks
+            // refuses, and then the file goes without.
+            ::flock(file, LOCK_SH | LOCK_NB);
             return file;
         }
         if (errno == EISDIR || errno == EINVAL) {  // what kernels and file systems without it say
@@ -173,31 +237,51 @@ class PosixSystem final : public System {
     }
 
     Native CreateExclusive(const std::string& path) const override {
-        const int file = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const InFolder at(path);
+        if (!at.opened()) {
+            return kNoFile;
+        }
+        const int file =
+            ::openat(at.folder(), at.name(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (file < 0) {
             return kNoFile;
         }
+        const bool locked = ::flock(file, LOCK_SH | LOCK_NB) == 0;
+        const int lockError = errno;
         // A clean-up may have taken the new file for a leftover before the lock: then the name is
         // gone or belongs to another file, and the caller tries another name.
         struct stat opened {};
         struct stat named {};
-        if (::flock(file, LOCK_SH | LOCK_NB) == 0 && ::fstat(file, &opened) == 0 &&
-            ::lstat(path.c_str(), &named) == 0 && SameInode(opened, named)) {
+        const bool ours = ::fstat(file, &opened) == 0 &&
+                          ::fstatat(at.folder(), at.name(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          SameInode(opened, named);
+        if (ours && (locked || HasNoLocks(lockError))) {
             return file;
         }
+        if (ours && lockError != EWOULDBLOCK) {
+            // A temporary file that cannot be locked is not left behind.
+            ::unlinkat(at.folder(), at.name(), 0);
+            ::close(file);
+            errno = lockError;
+            return kNoFile;
+        }
         ::close(file);
-        errno = EEXIST;
+        errno = EEXIST;  // a clean-up holds it, and removes it
         return kNoFile;
     }
 
     bool GiveName(Native file, const std::string& path) const override {
+        const InFolder at(path);
+        if (!at.opened()) {
+            return false;
+        }
         const std::string procPath = "/proc/self/fd/" + std::to_string(file);
-        if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (::linkat(AT_FDCWD, procPath.c_str(), at.folder(), at.name(), AT_SYMLINK_FOLLOW) == 0) {
             return true;
         }
 #ifdef AT_EMPTY_PATH
         if (errno == ENOENT) {  // no /proc: the privileged way
-            return ::linkat(static_cast<int>(file), "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;
+            return ::linkat(static_cast<int>(file), "", at.folder(), at.name(), AT_EMPTY_PATH) == 0;
         }
 #endif
         return false;
@@ -205,12 +289,16 @@ class PosixSystem final : public System {
 
     bool MoveIntoPlace(Native /*file*/, const std::string& temporary,
                        const std::string& path) const override {
-        return ::rename(temporary.c_str(), path.c_str()) == 0;
+        const InFolder from(temporary);
+        const InFolder to(path);
+        return from.opened() && to.opened() &&
+               ::renameat(from.folder(), from.name(), to.folder(), to.name()) == 0;
     }
 
     void Abandon(Native file, const std::string& temporary, bool removeNamed) const override {
         if (!temporary.empty() && removeNamed) {
-            ::unlink(temporary.c_str());
+            const InFolder at(temporary);
+            ::unlinkat(at.folder(), at.name(), 0);
         }
         ::close(static_cast<int>(file));
     }
@@ -238,7 +326,16 @@ class PosixSystem final : public System {
     }
 
     bool MakeFolder(const std::string& path) const override {
-        return ::mkdir(path.c_str(), 0777) == 0;
+        if (::mkdir(path.c_str(), 0777) != 0) {
+            return false;
+        }
+        // The run writes into the folder it made whatever the umask: its owner may always write
+        // there, as mkdir -p lets its owner into the folders it makes on the way.
+        struct stat status {};
+        if (::stat(path.c_str(), &status) == 0 && (status.st_mode & S_IRWXU) != S_IRWXU) {
+            ::chmod(path.c_str(), (status.st_mode & 07777) | S_IRWXU);
+        }
+        return true;
     }
 
     bool RemoveEmptyFolder(const std::string& path) const override {

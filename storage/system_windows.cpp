@@ -151,6 +151,11 @@ bool IsInterrupted(int /*error*/) {
     return false;  // Windows' file calls are not interrupted by signals
 }
 
+// Handles have no limit of their own that a run could reach.
+std::uint64_t OpenFileLimit() {
+    return UINT64_MAX;
+}
+
 // Windows documents no flush of a folder: where the file system takes one it is made, and where
 // it refuses (access to a folder for writing, a request it does not know) the names stand as the
 // file system keeps them, in its journal on NTFS.

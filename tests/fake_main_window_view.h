@@ -22,7 +22,8 @@ class FakeMainWindowView final : public ui::MainWindowView {
     void AppendText(std::string_view entry) override { logBox += entry; }
     void ShowEnd(Paint paint) override { paint == Paint::Now ? ++paintedNow : ++paintedInPause; }
     void ProcessEvents() override {
-        if (duringPause) {
+        // Only in a pause after a document, which follows its entry's painting.
+        if (duringPause && paintedInPause > 0) {
             std::exchange(duringPause, nullptr)();  // once
         }
     }

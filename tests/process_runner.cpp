@@ -45,6 +45,14 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                                static_cast<rlim_t>(options.fileSizeLimit)};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
+        if (options.openFileLimit >= 0) {
+            const rlimit limit{static_cast<rlim_t>(options.openFileLimit),
+                               static_cast<rlim_t>(options.openFileLimit)};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        for (const int descriptor : options.closedDescriptors) {
+            ::close(descriptor);
+        }
         for (const std::string& setting : options.environment) {
             const auto equals = setting.find('=');
             ::setenv(setting.substr(0, equals).c_str(), setting.substr(equals + 1).c_str(), 1);
@@ -60,6 +68,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     }
     ProcessResult result;
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     result.out = options.standardOutput.empty() ? ReadBytes(outPath) : std::string();
     result.err = ReadBytes(errPath);
     return result;

@@ -9,6 +9,7 @@ namespace orba::test {
 
 struct ProcessResult {
     int exitStatus = -1;  // -1 when the program did not exit normally
+    int signal = 0;       // the signal that ended it, if one did (POSIX only)
     std::string out;
     std::string err;
 };
@@ -17,6 +18,10 @@ struct ProcessOptions {
     long fileSizeLimit = -1;          // bytes; RLIMIT_FSIZE with SIGXFSZ ignored, when not negative
     std::string standardOutput = {};  // a file to write standard output to instead of collecting it
     std::vector<std::string> environment = {};  // NAME=VALUE set for the program (POSIX only)
+    // POSIX only: the program's standard descriptors among these are closed when it starts, and
+    // it may have at most `openFileLimit` files open (RLIMIT_NOFILE), when not negative.
+    std::vector<int> closedDescriptors = {};
+    long openFileLimit = -1;
 };
 
 #ifdef _WIN32

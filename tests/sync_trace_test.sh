@@ -12,7 +12,7 @@ trace() {  # the traced calls, one a line, in the order they began
     rm -rf "$work/old"
     mkdir "$work/old"
     cp "$samples"/old/* "$work/old/"
-    strace -f -qq -o "$work/trace" -e trace=fsync,fdatasync,rename,renameat2,linkat \
+    strace -f -qq -o "$work/trace" -e trace=fsync,fdatasync,rename,renameat,renameat2,linkat \
         "$program" "$@" "$samples/orba.html" "$work/old" >/dev/null
     sed -E 's/^[0-9]+ +//' "$work/trace" | grep -vE '^(\+\+\+|---|<\.\.\.)'
 }
@@ -24,7 +24,7 @@ verdict=$(trace --sync | awk -v outputs="$outputs" '
     /^linkat\(/ { fd = $0; sub(/.*\/proc\/self\/fd\//, "", fd); sub(/[^0-9].*/, "", fd)
                   if (!flushed[fd]) { print "named before its flush: " $0; bad = 1 }
                   delete flushed[fd]; named++ }
-    /^rename\(/ { renamed++; last = "rename" }
+    /^rename(at2?)?\(/ { renamed++ }
     /^fsync\(/ { folders++; if (renamed < outputs) { print "a folder flushed before the last rename"; bad = 1 } }
     END { if (n != outputs || named != outputs || renamed != outputs || folders != 2)
               print "flushes " n ", names " named ", renames " renamed ", folder flushes " folders \

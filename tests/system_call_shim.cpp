@@ -1,18 +1,26 @@
 // Preloaded into orba-upgrade by a test, and set by the environment:
 //   SHIM_REFUSE_FOLDER_FLUSH=1  every fsync of a folder is refused with EINVAL, as file systems
 //                               that keep no folders of their own to flush refuse it
-//   SHIM_SIGNAL_AT_RENAME=N     the program sends itself SIGTERM at its Nth rename
+//   SHIM_SIGNAL_AT_RENAME=N     the program sends itself SIGTERM at its Nth rename (and at the
+//                               Nth folder-relative one)
+//   SHIM_SIGNAL=USR1            ... or SIGUSR1 in its place
+//   SHIM_NO_TMPFILE=1           files without a name (O_TMPFILE) are refused with EOPNOTSUPP, as
+//                               file systems without them refuse them
+//   SHIM_FLOCK_ERROR=N          every flock fails with the error code N (37, ENOLCK: a file
+//                               system whose lock service does not answer)
 //   SHIM_LOG=PATH               each rename and each flush of a folder is written to PATH as a
 //                               line: "rename NEW-PATH" or "folder-flush PATH"
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -55,13 +63,83 @@ extern "C" int fsync(int file) {
     return real(file);
 }
 
+namespace {
+
+void Renamed(const std::string& to) {
+    Log("rename " + to);
+    if (const char* at = std::getenv("SHIM_SIGNAL_AT_RENAME");
+        at != nullptr && ++renames == std::atoi(at)) {
+        const char* which = std::getenv("SHIM_SIGNAL");
+        ::kill(::getpid(), which != nullptr && std::strcmp(which, "USR1") == 0 ? SIGUSR1 : SIGTERM);
+    }
+}
+
+// The path of the folder open as `folder`, and `name` in it.
+std::string PathAt(int folder, const char* name) {
+    if (folder == AT_FDCWD || name[0] == '/') {
+        return name;
+    }
+    char path[4096] = {};
+    const std::string link = "/proc/self/fd/" + std::to_string(folder);
+    (void)::readlink(link.c_str(), path, sizeof path - 1);
+    return std::string(path) + "/" + name;
+}
+
+}  // namespace
+
 extern "C" int rename(const char* from, const char* to) {
     static const auto real = Real<int (*)(const char*, const char*)>("rename");
     const int result = real(from, to);
-    Log(std::string("rename ") + to);
-    if (const char* at = std::getenv("SHIM_SIGNAL_AT_RENAME");
-        at != nullptr && ++renames == std::atoi(at)) {
-        ::kill(::getpid(), SIGTERM);
-    }
+    Renamed(to);
     return result;
+}
+
+extern "C" int renameat(int fromFolder, const char* from, int toFolder, const char* to) {
+    static const auto real = Real<int (*)(int, const char*, int, const char*)>("renameat");
+    const int result = real(fromFolder, from, toFolder, to);
+    Renamed(PathAt(toFolder, to));
+    return result;
+}
+
+extern "C" int flock(int file, int operation) {
+    if (const char* error = std::getenv("SHIM_FLOCK_ERROR")) {
+        errno = std::atoi(error);
+        return -1;
+    }
+    static const auto real = Real<int (*)(int, int)>("flock");
+    return real(file, operation);
+}
+
+namespace {
+
+bool RefusesUnnamed(int flags) {
+    return (flags & O_TMPFILE) == O_TMPFILE && std::getenv("SHIM_NO_TMPFILE") != nullptr;
+}
+
+}  // namespace
+
+extern "C" int open(const char* path, int flags, ...) {
+    va_list arguments;
+    va_start(arguments, flags);
+    const auto mode = static_cast<mode_t>(va_arg(arguments, int));
+    va_end(arguments);
+    if (RefusesUnnamed(flags)) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    static const auto real = Real<int (*)(const char*, int, ...)>("open");
+    return real(path, flags, mode);
+}
+
+extern "C" int open64(const char* path, int flags, ...) {
+    va_list arguments;
+    va_start(arguments, flags);
+    const auto mode = static_cast<mode_t>(va_arg(arguments, int));
+    va_end(arguments);
+    if (RefusesUnnamed(flags)) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    static const auto real = Real<int (*)(const char*, int, ...)>("open64");
+    return real(path, flags, mode);
 }

@@ -55,6 +55,8 @@ TEST(PathsTest, CutLastBackslashRemovesOneSeparator) {
     EXPECT_EQ(CutLastBackslash("", kWindowsPathStyle), "");
     EXPECT_EQ(CutLastBackslash("/srv/maps/", kPosixPathStyle), "/srv/maps");
     EXPECT_EQ(CutLastBackslash("/srv/maps\\", kPosixPathStyle), "/srv/maps\\");
+    EXPECT_EQ(CutLastBackslash("Z:/maps/old/", kWindowsPathStyle), "Z:/maps/old")
+        << "a slash separates folders on Windows too";
 }
 
 TEST(PathsTest, JoinIsPlainConcatenationWithOneSeparator) {

@@ -55,25 +55,33 @@ TEST_F(UpgradeRunTest, WindowRecoversFromAFailureThatIsNotAFilesAndRunsAgain) {
     EXPECT_EQ(desktop.endRequests, 0);
 }
 
-// Another program holds every output for good.
+// Another program holds every output for good; the user presses the exit button once it does.
 class OutputsHeld final : public WrappedSystem {
   public:
     std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
-        return call == Call::MoveIntoPlace ? std::optional(sys::HeldError()) : std::nullopt;
+        if (call != Call::MoveIntoPlace) {
+            return std::nullopt;
+        }
+        exitPressed = true;
+        return sys::HeldError();
     }
+    mutable bool exitPressed = false;
 };
 
-// A log box whose events are a press of the exit button.
+// A log box whose events are a press of the exit button, once `pressed` says so.
 class ExitPressedView final : public ui::ProgressLogView {
   public:
     void AppendText(std::string_view entry) override { text += entry; }
     void ShowEnd(Paint) override {}
     void ProcessEvents() override {
-        ++rounds;
-        runs->EndProgram();
+        if (*pressed) {
+            ++rounds;
+            runs->EndProgram();
+        }
     }
 
     ui::WindowRuns* runs = nullptr;
+    const bool* pressed = nullptr;
     std::string text;
     int rounds = 0;
 };
@@ -85,12 +93,48 @@ TEST_F(UpgradeRunTest, ExitButtonAnswersWhileTheRunWaitsForAHeldFile) {
     const OutputsHeld system;
     ui::WindowRuns runs(desktop, view, system);
     view.runs = &runs;
+    view.pressed = &system.exitPressed;
 
     runs.Start(templatePath, oldFolder);
     EXPECT_EQ(view.rounds, 1) << "the wait handled the window's events";
     EXPECT_EQ(desktop.endRequests, 1) << "and the exit button ended the program";
     EXPECT_THAT(desktop.messages, ::testing::IsEmpty());
     EXPECT_FALSE(Exists(output)) << "nothing half-done is left, nor the folder made for it";
+}
+
+// The user presses the exit button while a page without a data block is read.
+class ExitPressedDuringARead final : public WrappedSystem {
+  public:
+    explicit ExitPressedDuringARead(std::string page) : page_(std::move(page)) {}
+    std::optional<int> Decide(Call call, const std::string& path) const override {
+        if (call == Call::OpenToRead) {
+            opened.push_back(path);
+            exitPressed = exitPressed || path == page_;
+        }
+        return std::nullopt;
+    }
+    mutable bool exitPressed = false;
+    mutable std::vector<std::string> opened;
+
+  private:
+    std::string page_;
+};
+
+TEST_F(UpgradeRunTest, ExitButtonIsSeenAfterEveryDocumentReadNotOnlyAfterOneWritten) {
+    WriteBytes(Join(oldFolder, "a.html"), "a page without a data block");
+    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
+    FakeDesktop desktop;
+    ExitPressedView view;
+    const ExitPressedDuringARead system(Join(oldFolder, "a.html"));
+    ui::WindowRuns runs(desktop, view, system);
+    view.runs = &runs;
+    view.pressed = &system.exitPressed;
+
+    runs.Start(templatePath, oldFolder);
+    EXPECT_EQ(desktop.endRequests, 1);
+    EXPECT_THAT(system.opened, ::testing::Not(::testing::Contains(Join(oldFolder, "b.html"))))
+        << "b.html is never begun";
+    EXPECT_FALSE(Exists(Join(output, "b.html")));
 }
 
 // Records what the run shows outside the window, with how things stood when it was shown.

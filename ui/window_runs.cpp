@@ -37,6 +37,13 @@ class WindowRuns::Host final : public RunHost {
         runs_.view_.ShowEnd(ProgressLogView::Paint::InThePause);
         return Pause(kPauseAfterDocumentMs);
     }
+    // Between any two steps of the run the window handles the events that wait, so that the
+    // exit button is seen after every document read, not only after one written.
+    bool KeepGoing() override {
+        ShowProgressIfDue();
+        runs_.view_.ProcessEvents();
+        return !runs_.endRequested_;
+    }
     void AfterResultEntry() override { runs_.view_.ShowEnd(ProgressLogView::Paint::Now); }
     void Progress(std::uint64_t done, std::uint64_t total) override {
         runs_.fraction_ = total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);

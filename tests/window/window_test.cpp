@@ -212,7 +212,8 @@ TEST_F(WindowTest, ClosingTheWindowDuringARunStopsIt) {
     window.show();
     QTimer::singleShot(0, &window, &QWidget::close);
     QTest::mouseClick(Button("BT_GO"), Qt::LeftButton);
-    EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
+    // The close is seen at the run's first chance to handle events, before b.html at the latest.
+    EXPECT_FALSE(test::Exists(Join(output, "b.html")));
     EXPECT_THAT(window.tool().ProgressLog(), Not(HasSubstr("处理结束")));
 }
 

@@ -10,6 +10,7 @@
 
 #include "app/identity.h"
 #include "app/language.h"
+#include "app/standard_descriptors.h"
 #include "ui/qt/qt_desktop.h"
 #include "ui/qt/qt_main_window.h"
 #include "ui/qt/qt_program_settings.h"
@@ -52,6 +53,9 @@ class DisplayConnection {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!orba::app::OpenClosedStandardDescriptors()) {
+        return 1;
+    }
     std::optional<DisplayConnection> connecting(std::in_place);
     QApplication application(argc, argv);
     connecting.reset();
