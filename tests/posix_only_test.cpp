@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <sstream>
 
 #include "engine/listing.h"
@@ -24,6 +25,7 @@
 #include "storage/utf8_file.h"
 #include "tests/process_runner.h"
 #include "tests/run_fixtures.h"
+#include "tests/wrapped_system.h"
 
 namespace orba {
 namespace {
@@ -433,6 +435,185 @@ TEST_F(TerminalTest, PipedLogKeepsTheNamesBytes) {
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, ExpectedLog({std::string(kTitleSetter), "c\xff.html"}, output));
     EXPECT_EQ(result.err, "pass over: passed\x1b[2J.html (no data block)\n");
+}
+
+}  // namespace
+}  // namespace orba
+
+namespace orba {
+namespace {
+
+using namespace test;  // NOLINT: the fixtures and helpers
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+// The preloaded shim of system calls, set by `settings` (see system_call_shim.cpp).
+ProcessOptions WithShim(std::vector<std::string> settings) {
+    ProcessOptions options = kEnglish;
+    options.environment.push_back(std::string("LD_PRELOAD=") + SYSTEM_CALL_SHIM_PATH);
+    // The sanitizers' runtime need not come first in a build that has them.
+    options.environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1");
+    options.environment.insert(options.environment.end(), settings.begin(), settings.end());
+    return options;
+}
+
+// Maps (d100a.html, ...) and pages without a data block (d100b.html, ...), taken in turns.
+void WriteMapsAndPages(const std::string& folder, int count) {
+    for (int i = 0; i < count; ++i) {
+        WriteBytes(Join(folder, "d" + std::to_string(100 + i) + "a.html"),
+                   Document("", "map " + std::to_string(i), ""));
+        WriteBytes(Join(folder, "d" + std::to_string(100 + i) + "b.html"), "no data block");
+    }
+}
+
+// Started with standard input and error closed, as some launchers and service managers start
+// programs: the files the run opens meanwhile never take their place, so no line of -v lands in
+// an output. Each line of -v waits a moment before it is written, while the next documents are
+// prepared.
+TEST_F(CommandLineTest, ClosedStandardDescriptorsNeverCarryTextIntoAnOutput) {
+    constexpr int kMaps = 10;
+    WriteMapsAndPages(oldFolder, kMaps);
+    ProcessOptions closed = WithShim({"SHIM_SLOW_STANDARD_ERROR=1"});
+    closed.closedDescriptors = {0, 2};
+    for (int round = 0; round < 2; ++round) {
+        const ProcessResult result = RunProcess(kProgram, {"-v", templatePath, oldFolder}, closed);
+        EXPECT_EQ(result.exitStatus, 0);
+        for (int i = 0; i < kMaps; ++i) {
+            const std::string name = "d" + std::to_string(100 + i) + "a.html";
+            ASSERT_EQ(ReadBytes(Join(output, name)),
+                      Document("<new>", "map " + std::to_string(i), "</new>"))
+                << name << " in round " << round;
+        }
+    }
+}
+
+// SIGUSR1, which tools send to ask for progress, does to the program what it does to any program
+// that has no use for it: it ends it. It never turns off SIGINT or SIGTERM.
+TEST_F(CommandLineTest, SigusrOneEndsTheProgramAsItEndsAnyProgram) {
+    WriteMapsAndPages(oldFolder, 5);
+    const ProcessResult result =
+        RunProcess(kProgram, {templatePath, oldFolder},
+                   WithShim({"SHIM_SIGNAL_AT_RENAME=1", "SHIM_SIGNAL=USR1"}));
+    EXPECT_EQ(result.signal, SIGUSR1) << "exit status " << result.exitStatus;
+}
+
+// A link named NewORBA that leads back to FOLDER would have the outputs replace the documents:
+// the run and the dry run refuse it alike, and the documents stay as they were.
+TEST_F(CommandLineTest, OutputFolderThatIsTheFolderItselfIsRefused) {
+    const std::string original = Document("<old>", "A", "</old>");
+    WriteBytes(Join(oldFolder, "a.html"), original);
+    std::filesystem::create_directory_symlink(".", output);
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"-n", templatePath, oldFolder}, {templatePath, oldFolder}}) {
+        SCOPED_TRACE(arguments[0]);
+        const ProcessResult result = RunProcess(kProgram, arguments, kEnglish);
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_THAT(result.err, HasSubstr(output));
+        EXPECT_THAT(result.err, HasSubstr("it leads back to the old-version folder itself"));
+        EXPECT_EQ(ReadBytes(Join(oldFolder, "a.html")), original);
+    }
+}
+
+// A file system without unnamed files or locks (an NFS share whose lock service does not
+// answer): the run goes on without locks, and neither it nor the dry run leaves a temporary file.
+TEST_F(CommandLineTest, FileSystemWithoutUnnamedFilesOrLocksLeavesNoTemporaryFile) {
+    WriteMapsAndPages(oldFolder, 3);
+    const ProcessOptions noLocks =
+        WithShim({"SHIM_NO_TMPFILE=1", "SHIM_FLOCK_ERROR=" + std::to_string(ENOLCK)});
+    const ProcessResult dry = RunProcess(kProgram, {"-n", templatePath, oldFolder}, noLocks);
+    EXPECT_EQ(dry.exitStatus, 0) << dry.err;
+    EXPECT_EQ(AllNames(oldFolder).size(), 6u) << "the dry run leaves nothing";
+
+    const ProcessResult run = RunProcess(kProgram, {"--sync", templatePath, oldFolder}, noLocks);
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_THAT(AllNames(output), ElementsAre("d100a.html", "d101a.html", "d102a.html"));
+    EXPECT_EQ(AllNames(oldFolder).size(), 7u);
+}
+
+// A lock refused for another reason: the temporary file is removed at once and the reason given
+// is the system's own.
+TEST_F(CommandLineTest, TemporaryFileThatCannotBeLockedIsRemovedAndTheRealReasonGiven) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    MakeFolder(output);
+    const ProcessOptions failing =
+        WithShim({"SHIM_NO_TMPFILE=1", "SHIM_FLOCK_ERROR=" + std::to_string(EIO)});
+    const ProcessResult run = RunProcess(kProgram, {templatePath, oldFolder}, failing);
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_THAT(run.err, HasSubstr(SystemReasonIn("C.UTF-8", EIO)));
+    EXPECT_THAT(AllNames(output), IsEmpty());
+}
+
+// --sync prepares documents ahead within the open-file limit: maps large enough that many are
+// in hand at once.
+TEST_F(CommandLineTest, SyncRunCompletesUnderASmallOpenFileLimit) {
+    constexpr int kMaps = 20;
+    for (int i = 0; i < kMaps; ++i) {
+        WriteBytes(Join(oldFolder, "d" + std::to_string(100 + i) + ".html"),
+                   Document("", std::string(300'000, 'x'), ""));
+    }
+    ProcessOptions limited = kEnglish;
+    limited.openFileLimit = 20;
+    const ProcessResult result = RunProcess(kProgram, {"--sync", templatePath, oldFolder}, limited);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(AllNames(output).size(), static_cast<std::size_t>(kMaps));
+}
+
+// A folder whose path comes within a few bytes of the system's limit: the outputs' paths fit,
+// though a temporary file's whole path would not.
+TEST_F(UpgradeRunTest, FolderPathNearTheSystemsLimitStillTakesItsOutputs) {
+    std::string deep = dir.path();
+    while (deep.size() < 4060 - 201) {
+        deep = Join(deep, std::string(200, 'd'));
+        MakeFolder(deep);
+    }
+    deep = Join(deep, std::string(4060 - deep.size() - 1, 'e'));
+    ASSERT_EQ(deep.size(), 4060u);
+    MakeFolder(deep);
+    WriteBytes(Join(deep, "a.html"), Document("", "A", ""));
+
+    EXPECT_EQ(CheckUpgrade(templatePath, deep, host).outcome, RunOutcome::Completed);
+    const RunResult result = Run(templatePath, deep);
+    EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
+    EXPECT_EQ(ReadBytes(Join(Join(deep, "NewORBA"), "a.html")), Upgraded("A"));
+}
+
+// With a umask that takes the owner's write permission away, the run still writes into the
+// NewORBA it made.
+TEST_F(UpgradeRunTest, FolderMadeUnderAStrictUmaskTakesTheOutputs) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    const mode_t previous = ::umask(0222);
+    const RunResult result = Run();
+    ::umask(previous);
+    EXPECT_EQ(result.outcome, RunOutcome::Completed);
+    struct stat status {};
+    ASSERT_EQ(::stat(output.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & S_IRWXU, static_cast<mode_t>(S_IRWXU));
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A"));
+}
+
+// A signal may interrupt a flush or a rename on a slow device: each is made again.
+class InterruptedOnce final : public WrappedSystem {
+  public:
+    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
+        if ((call == Call::Flush || call == Call::MoveIntoPlace || call == Call::FlushFolder) &&
+            interrupted_.insert(call).second) {
+            return EINTR;
+        }
+        return std::nullopt;
+    }
+
+  private:
+    mutable std::set<Call> interrupted_;
+};
+
+TEST_F(UpgradeRunTest, InterruptedFlushesAndRenamesAreMadeAgain) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    const InterruptedOnce system;
+    const RunResult result =
+        RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk));
+    EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A"));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 //   SHIM_SIGNAL=USR1            ... or SIGUSR1 in its place
 //   SHIM_NO_TMPFILE=1           files without a name (O_TMPFILE) are refused with EOPNOTSUPP, as
 //                               file systems without them refuse them
+//   SHIM_SLOW_STANDARD_ERROR=1  each write to descriptor 2 waits 20 ms first, so that what other
+//                               threads open meanwhile has its chance to take a closed one's place
 //   SHIM_FLOCK_ERROR=N          every flock fails with the error code N (37, ENOLCK: a file
 //                               system whose lock service does not answer)
 //   SHIM_LOG=PATH               each rename and each flush of a folder is written to PATH as a
@@ -99,6 +101,14 @@ extern "C" int renameat(int fromFolder, const char* from, int toFolder, const ch
     const int result = real(fromFolder, from, toFolder, to);
     Renamed(PathAt(toFolder, to));
     return result;
+}
+
+extern "C" ssize_t write(int file, const void* data, size_t size) {
+    if (file == 2 && std::getenv("SHIM_SLOW_STANDARD_ERROR") != nullptr) {
+        ::usleep(20'000);
+    }
+    static const auto real = Real<ssize_t (*)(int, const void*, size_t)>("write");
+    return real(file, data, size);
 }
 
 extern "C" int flock(int file, int operation) {

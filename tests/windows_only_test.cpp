@@ -5,6 +5,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -217,6 +219,39 @@ TEST(ConsoleOutputTest, FileGetsTheBytesAsTheyAre) {
     EXPECT_TRUE(cli::WriteText(stream, "\r\n 1: 项目计划.html: 升级成功\xff"));
     std::fclose(stream);
     EXPECT_EQ(ReadBytes(path), "\r\n 1: 项目计划.html: 升级成功\xff");
+}
+
+// Names that Windows keeps for devices come from other systems (Samba shares, zips): each is a
+// document like any other, read and written as the file it is.
+TEST_F(UpgradeRunTest, DocumentsNamedLikeDevicesAreUpgradedAsFiles) {
+    // Only the extended-length form reaches such a file from here.
+    const auto asFile = [](const std::string& path) { return R"(\\?\)" + path; };
+    const std::vector<std::string> names = {"aux.html",  "com1.html", "con.html",
+                                            "lpt1.html", "nul.html",  "prn.html"};
+    for (const std::string& name : names) {
+        WriteBytes(asFile(Join(oldFolder, name)), Document("", name, ""));
+    }
+    WriteBytes(Join(oldFolder, "z.html"), Document("", "z", ""));
+    const RunResult result = Run();
+    EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
+    EXPECT_EQ(result.upgraded, names.size() + 1);
+    for (const std::string& name : names) {
+        EXPECT_EQ(ReadBytes(asFile(Join(output, name))), Upgraded(name)) << name;
+    }
+}
+
+// A path typed with slashes: the folder's trailing slash is cut as a backslash is, and the
+// template lying in the folder is known as the template.
+TEST_F(UpgradeRunTest, SlashesSeparateFoldersAsBackslashesDo) {
+    const std::string inside = Join(oldFolder, "tpl.html");
+    WriteBytes(inside, kTemplateText);
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    std::string slashed = oldFolder;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    const RunResult result = Run(slashed + "/tpl.html", slashed + "/");
+    EXPECT_EQ(result.upgraded, 1u) << "the template is passed over";
+    EXPECT_FALSE(Exists(Join(output, "tpl.html")));
+    EXPECT_THAT(host.log, HasSubstr(slashed + "\\NewORBA\r\n"));
 }
 
 }  // namespace
