@@ -143,6 +143,21 @@ std::optional<InputProblem> CheckInputs(std::string_view templateBox, std::strin
     return std::nullopt;
 }
 
+// The *.html documents of the old-version folder in the order of the listing, but for the
+// template lying among them, which the run and the dry run alike tell as passed over first.
+std::vector<std::string> DocumentsOf(const Files& files, const CheckedInputs& inputs,
+                                     RunHost& host) {
+    std::vector<std::string> documents;
+    for (std::string& name : ListFiles(inputs.oldFolder, kDocumentPattern, files)) {
+        if (IsTheTemplate(files, JoinPath(inputs.oldFolder, name), inputs.templatePath)) {
+            host.PassedOver(name, PassedOverReason::TheTemplate);
+        } else {
+            documents.push_back(std::move(name));
+        }
+    }
+    return documents;
+}
+
 }  // namespace
 
 RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
@@ -159,13 +174,9 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
         CheckOutputsCanBeWritten(files, inputs.oldFolder,
                                  JoinPath(inputs.oldFolder, kOutputFolderName));
         std::vector<char> buffer(kReadBufferSize);
-        for (const std::string& name : ListFiles(inputs.oldFolder, kDocumentPattern, files)) {
+        for (const std::string& name : DocumentsOf(files, inputs, host)) {
             StopIfAsked(files, host);
             const std::string documentPath = JoinPath(inputs.oldFolder, name);
-            if (IsTheTemplate(files, documentPath, inputs.templatePath)) {
-                host.PassedOver(name, PassedOverReason::TheTemplate);
-                continue;
-            }
             if (!HasDataBlock(files, documentPath, buffer)) {
                 host.PassedOver(name, PassedOverReason::NoDataBlock);
                 continue;
@@ -228,7 +239,6 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         if (const auto problem = CheckInputs(templateBox, folderBox, files, inputs)) {
             return Refuse(host, *problem);
         }
-        const std::string& templatePath = inputs.templatePath;
         oldFolder = inputs.oldFolder;
         const TemplateTransplant transplant(inputs.templateText.bytes(), kStartMarker, kEndMarker);
         StopIfAsked(files, host);
@@ -239,17 +249,8 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
             madeOutputFolder = true;
         }
         files.RemoveLeftovers(outputFolder);
-        const std::vector<std::string> names = ListFiles(oldFolder, kDocumentPattern, files);
+        const std::vector<std::string> documents = DocumentsOf(files, inputs, host);
         host.AppendLog(StartEntry());
-
-        std::vector<std::string> documents;
-        for (const std::string& name : names) {
-            if (IsTheTemplate(files, JoinPath(oldFolder, name), templatePath)) {
-                host.PassedOver(name, PassedOverReason::TheTemplate);
-            } else {
-                documents.push_back(name);
-            }
-        }
         host.Progress(0, documents.size());
         // Each document being prepared at once has a buffer of its own: the one prepared k-th
         // uses buffer k modulo their number, free again once the one before it was taken.

@@ -616,5 +616,24 @@ TEST_F(UpgradeRunTest, InterruptedFlushesAndRenamesAreMadeAgain) {
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A"));
 }
 
+// The dry run lists what it would pass over in the order in which -v names it during the run.
+TEST_F(CommandLineTest, DryRunAndVerboseRunPassOverInOneOrder) {
+    const std::string inside = Join(oldFolder, "m.html");
+    WriteBytes(inside, Document("<new>", "TEMPLATE", "</new>"));
+    WriteBytes(Join(oldFolder, "a.html"), "no data block");
+    WriteBytes(Join(oldFolder, "z.html"), Document("", "Z", ""));
+    const ProcessResult dry = RunProcess(kProgram, {"-n", inside, oldFolder}, kEnglish);
+    const ProcessResult run = RunProcess(kProgram, {"-v", inside, oldFolder}, kEnglish);
+    std::string passedOver;
+    std::istringstream lines(dry.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("pass over: ")) {
+            passedOver += line + "\n";
+        }
+    }
+    EXPECT_EQ(Lines(passedOver), run.err);
+    EXPECT_THAT(run.err, ::testing::StartsWith("pass over: m.html"));
+}
+
 }  // namespace
 }  // namespace orba

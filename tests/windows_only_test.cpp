@@ -237,6 +237,10 @@ TEST_F(UpgradeRunTest, DocumentsNamedLikeDevicesAreUpgradedAsFiles) {
     EXPECT_EQ(result.upgraded, names.size() + 1);
     for (const std::string& name : names) {
         EXPECT_EQ(ReadBytes(asFile(Join(output, name))), Upgraded(name)) << name;
+        // The test's own clean-up would reach the devices too.
+        for (const std::string& folder : {oldFolder, output}) {
+            ::DeleteFileW(platform::WideFromUtf8(asFile(Join(folder, name))).c_str());
+        }
     }
 }
 

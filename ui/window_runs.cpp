@@ -54,20 +54,29 @@ class WindowRuns::Host final : public RunHost {
             ShowProgressIfDue();
         }
     }
-    // While another program holds a file, the window answers as in the pause after a document.
+    // While another program holds a file, the window answers as in the pause after a document,
+    // but lets the processor rest between its events: such a wait may last seconds.
     bool PauseWhileFileHeld(std::chrono::milliseconds pause) override {
-        return Pause(static_cast<int>(pause.count()));
+        return Pause(static_cast<int>(pause.count()), Rest::BetweenEvents);
     }
 
   private:
+    enum class Rest { Never, BetweenEvents };
+    // How long a resting wait waits for events at a time: progress held back goes out in time.
+    static constexpr std::chrono::milliseconds kRestSlice{10};
+
     // The window's events are handled throughout, and progress held back by the rate limit goes
     // out once its interval has passed, however long the run waits.
-    bool Pause(int ms) {
+    bool Pause(int ms, Rest rest = Rest::Never) {
         return MySleep(
             ms,
-            [this] {
+            [this, rest] {
                 ShowProgressIfDue();
-                runs_.view_.ProcessEvents();
+                if (rest == Rest::BetweenEvents) {
+                    runs_.view_.WaitForEvents(kRestSlice);
+                } else {
+                    runs_.view_.ProcessEvents();
+                }
             },
             [this] { return !runs_.endRequested_; });
     }

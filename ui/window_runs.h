@@ -46,6 +46,10 @@ class ProgressLogView {
     // Handles the window events that are waiting.
     virtual void ProcessEvents() = 0;
 
+    // Waits up to `timeout` for window events, with the processor at rest, and handles those that
+    // came. A front end that cannot wait so handles what is waiting at once.
+    virtual void WaitForEvents(std::chrono::milliseconds /*timeout*/) { ProcessEvents(); }
+
     // Shows how far the run has got outside the window; a front end without a place for it
     // shows nothing.
     virtual void ShowRunProgress(const RunProgress& /*progress*/) {}

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextEdit>
+#include <QTimer>
 
 #include "app/identity.h"
 #include "ui/layout_table.h"
@@ -254,6 +255,14 @@ void QtMainWindow::ShowEnd(Paint paint) {
 
 void QtMainWindow::ProcessEvents() {
     QCoreApplication::processEvents();
+}
+
+void QtMainWindow::WaitForEvents(std::chrono::milliseconds timeout) {
+    // The timer is an event of its own: the wait ends with it at the latest.
+    QTimer wakeUp;
+    wakeUp.setSingleShot(true);
+    wakeUp.start(timeout);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void QtMainWindow::ShowRunProgress(const RunProgress& progress) {

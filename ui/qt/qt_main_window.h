@@ -42,6 +42,7 @@ class QtMainWindow : public QWidget, private MainWindowView {
     void AppendText(std::string_view entry) override;
     void ShowEnd(Paint paint) override;
     void ProcessEvents() override;
+    void WaitForEvents(std::chrono::milliseconds timeout) override;
     void ShowRunProgress(const RunProgress& progress) override;
 
     ORBAUpdateTool tool_;

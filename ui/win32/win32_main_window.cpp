@@ -304,6 +304,12 @@ void Win32MainWindow::ShowRunProgress(const RunProgress& progress) {
     ShowOnTaskbar(*taskbar_, window_, progress);
 }
 
+void Win32MainWindow::WaitForEvents(std::chrono::milliseconds timeout) {
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(timeout.count()), QS_ALLINPUT,
+                                  MWMO_INPUTAVAILABLE);
+    ProcessEvents();
+}
+
 void Win32MainWindow::ProcessEvents() {
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -73,6 +73,7 @@ class Win32MainWindow final : private MainWindowView {
     void AppendText(std::string_view entry) override;
     void ShowEnd(Paint paint) override;
     void ProcessEvents() override;
+    void WaitForEvents(std::chrono::milliseconds timeout) override;
     void ShowRunProgress(const RunProgress& progress) override;
 
     HINSTANCE instance_;
