@@ -158,10 +158,10 @@ TEST_F(CommandLineTest, DryRunListsEveryDocumentInRunOrderAndWritesNothing) {
         const ProcessResult result =
             RunProcess(kProgram, {option, templateInFolder, oldFolder}, kEnglish);
         EXPECT_EQ(result.exitStatus, 0);
-        EXPECT_EQ(result.out, Lines("upgrade: a.html\n"
+        EXPECT_EQ(result.out, Lines("pass over: tpl.html (the template itself)\n"
+                                    "upgrade: a.html\n"
                                     "upgrade: b.HTML\n"
                                     "pass over: c.html (no data block)\n"
-                                    "pass over: tpl.html (the template itself)\n"
                                     "2 to upgrade, 2 passed over\n"));
         EXPECT_THAT(result.err, IsEmpty());
         EXPECT_FALSE(Exists(output)) << "a dry run creates nothing";
