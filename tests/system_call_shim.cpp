@@ -122,9 +122,19 @@ extern "C" int flock(int file, int operation) {
 
 namespace {
 
-bool RefusesUnnamed(int flags) {
-    return (flags & O_TMPFILE) == O_TMPFILE && std::getenv("SHIM_NO_TMPFILE") != nullptr;
+// open and open64 alike: refuses an unnamed file where the setting says so.
+template <const char* kName>
+int Open(const char* path, int flags, mode_t mode) {
+    if ((flags & O_TMPFILE) == O_TMPFILE && std::getenv("SHIM_NO_TMPFILE") != nullptr) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    static const auto real = Real<int (*)(const char*, int, ...)>(kName);
+    return real(path, flags, mode);
 }
+
+constexpr char kOpen[] = "open";
+constexpr char kOpen64[] = "open64";
 
 }  // namespace
 
@@ -133,12 +143,7 @@ extern "C" int open(const char* path, int flags, ...) {
     va_start(arguments, flags);
     const auto mode = static_cast<mode_t>(va_arg(arguments, int));
     va_end(arguments);
-    if (RefusesUnnamed(flags)) {
-        errno = EOPNOTSUPP;
-        return -1;
-    }
-    static const auto real = Real<int (*)(const char*, int, ...)>("open");
-    return real(path, flags, mode);
+    return Open<kOpen>(path, flags, mode);
 }
 
 extern "C" int open64(const char* path, int flags, ...) {
@@ -146,10 +151,5 @@ extern "C" int open64(const char* path, int flags, ...) {
     va_start(arguments, flags);
     const auto mode = static_cast<mode_t>(va_arg(arguments, int));
     va_end(arguments);
-    if (RefusesUnnamed(flags)) {
-        errno = EOPNOTSUPP;
-        return -1;
-    }
-    static const auto real = Real<int (*)(const char*, int, ...)>("open64");
-    return real(path, flags, mode);
+    return Open<kOpen64>(path, flags, mode);
 }
