@@ -90,27 +90,6 @@ struct Operands {
     std::string_view folder;
 };
 
-// An input problem with the path it is about, in the language of the command line.
-std::string InputProblemText(cli::Language language, InputProblem problem, const Operands& operands,
-                             const Streams& streams) {
-    auto folderState = cli::FolderState::NotThere;
-    if (problem == InputProblem::FolderHasNoFiles) {
-        const Files files;
-        const std::string folder = CutLastBackslash(TrimSpaces(operands.folder));
-        try {
-            if (files.IsFolder(folder)) {
-                files.List(folder);
-                folderState = cli::FolderState::WithoutFiles;
-            }
-        } catch (const FileError&) {
-            folderState = cli::FolderState::Unreadable;
-        }
-    }
-    return cli::InputProblemLines(
-        language, problem, folderState,
-        streams.ShownOnErr(IsAboutTemplate(problem) ? operands.templatePath : operands.folder));
-}
-
 // Messages to standard error, in the language of the command line; no pause.
 class CommandLineHost : public RunHost {
   public:
@@ -128,8 +107,11 @@ class CommandLineHost : public RunHost {
         streams_.Err(
             cli::UnexpectedFailureLines(language_, streams_.ShownOnErr(description), stopped));
     }
-    void ShowInputProblem(InputProblem problem) override {
-        streams_.Err(InputProblemText(language_, problem, operands_, streams_));
+    void ShowInputProblem(InputProblem problem, FoundAtPath found) override {
+        streams_.Err(cli::InputProblemLines(
+            language_, problem, found,
+            streams_.ShownOnErr(IsAboutTemplate(problem) ? operands_.templatePath
+                                                         : operands_.folder)));
     }
     bool AfterDocumentEntry() override { return true; }
     void AfterResultEntry() override {}

@@ -174,12 +174,33 @@ std::string UsageErrorLines(Language language, UsageError::Kind kind, std::strin
                                       : "Try 'orba-upgrade --help' for more information.");
 }
 
-std::string InputProblemLines(Language language, InputProblem problem, FolderState folder,
+// A folder where the template should be, or a file where the folder should be: perhaps the two
+// were given in the wrong order.
+std::string_view WrongKindHint(Language language, InputProblem problem, FoundAtPath found) {
+    const bool wrongKind =
+        (problem == InputProblem::TemplateNotFound && found == FoundAtPath::Folder) ||
+        (problem == InputProblem::FolderHasNoFiles && found == FoundAtPath::File);
+    if (!wrongKind) {
+        return {};
+    }
+    if (language == Language::Chinese) {
+        return found == FoundAtPath::Folder ? "这是一个文件夹，不是文件；先写模板，再写文件夹。"
+                                            : "这是一个文件，不是文件夹；先写模板，再写文件夹。";
+    }
+    return found == FoundAtPath::Folder
+               ? "This is a folder, not a file: TEMPLATE comes first, then FOLDER."
+               : "This is a file, not a folder: TEMPLATE comes first, then FOLDER.";
+}
+
+std::string InputProblemLines(Language language, InputProblem problem, FoundAtPath found,
                               std::string_view shownPath) {
     const bool aboutTemplate = IsAboutTemplate(problem);
+    const std::string_view hint = WrongKindHint(language, problem, found);
+    const std::string hintLine = hint.empty() ? std::string() : Line(hint);
     if (language == Language::Chinese) {
         return Line(EndLines(InputProblemMessage(problem))) +
-               Line((aboutTemplate ? "模板：“" : "文件夹：“") + std::string(shownPath) + "”");
+               Line((aboutTemplate ? "模板：“" : "文件夹：“") + std::string(shownPath) + "”") +
+               hintLine;
     }
     std::string_view words;
     switch (problem) {
@@ -200,15 +221,16 @@ std::string InputProblemLines(Language language, InputProblem problem, FolderSta
                 "will be upgraded.";
             break;
         case InputProblem::FolderHasNoFiles:
-            words = folder == FolderState::WithoutFiles
+            words = found == FoundAtPath::FolderWithoutFiles
                         ? "Folder without files: the folder holds no ordinary file to upgrade."
-                    : folder == FolderState::Unreadable
+                    : found == FoundAtPath::UnreadableFolder
                         ? "Folder not readable: the folder's files cannot be listed."
                         : "Folder not found: there is no folder at this path.";
             break;
     }
     return Line(words) +
-           Line((aboutTemplate ? "template: '" : "folder: '") + std::string(shownPath) + "'");
+           Line((aboutTemplate ? "template: '" : "folder: '") + std::string(shownPath) + "'") +
+           hintLine;
 }
 
 std::string WriteErrorLine(Language language, std::string_view reason) {

@@ -28,13 +28,11 @@ std::string Usage(Language language);
 // What is wrong with the words given, and where to find out more, as GNU tools say it: two lines.
 // `word` is the word the error is about, as it is to be shown.
 std::string UsageErrorLines(Language language, UsageError::Kind kind, std::string_view word);
-// What stands at a folder that holds no files to upgrade.
-enum class FolderState { NotThere, Unreadable, WithoutFiles };
-
 // An input problem as the command line tells it: the window's message (in Chinese) or its English
-// words, then a line with the path it is about, as given and as it is to be shown. `folder` tells
-// the English words of a folder without files apart from a folder that is not there.
-std::string InputProblemLines(Language language, InputProblem problem, FolderState folder,
+// words for what was found at the path, then a line with the path it is about, as it is to be
+// shown. A folder given as the template, or a file as the folder, is said to be one, with a hint
+// that the two may be in the wrong order.
+std::string InputProblemLines(Language language, InputProblem problem, FoundAtPath found,
                               std::string_view shownPath);
 
 // Standard output could not be written: the line for standard error, with the system's reason.

@@ -24,7 +24,24 @@ bool FileExists(const std::string& path, const Files& files) {
 }
 
 bool FolderHasFiles(std::string_view folder, const Files& files) {
-    return files.HasOrdinaryFiles(WithTrailingSeparator(folder));
+    return LookAtFolder(folder, files) == FoundAtPath::Folder;
+}
+
+FoundAtPath LookAtFolder(std::string_view folder, const Files& files) {
+    if (const auto hasFiles = files.HasOrdinaryFiles(WithTrailingSeparator(folder))) {
+        return *hasFiles ? FoundAtPath::Folder : FoundAtPath::FolderWithoutFiles;
+    }
+    // It could not be listed: why, one look tells.
+    switch (files.KindOf(CutLastBackslash(folder))) {
+        case sys::PathKind::Folder:
+            return FoundAtPath::UnreadableFolder;
+        case sys::PathKind::OrdinaryFile:
+        case sys::PathKind::Other:
+            return FoundAtPath::File;
+        case sys::PathKind::Nothing:
+            break;
+    }
+    return FoundAtPath::Nothing;
 }
 
 }  // namespace orba

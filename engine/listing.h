@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/run_texts.h"
 #include "storage/files.h"
 
 namespace orba {
@@ -22,5 +23,7 @@ bool FileExists(const std::string& path, const Files& files = Files());
 
 // True when `folder` holds at least one ordinary file of any name.
 bool FolderHasFiles(std::string_view folder, const Files& files = Files());
+// The same question, told apart: Folder when it holds such a file, else what stands there.
+FoundAtPath LookAtFolder(std::string_view folder, const Files& files = Files());
 
 }  // namespace orba

@@ -36,9 +36,9 @@ class RunHost {
         ShowMessage(UnexpectedFailureMessage(Shown(description, ShownIn::Message), stopped));
     }
 
-    // One of the input problems that end a run before anything is made: the window shows its
-    // message; the command line also names the path it is about.
-    virtual void ShowInputProblem(InputProblem problem) {
+    // One of the input problems that end a run before anything is made, and what was found at the
+    // path it is about: the window shows its message; the command line says more.
+    virtual void ShowInputProblem(InputProblem problem, FoundAtPath /*found*/) {
         ShowMessage(InputProblemMessage(problem));
     }
 

@@ -19,6 +19,16 @@ enum class InputProblem {
     FolderHasNoFiles = 5,
 };
 
+// What the run found at the path that an input problem is about: for a front end that says more
+// than the five messages, and so that none looks at the disk again to learn it.
+enum class FoundAtPath {
+    Nothing,             // nothing, or nothing that can be looked at
+    File,                // a file (where a folder was asked for, or a template without a block)
+    Folder,              // a folder (where the template was asked for)
+    FolderWithoutFiles,  // a folder that holds no ordinary file
+    UnreadableFolder,    // a folder that cannot be listed
+};
+
 std::string_view InputProblemMessage(InputProblem problem);
 
 // True for the problems with the template, false for those with the old-version folder.

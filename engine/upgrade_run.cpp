@@ -25,9 +25,15 @@ namespace {
 constexpr std::string_view kOutputFolderName = "NewORBA";
 constexpr std::string_view kDocumentPattern = "*.html";
 
-RunResult Refuse(RunHost& host, InputProblem problem) {
-    host.ShowInputProblem(problem);
-    return {RunOutcome::Refused, 0, problem};
+// An input problem, and what was found at the path it is about.
+struct Refusal {
+    InputProblem problem;
+    FoundAtPath found = FoundAtPath::Nothing;
+};
+
+RunResult Refuse(RunHost& host, Refusal refusal) {
+    host.ShowInputProblem(refusal.problem, refusal.found);
+    return {RunOutcome::Refused, 0, refusal.problem, refusal.found};
 }
 
 // The template itself, lying in the old-version folder, is not upgraded. The names must agree
@@ -116,14 +122,18 @@ struct CheckedInputs {
     std::string oldFolder;
 };
 
-std::optional<InputProblem> CheckInputs(std::string_view templateBox, std::string_view folderBox,
-                                        const Files& files, CheckedInputs& inputs) {
+std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_view folderBox,
+                                   const Files& files, CheckedInputs& inputs) {
     inputs.templatePath = std::string(TrimSpaces(templateBox));
     if (inputs.templatePath.empty()) {
-        return InputProblem::TemplateNotGiven;
+        return Refusal{InputProblem::TemplateNotGiven};
     }
     if (!FileExists(inputs.templatePath, files)) {
-        return InputProblem::TemplateNotFound;
+        // A folder here is often the two paths in the wrong order.
+        return Refusal{InputProblem::TemplateNotFound,
+                       files.IsFolder(CutLastBackslash(inputs.templatePath))
+                           ? FoundAtPath::Folder
+                           : FoundAtPath::Nothing};
     }
     const auto blockOf = [&] {
         return ExtractStringBetween(inputs.templateText.bytes(), kStartMarker, kEndMarker);
@@ -131,14 +141,15 @@ std::optional<InputProblem> CheckInputs(std::string_view templateBox, std::strin
     files.ReadComplete(inputs.templatePath, inputs.templateText,
                        [&] { return !TrimSpaces(blockOf()).empty(); });
     if (TrimSpaces(blockOf()).empty()) {
-        return InputProblem::TemplateBlockBlank;
+        return Refusal{InputProblem::TemplateBlockBlank, FoundAtPath::File};
     }
     inputs.oldFolder = CutLastBackslash(TrimSpaces(folderBox));
     if (inputs.oldFolder.empty()) {
-        return InputProblem::FolderNotGiven;
+        return Refusal{InputProblem::FolderNotGiven};
     }
-    if (!FolderHasFiles(inputs.oldFolder, files)) {
-        return InputProblem::FolderHasNoFiles;
+    if (const FoundAtPath found = LookAtFolder(inputs.oldFolder, files);
+        found != FoundAtPath::Folder) {
+        return Refusal{InputProblem::FolderHasNoFiles, found};
     }
     return std::nullopt;
 }
@@ -167,8 +178,8 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
     const Files files = givenFiles.WaitingThrough(wait);
     try {
         CheckedInputs inputs;
-        if (const auto problem = CheckInputs(templateBox, folderBox, files, inputs)) {
-            return Refuse(host, *problem);
+        if (const auto refusal = CheckInputs(templateBox, folderBox, files, inputs)) {
+            return Refuse(host, *refusal);
         }
         StopIfAsked(files, host);
         CheckOutputsCanBeWritten(files, inputs.oldFolder,
@@ -236,8 +247,8 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
     try {
         // The template text and the places of its data block are fixed for the whole run.
         CheckedInputs inputs;
-        if (const auto problem = CheckInputs(templateBox, folderBox, files, inputs)) {
-            return Refuse(host, *problem);
+        if (const auto refusal = CheckInputs(templateBox, folderBox, files, inputs)) {
+            return Refuse(host, *refusal);
         }
         oldFolder = inputs.oldFolder;
         const TemplateTransplant transplant(inputs.templateText.bytes(), kStartMarker, kEndMarker);

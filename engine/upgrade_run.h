@@ -24,7 +24,8 @@ enum class RunOutcome {
 struct RunResult {
     RunOutcome outcome;
     std::uint64_t upgraded = 0;
-    InputProblem problem{};  // set when the outcome is Refused
+    InputProblem problem{};  // set when the outcome is Refused, with what was found at its path
+    FoundAtPath found{};
 };
 
 // `templateBox` and `folderBox` are the two paths exactly as the user typed them. Every failure,

@@ -250,10 +250,10 @@ std::vector<std::string> Files::List(const std::string& folder) const {
     return names;
 }
 
-bool Files::HasOrdinaryFiles(const std::string& folder) const {
+std::optional<bool> Files::HasOrdinaryFiles(const std::string& folder) const {
     std::vector<sys::FolderEntry> entries;
     if (!system_->ListFolder(folder, entries)) {
-        return false;
+        return std::nullopt;
     }
     return std::any_of(entries.begin(), entries.end(), [](const sys::FolderEntry& entry) {
         return entry.ordinaryFile && !entry.hidden;

@@ -132,8 +132,8 @@ class Files {
     // leading dot on POSIX, the hidden or system attribute on Windows). Fails when the folder
     // cannot be read.
     std::vector<std::string> List(const std::string& folder) const;
-    // True when `folder` can be read and holds at least one ordinary file.
-    bool HasOrdinaryFiles(const std::string& folder) const;
+    // Whether `folder` holds at least one ordinary file; none when it cannot be listed.
+    std::optional<bool> HasOrdinaryFiles(const std::string& folder) const;
 
     bool Exists(const std::string& path) const {
         return system_->KindOf(path) != sys::PathKind::Nothing;

@@ -69,6 +69,22 @@ TEST_F(CommandLineTest, InputProblemNamesItsPathWithStatusTwo) {
 #endif
 }
 
+// The two paths in the wrong order: each is said to be of the other kind.
+TEST_F(CommandLineTest, SwappedArgumentsAreCalledWhatTheyAre) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    const ProcessResult swapped = RunProcess(kProgram, {oldFolder, templatePath}, kEnglish);
+    EXPECT_EQ(swapped.exitStatus, 2);
+    EXPECT_THAT(swapped.err,
+                Says("This is a folder, not a file: TEMPLATE comes first, then FOLDER.",
+                     "这是一个文件夹，不是文件；先写模板，再写文件夹。"));
+    const ProcessResult fileAsFolder =
+        RunProcess(kProgram, {templatePath, Join(oldFolder, "a.html")}, kEnglish);
+    EXPECT_EQ(fileAsFolder.exitStatus, 2);
+    EXPECT_THAT(fileAsFolder.err,
+                Says("This is a file, not a folder: TEMPLATE comes first, then FOLDER.",
+                     "这是一个文件，不是文件夹；先写模板，再写文件夹。"));
+}
+
 TEST_F(CommandLineTest, DryRunTellsOfAnOutputFolderItCouldNotMakeAsNothingWritten) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     WriteBytes(output, "a file where NewORBA would be");

@@ -30,7 +30,7 @@ class WindowRuns::Host final : public RunHost {
         runs_.desktop_.ShowMessage(text);
     }
     // An input problem ends the run before anything was begun: only its message is shown.
-    void ShowInputProblem(InputProblem problem) override {
+    void ShowInputProblem(InputProblem problem, FoundAtPath /*found*/) override {
         runs_.desktop_.ShowMessage(InputProblemMessage(problem));
     }
     bool AfterDocumentEntry() override {
