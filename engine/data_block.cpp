@@ -34,16 +34,23 @@ TemplateTransplant::TemplateTransplant(std::string_view text, std::string_view s
     between_.push_back(text.substr(from));
 }
 
-std::vector<std::string_view> TemplateTransplant::PiecesWith(std::string_view oldBlock) const {
-    std::vector<std::string_view> pieces;
-    pieces.reserve(2 * between_.size());
-    for (std::size_t i = 0; i < between_.size(); ++i) {
-        if (i > 0) {
-            pieces.push_back(oldBlock);
-        }
-        pieces.push_back(between_[i]);
+void TemplateTransplant::WriteStart(UpgradeSink& sink) const {
+    sink.Write(between_.front());
+}
+
+void TemplateTransplant::WriteBlock(UpgradeSink& sink, std::string_view bytes) const {
+    if (between_.size() > 1) {
+        sink.Write(bytes);
     }
-    return pieces;
+}
+
+void TemplateTransplant::WriteRest(UpgradeSink& sink, std::uint64_t blockSize) const {
+    for (std::size_t i = 1; i < between_.size(); ++i) {
+        if (i > 1) {
+            sink.Repeat(between_.front().size(), blockSize);
+        }
+        sink.Write(between_[i]);
+    }
 }
 
 }  // namespace orba

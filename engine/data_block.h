@@ -3,6 +3,7 @@
 // The data block: the stretch of a document between its start marker and the first end marker
 // behind it, and its transplant into a template document.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,15 @@ namespace orba {
 // empty view when either is missing or they touch. The result points into `text`.
 std::string_view ExtractStringBetween(std::string_view text, std::string_view startTag,
                                       std::string_view endTag);
+
+// Where an upgraded document is written: an output file, or a string in a test.
+class UpgradeSink {
+  public:
+    virtual ~UpgradeSink() = default;
+    virtual void Write(std::string_view bytes) = 0;
+    // Writes again the `length` bytes written from `offset` on.
+    virtual void Repeat(std::uint64_t offset, std::uint64_t length) = 0;
+};
 
 // A template document prepared once per run: its data block and every place where the block's
 // text occurs, so that each upgraded document is the template's pieces around the old block.
@@ -28,13 +38,15 @@ class TemplateTransplant {
 
     std::string_view templateBlock() const { return block_; }
 
-    // The upgraded document as consecutive pieces: the template with every occurrence of its data
-    // block, left to right and not overlapping, replaced by `oldBlock`. The views point into the
-    // template and into `oldBlock`. Safe to call from several threads at once.
-    std::vector<std::string_view> PiecesWith(std::string_view oldBlock) const;
-
-    // The template around the places of its block, in order: one piece more than places.
-    const std::vector<std::string_view>& around() const { return between_; }
+    // The upgraded document is the template with every occurrence of its data block, left to right
+    // and not overlapping, replaced by the old block. It is written in three steps, so that the
+    // old block can be taken as it is read: the template up to the block's first place; the old
+    // block's bytes as they come (taken by none where the template has no block); then the rest
+    // of the template, with the `blockSize` bytes of the old block again at each further place,
+    // copied from what was written. Safe to use for several documents at once.
+    void WriteStart(UpgradeSink& sink) const;
+    void WriteBlock(UpgradeSink& sink, std::string_view bytes) const;
+    void WriteRest(UpgradeSink& sink, std::uint64_t blockSize) const;
 
   private:
     std::string_view block_;

@@ -9,6 +9,20 @@ namespace orba {
 
 namespace {
 
+// An output file as the place an upgraded document is written to.
+class OutputSink final : public UpgradeSink {
+  public:
+    OutputSink(PreparedOutput& output, std::span<char> buffer) : output_(output), buffer_(buffer) {}
+    void Write(std::string_view bytes) override { output_.Write(bytes); }
+    void Repeat(std::uint64_t offset, std::uint64_t length) override {
+        output_.Repeat(offset, length, buffer_);
+    }
+
+  private:
+    PreparedOutput& output_;
+    std::span<char> buffer_;
+};
+
 // Writes the output while the document is read: the template up to its data block as soon as
 // the old block begins, then the old block's bytes as they arrive.
 class StreamedUpgrade final : public BlockStream {
@@ -20,19 +34,13 @@ class StreamedUpgrade final : public BlockStream {
           transplant_(transplant),
           outputPath_(outputPath) {}
 
-    // After the read: the rest of the output, the template behind each place of its block with
-    // the old block again at each further place, copied from the output itself.
+    // After the read: the rest of the output, through `buffer`.
     std::optional<PreparedOutput> Finish(std::span<char> buffer) {
         if (!FoundBlock()) {
             return std::nullopt;  // an output begun for a block that never ended leaves nothing
         }
-        const std::vector<std::string_view>& around = transplant_.around();
-        for (std::size_t i = 1; i < around.size(); ++i) {
-            if (i > 1) {
-                output_->Repeat(around.front().size(), blockSize(), buffer);
-            }
-            output_->Write(around[i]);
-        }
+        OutputSink sink(*output_, buffer);
+        transplant_.WriteRest(sink, blockSize());
         output_->Flush();
         return std::move(output_);
     }
@@ -41,13 +49,19 @@ class StreamedUpgrade final : public BlockStream {
     void OnRestart() override { output_.reset(); }
 
     void OnBlockBytes(std::string_view bytes) override {
+        // The block's bytes pass through the read buffer itself: nothing is repeated meanwhile.
+        OutputSink sink(EnsureOutput(), {});
+        transplant_.WriteBlock(sink, bytes);
+    }
+
+    // The output is begun with the block's first bytes.
+    PreparedOutput& EnsureOutput() {
         if (!output_) {
             output_.emplace(files_, outputPath_);
-            output_->Write(transplant_.around().front());
+            OutputSink sink(*output_, {});
+            transplant_.WriteStart(sink);
         }
-        if (transplant_.around().size() > 1) {  // a template without a block takes none
-            output_->Write(bytes);
-        }
+        return *output_;
     }
 
     const Files& files_;

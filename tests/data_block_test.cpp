@@ -12,13 +12,24 @@ namespace {
 
 using test::Document;
 
-// The upgraded document joined from the transplant's pieces.
-std::string Upgraded(TemplateTransplant& transplant, std::string_view oldBlock) {
-    std::string joined;
-    for (const std::string_view piece : transplant.PiecesWith(oldBlock)) {
-        joined += piece;
+// A string as the place an upgraded document is written to.
+class StringSink final : public UpgradeSink {
+  public:
+    void Write(std::string_view bytes) override { text += bytes; }
+    void Repeat(std::uint64_t offset, std::uint64_t length) override {
+        text += text.substr(offset, length);
     }
-    return joined;
+    std::string text;
+};
+
+// The upgraded document as the transplant writes it, the old block coming in two parts.
+std::string Upgraded(TemplateTransplant& transplant, std::string_view oldBlock) {
+    StringSink sink;
+    transplant.WriteStart(sink);
+    transplant.WriteBlock(sink, oldBlock.substr(0, oldBlock.size() / 2));
+    transplant.WriteBlock(sink, oldBlock.substr(oldBlock.size() / 2));
+    transplant.WriteRest(sink, oldBlock.size());
+    return sink.text;
 }
 
 std::string_view Block(std::string_view text) {
@@ -104,6 +115,12 @@ TEST(TemplateTransplantTest, SameBlockGivesTheTemplateUnchanged) {
     const std::string text = Document("<p>", "{\"a\":1}", "</p>");
     TemplateTransplant transplant(text, kStartMarker, kEndMarker);
     EXPECT_EQ(Upgraded(transplant, "{\"a\":1}"), text);
+}
+
+TEST(TemplateTransplantTest, TemplateWithoutABlockIsWrittenAsItStands) {
+    const std::string text = "<html>no block</html>";
+    TemplateTransplant transplant(text, kStartMarker, kEndMarker);
+    EXPECT_EQ(Upgraded(transplant, "old"), text);
 }
 
 TEST(TemplateTransplantTest, PiecesAreReusableFromOneDocumentToTheNext) {
