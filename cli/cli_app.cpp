@@ -20,16 +20,19 @@ namespace orba {
 namespace {
 
 // Where the program writes, and whether each stream is a terminal: there names and paths are
-// shown escaped, elsewhere as the bytes they are. On a terminal no line is left half-written: the
-// log's entries end their line only when the next begins, so a line of standard error, or the
-// end of the program, first ends the log's line.
+// shown escaped, elsewhere as the bytes they are. The log's entries end their line only when the
+// next begins, so a line of standard error must first end the log's line wherever both are seen
+// together: on a terminal the log's line is ended (and so is the last one, at the end), and in a
+// file or pipe that both streams write into, standard error's text begins with the line end, so
+// that the log's own bytes stay as they are.
 class Streams {
   public:
     Streams(std::FILE* output, std::FILE* errors)
         : out_(output),
           err_(errors),
           outIsTerminal_(cli::IsTerminal(output)),
-          errIsTerminal_(cli::IsTerminal(errors)) {}
+          errIsTerminal_(cli::IsTerminal(errors)),
+          sharedWithOut_(!errIsTerminal_ && cli::SameDestination(output, errors)) {}
 
     std::string ShownOnOut(std::string_view text) const {
         return outIsTerminal_ ? cli::TerminalSafe(text) : std::string(text);
@@ -47,7 +50,7 @@ class Streams {
             std::clearerr(out_);
             return false;
         }
-        if (outIsTerminal_ && !text.empty()) {
+        if (!text.empty()) {
             outLineOpen_ = text.back() != '\n';
         }
         return true;
@@ -55,6 +58,9 @@ class Streams {
     void Err(std::string_view text) {
         if (errIsTerminal_) {
             EndOutLine();
+        } else if (sharedWithOut_ && outLineOpen_) {
+            outLineOpen_ = false;
+            cli::WriteText(err_, cli::kLineEnd);
         }
         cli::WriteText(err_, text);
     }
@@ -71,7 +77,7 @@ class Streams {
 
   private:
     void EndOutLine() {
-        if (outLineOpen_) {
+        if (outIsTerminal_ && outLineOpen_) {
             Out(cli::kLineEnd);
         }
     }
@@ -80,6 +86,7 @@ class Streams {
     std::FILE* err_;
     bool outIsTerminal_;
     bool errIsTerminal_;
+    bool sharedWithOut_;
     bool outLineOpen_ = false;
     int outError_ = 0;
 };

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <string>
+#else
+#include <sys/stat.h>
 #endif
 
 namespace orba::cli {
@@ -55,6 +57,26 @@ bool WriteText(std::FILE* stream, std::string_view utf8) {
     }
 #endif
     return WriteBytes(stream, utf8);
+}
+
+bool SameDestination(std::FILE* a, std::FILE* b) {
+#ifdef _WIN32
+    // Files only: Windows tells no two ends of one pipe apart from two pipes.
+    BY_HANDLE_FILE_INFORMATION first{};
+    BY_HANDLE_FILE_INFORMATION second{};
+    return ::GetFileInformationByHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(a))),
+                                        &first) &&
+           ::GetFileInformationByHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(b))),
+                                        &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+#else
+    struct stat first {};
+    struct stat second {};
+    return ::fstat(fileno(a), &first) == 0 && ::fstat(fileno(b), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+#endif
 }
 
 }  // namespace orba::cli

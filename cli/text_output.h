@@ -12,4 +12,7 @@ namespace orba::cli {
 // Writes `utf8` to `stream` and flushes it; false when it could not be written whole.
 bool WriteText(std::FILE* stream, std::string_view utf8);
 
+// True when both streams write into the same file or pipe (`> run.log 2>&1`).
+bool SameDestination(std::FILE* a, std::FILE* b);
+
 }  // namespace orba::cli

@@ -631,5 +631,17 @@ TEST_F(CommandLineTest, DryRunAndVerboseRunPassOverInOneOrder) {
     EXPECT_THAT(run.err, ::testing::StartsWith("pass over: m.html"));
 }
 
+// `> run.log 2>&1`: a line of -v begins a line of its own after the log's open last line.
+TEST_F(CommandLineTest, VerboseLineBeginsALineOfItsOwnInAFileSharedWithTheLog) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "b.html"), "no data block");
+    ProcessOptions shared = kEnglish;
+    shared.standardOutput = dir / "run.log";
+    shared.errorsToOutput = true;
+    EXPECT_EQ(RunProcess(kProgram, {"-v", templatePath, oldFolder}, shared).exitStatus, 0);
+    EXPECT_THAT(ReadBytes(dir / "run.log"),
+                HasSubstr(" 1: a.html: 升级成功\npass over: b.html (no data block)\n\r\n"));
+}
+
 }  // namespace
 }  // namespace orba

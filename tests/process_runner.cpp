@@ -36,7 +36,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
             options.standardOutput.empty() ? outPath : options.standardOutput;
         const int out = ::open(outTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
+        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 ||
+            ::dup2(options.errorsToOutput ? out : err, 2) < 0) {
             ::_exit(127);
         }
         if (options.fileSizeLimit >= 0) {

@@ -21,6 +21,7 @@ struct ProcessOptions {
     // POSIX only: the program's standard descriptors among these are closed when it starts, and
     // it may have at most `openFileLimit` files open (RLIMIT_NOFILE), when not negative.
     std::vector<int> closedDescriptors = {};
+    bool errorsToOutput = false;  // standard error into the same file as standard output
     long openFileLimit = -1;
 };
 
