@@ -102,6 +102,17 @@ void CheckOutputsCanBeWritten(const Files& files, const std::string& oldFolder,
     }
 }
 
+// A path pasted with the double quotes that Windows' "Copy as path" puts around it: the quotes go
+// when the quoted path names nothing, as they cannot be part of a Windows name; on POSIX a name
+// that holds them is taken as it stands.
+std::string Unquoted(std::string_view path, const Files& files) {
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"' &&
+        files.KindOf(std::string(path)) == sys::PathKind::Nothing) {
+        path = path.substr(1, path.size() - 2);
+    }
+    return std::string(path);
+}
+
 // No more documents prepared ahead than the open-file limit allows: each holds up to three files
 // open at once (the document, its output, the folder it is named in), and the process keeps room
 // for its own.
@@ -124,7 +135,7 @@ struct CheckedInputs {
 
 std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_view folderBox,
                                    const Files& files, CheckedInputs& inputs) {
-    inputs.templatePath = std::string(TrimSpaces(templateBox));
+    inputs.templatePath = Unquoted(TrimSpaces(templateBox), files);
     if (inputs.templatePath.empty()) {
         return Refusal{InputProblem::TemplateNotGiven};
     }
@@ -143,7 +154,7 @@ std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_vie
     if (TrimSpaces(blockOf()).empty()) {
         return Refusal{InputProblem::TemplateBlockBlank, FoundAtPath::File};
     }
-    inputs.oldFolder = CutLastBackslash(TrimSpaces(folderBox));
+    inputs.oldFolder = CutLastBackslash(Unquoted(TrimSpaces(folderBox), files));
     if (inputs.oldFolder.empty()) {
         return Refusal{InputProblem::FolderNotGiven};
     }

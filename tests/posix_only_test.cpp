@@ -643,5 +643,14 @@ TEST_F(CommandLineTest, VerboseLineBeginsALineOfItsOwnInAFileSharedWithTheLog) {
                 HasSubstr(" 1: a.html: 升级成功\npass over: b.html (no data block)\n\r\n"));
 }
 
+// On POSIX double quotes may be part of a name: a quoted path that names a folder is that folder.
+TEST_F(UpgradeRunTest, QuotedNameThatStandsIsTakenAsItIs) {
+    const std::string quoted = dir / "\"old\"";
+    MakeFolder(quoted);
+    WriteBytes(Join(quoted, "a.html"), Document("", "A", ""));
+    EXPECT_EQ(Run(templatePath, quoted).upgraded, 1u);
+    EXPECT_EQ(ReadBytes(Join(Join(quoted, "NewORBA"), "a.html")), Upgraded("A"));
+}
+
 }  // namespace
 }  // namespace orba

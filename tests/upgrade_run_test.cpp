@@ -222,5 +222,14 @@ TEST_F(UpgradeRunTest, BlockOfManyBuffersGoesIntoEveryPlaceOfTheTemplatesBlock) 
                                                        block + "</i>");
 }
 
+// Paths pasted as Windows' "Copy as path" gives them, in double quotes, in either box.
+TEST_F(UpgradeRunTest, PathsInDoubleQuotesThatNameNothingAreTakenWithoutThem) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    const RunResult result = Run("\"" + templatePath + "\"", " \"" + oldFolder + "\" ");
+    EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A"));
+    EXPECT_THAT(host.log, ::testing::HasSubstr("\r\n" + output + "\r\n"));
+}
+
 }  // namespace
 }  // namespace orba
