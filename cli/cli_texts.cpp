@@ -92,7 +92,7 @@ std::string_view EnglishWords(reasons::Own reason) {
             return "another program changed the file while it was read, and reading it again did "
                    "not give consistent contents";
         case reasons::Own::NameTaken:
-            return "the name is taken by a file";
+            return "the name is taken by a file; move it away or rename it";
         case reasons::Own::HeldByAnotherProgram:
             return "another program is using the file and did not let go of it within about 10 "
                    "seconds";
@@ -117,14 +117,19 @@ std::string EnglishReason(const FileError& error) {
 
 std::string StoppedLines(Language language, std::string_view heading, std::string_view reason,
                          Stopped stopped) {
+    // Files written before are spoken of only where there are some.
     if (language == Language::Chinese) {
         return Line(heading) + Line(std::string(kReasonLabel) + std::string(reason)) +
-               Line(StoppedLine(stopped));
+               Line(stopped == Stopped::RunBeforeAnyOutput ? "升级已中止；没有写入任何文件。"
+                                                           : StoppedLine(stopped));
     }
-    return Line(heading) + Line("Reason: " + std::string(reason)) +
-           Line(stopped == Stopped::Run
-                    ? "The upgrade stopped; every file written before is kept complete."
-                    : "The check stopped; nothing was written.");
+    std::string_view outcome = "The check stopped; nothing was written.";
+    if (stopped == Stopped::Run) {
+        outcome = "The upgrade stopped; every file written before is kept complete.";
+    } else if (stopped == Stopped::RunBeforeAnyOutput) {
+        outcome = "The upgrade stopped; no file was written.";
+    }
+    return Line(heading) + Line("Reason: " + std::string(reason)) + Line(outcome);
 }
 
 std::string_view ReasonText(Language language, PassedOverReason reason) {
@@ -246,9 +251,11 @@ std::string_view StandardOutputName(Language language) {
 std::string FailureLines(Language language, const FileError& error, std::string_view shownPath,
                          Stopped stopped) {
     if (language == Language::Chinese) {
+        // The window's words for the reason, and what to do where the command line knows it.
+        const bool nameTaken = error.ownReason() == reasons::Own::NameTaken;
         return StoppedLines(language,
                             std::string(FailureHeading(error.operation())) + std::string(shownPath),
-                            error.reason(), stopped);
+                            error.reason() + (nameTaken ? "；请移走它或为它改名" : ""), stopped);
     }
     return StoppedLines(language,
                         std::string(EnglishHeading(error.operation())) + std::string(shownPath),

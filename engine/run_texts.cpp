@@ -74,8 +74,8 @@ std::string_view FailureHeading(FileError::Operation operation) {
 }
 
 std::string_view StoppedLine(Stopped stopped) {
-    return stopped == Stopped::Run ? "升级已中止；此前写入的文件完整保留。"
-                                   : "检查已中止；没有写入任何文件。";
+    return stopped != Stopped::Check ? "升级已中止；此前写入的文件完整保留。"
+                                     : "检查已中止；没有写入任何文件。";
 }
 
 namespace {

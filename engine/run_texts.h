@@ -39,8 +39,9 @@ std::string DocumentEntry(std::uint64_t number, std::string_view name);
 std::string EndEntry(std::uint64_t count);
 std::string ResultEntry(std::string_view outputFolder);
 
-// What stopped: a run, whose earlier outputs are intact, or a dry run, which wrote nothing.
-enum class Stopped { Run, Check };
+// What stopped: a run, whose earlier outputs are intact; a run that had written no output yet;
+// or a dry run, which writes nothing. The window says the same of both kinds of run.
+enum class Stopped { Run, RunBeforeAnyOutput, Check };
 
 // What went wrong, with which file (shown as `shownPath`, the error's path as it is to be shown),
 // the system's reason, and what became of the outputs.

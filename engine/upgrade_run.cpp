@@ -326,12 +326,13 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         return ended(RunOutcome::Stopped);
     } catch (const FileError& error) {
         const RunResult result = ended(RunOutcome::Failed);
-        host.ShowFailure(error, Stopped::Run);
+        host.ShowFailure(error, result.upgraded > 0 ? Stopped::Run : Stopped::RunBeforeAnyOutput);
         return result;
     } catch (const std::exception& error) {
         // Out of memory, say: the run stops as after a file failure, and says so.
         const RunResult result = ended(RunOutcome::Failed);
-        host.ShowUnexpectedFailure(error.what(), Stopped::Run);
+        host.ShowUnexpectedFailure(
+            error.what(), result.upgraded > 0 ? Stopped::Run : Stopped::RunBeforeAnyOutput);
         return result;
     }
 }

@@ -294,14 +294,13 @@ TEST_F(CommandLineTest, MessagesSpeakTheLocalesLanguageThroughoutWithOneLineEnd)
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     WriteBytes(output, "a file where NewORBA would be");
     const ProcessResult english = RunProcess(kProgram, {templatePath, oldFolder}, kEnglish);
-    EXPECT_EQ(english.err,
-              "Folder not made: cannot create the folder " + output +
-                  "\nReason: the name is taken by a file\n"
-                  "The upgrade stopped; every file written before is kept complete.\n");
+    EXPECT_EQ(english.err, "Folder not made: cannot create the folder " + output +
+                               "\nReason: the name is taken by a file; move it away or rename it\n"
+                               "The upgrade stopped; no file was written.\n");
     const ProcessResult chinese = RunProcess(kProgram, {templatePath, oldFolder}, kChinese);
     EXPECT_EQ(chinese.err, "【创建文件夹失败】：无法创建文件夹 " + output +
-                               "\n系统原因：该名称已被一个文件占用\n"
-                               "升级已中止；此前写入的文件完整保留。\n");
+                               "\n系统原因：该名称已被一个文件占用；请移走它或为它改名\n"
+                               "升级已中止；没有写入任何文件。\n");
     const ProcessResult input = RunProcess(kProgram, {"", oldFolder}, kChinese);
     EXPECT_EQ(input.err,
               "【模板文件未指定】：请指定一个新版本的岚溪图谱 ORBA 文件，作为升级模板。\n"
@@ -314,7 +313,7 @@ TEST_F(CommandLineTest, MessagesSpeakTheLocalesLanguageThroughoutWithOneLineEnd)
     EXPECT_NE(reason, SystemReasonIn("C.UTF-8", ENOSPC)) << "the C library has Chinese words";
     const ProcessResult full = RunProcess(kProgram, {templatePath, oldFolder}, fullDisk);
     EXPECT_EQ(full.err, "【写入失败】：无法写入文件 标准输出\n系统原因：" + reason +
-                            "\n升级已中止；此前写入的文件完整保留。\n");
+                            "\n升级已中止；没有写入任何文件。\n");
 }
 
 // A file system that refuses to flush folders: --sync takes it as the file system's answer and
@@ -408,8 +407,12 @@ TEST_F(CommandLineTest, DryRunAndRunAgreeOnEveryStateOfTheOutputFolder) {
         if (run.exitStatus != 0) {
             EXPECT_THAT(dry.err, HasSubstr(output));
             EXPECT_THAT(run.err, HasSubstr(output));
-            EXPECT_THAT(dry.err, HasSubstr("Reason: the name is taken by a file\n"));
-            EXPECT_THAT(run.err, HasSubstr("Reason: the name is taken by a file\n"));
+            EXPECT_THAT(
+                dry.err,
+                HasSubstr("Reason: the name is taken by a file; move it away or rename it\n"));
+            EXPECT_THAT(
+                run.err,
+                HasSubstr("Reason: the name is taken by a file; move it away or rename it\n"));
         }
         std::filesystem::remove_all(Join(elsewhere, "a.html"));
         if (std::filesystem::is_directory(std::filesystem::symlink_status(output))) {
