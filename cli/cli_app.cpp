@@ -222,8 +222,10 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
         DryRunHost host(streams, language, operands);
         const RunResult result =
             CheckUpgrade(operands.templatePath, operands.folder, host, Files().StoppingAt(stop));
-        if (result.outcome == RunOutcome::Completed) {
-            streams.Out(cli::DryRunSummary(language, result.upgraded, host.passedOver));
+        // A check that went through to its end, past documents it could not read, sums up.
+        if (result.outcome == RunOutcome::Completed || result.unreadable > 0) {
+            streams.Out(
+                cli::DryRunSummary(language, result.upgraded, host.passedOver, result.unreadable));
         }
         status = ExitStatusOf(result.outcome);
     } else {

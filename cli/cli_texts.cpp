@@ -124,7 +124,9 @@ std::string StoppedLines(Language language, std::string_view heading, std::strin
                                                            : StoppedLine(stopped));
     }
     std::string_view outcome = "The check stopped; nothing was written.";
-    if (stopped == Stopped::Run) {
+    if (stopped == Stopped::CheckGoesOn) {
+        outcome = "The check goes on; nothing is written.";
+    } else if (stopped == Stopped::Run) {
         outcome = "The upgrade stopped; every file written before is kept complete.";
     } else if (stopped == Stopped::RunBeforeAnyOutput) {
         outcome = "The upgrade stopped; no file was written.";
@@ -294,13 +296,16 @@ std::string PassedOverLine(Language language, std::string_view name, PassedOverR
                 std::string(ReasonText(language, reason)) + ")");
 }
 
-std::string DryRunSummary(Language language, std::uint64_t upgrade, std::uint64_t passedOver) {
+std::string DryRunSummary(Language language, std::uint64_t upgrade, std::uint64_t passedOver,
+                          std::uint64_t unreadable) {
     if (language == Language::Chinese) {
         return Line("将升级 " + std::to_string(upgrade) + " 个，跳过 " +
-                    std::to_string(passedOver) + " 个");
+                    std::to_string(passedOver) + " 个" +
+                    (unreadable > 0 ? "，无法读取 " + std::to_string(unreadable) + " 个" : ""));
     }
     return Line(std::to_string(upgrade) + " to upgrade, " + std::to_string(passedOver) +
-                " passed over");
+                " passed over" +
+                (unreadable > 0 ? ", " + std::to_string(unreadable) + " could not be read" : ""));
 }
 
 }  // namespace orba::cli

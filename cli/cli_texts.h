@@ -53,6 +53,8 @@ std::string FolderFlushRefusedLine(Language language, std::string_view folder,
 
 std::string WouldUpgradeLine(Language language, std::string_view name);
 std::string PassedOverLine(Language language, std::string_view name, PassedOverReason reason);
-std::string DryRunSummary(Language language, std::uint64_t upgrade, std::uint64_t passedOver);
+// The dry run's closing line: the counts of each kind, those it could not read where there are.
+std::string DryRunSummary(Language language, std::uint64_t upgrade, std::uint64_t passedOver,
+                          std::uint64_t unreadable = 0);
 
 }  // namespace orba::cli

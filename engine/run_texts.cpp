@@ -74,8 +74,16 @@ std::string_view FailureHeading(FileError::Operation operation) {
 }
 
 std::string_view StoppedLine(Stopped stopped) {
-    return stopped != Stopped::Check ? "升级已中止；此前写入的文件完整保留。"
-                                     : "检查已中止；没有写入任何文件。";
+    switch (stopped) {
+        case Stopped::Run:
+        case Stopped::RunBeforeAnyOutput:
+            break;
+        case Stopped::Check:
+            return "检查已中止；没有写入任何文件。";
+        case Stopped::CheckGoesOn:
+            return "检查继续进行；不会写入任何文件。";
+    }
+    return "升级已中止；此前写入的文件完整保留。";
 }
 
 namespace {

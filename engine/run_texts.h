@@ -40,8 +40,9 @@ std::string EndEntry(std::uint64_t count);
 std::string ResultEntry(std::string_view outputFolder);
 
 // What stopped: a run, whose earlier outputs are intact; a run that had written no output yet;
-// or a dry run, which writes nothing. The window says the same of both kinds of run.
-enum class Stopped { Run, RunBeforeAnyOutput, Check };
+// or a dry run, which writes nothing. The window says the same of both kinds of run. A dry run
+// goes on past a document it cannot read.
+enum class Stopped { Run, RunBeforeAnyOutput, Check, CheckGoesOn };
 
 // What went wrong, with which file (shown as `shownPath`, the error's path as it is to be shown),
 // the system's reason, and what became of the outputs.

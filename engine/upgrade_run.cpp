@@ -185,6 +185,7 @@ std::vector<std::string> DocumentsOf(const Files& files, const CheckedInputs& in
 RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
                        const Files& givenFiles) {
     std::uint64_t wouldUpgrade = 0;
+    std::uint64_t unreadable = 0;
     WaitThroughHost wait(host);
     const Files files = givenFiles.WaitingThrough(wait);
     try {
@@ -199,14 +200,25 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
         for (const std::string& name : DocumentsOf(files, inputs, host)) {
             StopIfAsked(files, host);
             const std::string documentPath = JoinPath(inputs.oldFolder, name);
-            if (!HasDataBlock(files, documentPath, buffer)) {
+            bool hasBlock = false;
+            try {
+                hasBlock = HasDataBlock(files, documentPath, buffer);
+            } catch (const FileError& error) {
+                // A preview finds every problem in one go.
+                host.ShowFailure(error, Stopped::CheckGoesOn);
+                ++unreadable;
+                continue;
+            }
+            if (!hasBlock) {
                 host.PassedOver(name, PassedOverReason::NoDataBlock);
                 continue;
             }
             ++wouldUpgrade;
             host.WouldUpgrade(name);
         }
-        return {RunOutcome::Completed, wouldUpgrade};
+        RunResult result{unreadable > 0 ? RunOutcome::Failed : RunOutcome::Completed, wouldUpgrade};
+        result.unreadable = unreadable;
+        return result;
     } catch (const WaitEnded&) {
         return {RunOutcome::Stopped, wouldUpgrade};
     } catch (const FileError& error) {

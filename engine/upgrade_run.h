@@ -26,6 +26,7 @@ struct RunResult {
     std::uint64_t upgraded = 0;
     InputProblem problem{};  // set when the outcome is Refused, with what was found at its path
     FoundAtPath found{};
+    std::uint64_t unreadable = 0;  // documents that a dry run could not read, each one told
 };
 
 // `templateBox` and `folderBox` are the two paths exactly as the user typed them. Every failure,
@@ -39,8 +40,9 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
 // of the folder, in the order of a run, told to `host` as one that would be upgraded
 // (WouldUpgrade) or passed over (PassedOver). Writes nothing and creates no output folder, but
 // tries that the output folder could be made or written into. The count is of the documents that
-// would be upgraded; a document that cannot be read, or an output folder that could not be
-// written, is a failure.
+// would be upgraded. A document that cannot be read is told (Stopped::CheckGoesOn) and the check
+// goes on, to find every such document in one go; the outcome is then Failed. An output folder
+// that could not be written stops the check.
 RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
                        const Files& files = Files());
 

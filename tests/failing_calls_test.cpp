@@ -331,5 +331,31 @@ TEST_F(FailingCallsTest, DryRunReportsAnyFailureAsARunDoes) {
     EXPECT_EQ(run.messages[0], UnexpectedFailureMessage("意外的失败"));
 }
 
+// Documents that cannot be read: the dry run names each and goes on to the end.
+class Unreadable final : public WrappedSystem {
+  public:
+    std::optional<int> Decide(Call call, const std::string& path) const override {
+        if (call == Call::OpenToRead && (path.ends_with("a.html") || path.ends_with("c.html"))) {
+            return sys::DeviceError();
+        }
+        return std::nullopt;
+    }
+};
+
+TEST_F(UpgradeRunTest, DryRunNamesEveryDocumentItCannotReadAndGoesOn) {
+    for (const char* name : {"a.html", "b.html", "c.html", "d.html"}) {
+        WriteBytes(Join(oldFolder, name), Document("", name, ""));
+    }
+    const Unreadable system;
+    const RunResult result = CheckUpgrade(templatePath, oldFolder, host, Files(system));
+    EXPECT_EQ(result.outcome, RunOutcome::Failed);
+    EXPECT_EQ(result.unreadable, 2u);
+    EXPECT_EQ(result.upgraded, 2u) << "b.html and d.html were looked at too";
+    ASSERT_EQ(host.messages.size(), 2u);
+    EXPECT_THAT(host.messages[0], HasSubstr(Join(oldFolder, "a.html")));
+    EXPECT_THAT(host.messages[1], HasSubstr(Join(oldFolder, "c.html")));
+    EXPECT_FALSE(Exists(output));
+}
+
 }  // namespace
 }  // namespace orba
