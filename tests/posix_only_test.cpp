@@ -316,15 +316,21 @@ TEST_F(CommandLineTest, MessagesSpeakTheLocalesLanguageThroughoutWithOneLineEnd)
                             "\n升级已中止；没有写入任何文件。\n");
 }
 
+// The preloaded shim of system calls, set by `settings` (see system_call_shim.cpp).
+ProcessOptions WithShim(std::vector<std::string> settings) {
+    ProcessOptions options = kEnglish;
+    options.environment.push_back(std::string("LD_PRELOAD=") + SYSTEM_CALL_SHIM_PATH);
+    // The sanitizers' runtime need not come first in a build that has them.
+    options.environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1");
+    options.environment.insert(options.environment.end(), settings.begin(), settings.end());
+    return options;
+}
+
 // A file system that refuses to flush folders: --sync takes it as the file system's answer and
 // exits 0; -v names each folder it could not flush.
 TEST_F(CommandLineTest, SyncRunOnAFileSystemThatRefusesFolderFlushesSaysSoWithVerbose) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
-    ProcessOptions refusing = kEnglish;
-    refusing.environment.push_back(std::string("LD_PRELOAD=") + SYSTEM_CALL_SHIM_PATH);
-    refusing.environment.push_back("SHIM_REFUSE_FOLDER_FLUSH=1");
-    // The sanitizers' runtime need not come first in a build that has them.
-    refusing.environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1");
+    const ProcessOptions refusing = WithShim({"SHIM_REFUSE_FOLDER_FLUSH=1"});
 
     const ProcessResult verbose =
         RunProcess(kProgram, {"--sync", "-v", templatePath, oldFolder}, refusing);
@@ -350,11 +356,7 @@ TEST_F(CommandLineTest, RunEndedBySigtermFlushesTheNamesItWroteAndEndsByTheSigna
                    Document("", std::to_string(i), ""));
     }
     const std::string log = dir / "calls.log";
-    ProcessOptions signalled = kEnglish;
-    signalled.environment.push_back(std::string("LD_PRELOAD=") + SYSTEM_CALL_SHIM_PATH);
-    signalled.environment.push_back("SHIM_SIGNAL_AT_RENAME=2");
-    signalled.environment.push_back("SHIM_LOG=" + log);
-    signalled.environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1");
+    const ProcessOptions signalled = WithShim({"SHIM_SIGNAL_AT_RENAME=2", "SHIM_LOG=" + log});
 
     const ProcessResult result =
         RunProcess(kProgram, {"--sync", templatePath, oldFolder}, signalled);
@@ -438,27 +440,6 @@ TEST_F(TerminalTest, PipedLogKeepsTheNamesBytes) {
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, ExpectedLog({std::string(kTitleSetter), "c\xff.html"}, output));
     EXPECT_EQ(result.err, "pass over: passed\x1b[2J.html (no data block)\n");
-}
-
-}  // namespace
-}  // namespace orba
-
-namespace orba {
-namespace {
-
-using namespace test;  // NOLINT: the fixtures and helpers
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::IsEmpty;
-
-// The preloaded shim of system calls, set by `settings` (see system_call_shim.cpp).
-ProcessOptions WithShim(std::vector<std::string> settings) {
-    ProcessOptions options = kEnglish;
-    options.environment.push_back(std::string("LD_PRELOAD=") + SYSTEM_CALL_SHIM_PATH);
-    // The sanitizers' runtime need not come first in a build that has them.
-    options.environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1");
-    options.environment.insert(options.environment.end(), settings.begin(), settings.end());
-    return options;
 }
 
 // Maps (d100a.html, ...) and pages without a data block (d100b.html, ...), taken in turns.
