@@ -148,8 +148,15 @@ class ConsoleHost final : public CommandLineHost {
         }
     }
     void PassedOver(std::string_view name, PassedOverReason reason) override {
+        ++counts.passedOver;
         if (verbose_) {
             streams_.Err(cli::PassedOverLine(language_, streams_.ShownOnErr(name), reason));
+        }
+    }
+    void NotLookedAt(std::string_view name, NotLookedAtReason reason) override {
+        ++counts.notLookedAt;
+        if (verbose_) {
+            streams_.Err(cli::NotLookedAtLine(language_, streams_.ShownOnErr(name), reason));
         }
     }
     void FolderFlushRefused(std::string_view folder, std::string_view reason) override {
@@ -162,6 +169,7 @@ class ConsoleHost final : public CommandLineHost {
     }
 
     bool logFailed = false;  // and said so
+    cli::Counts counts;
 
   private:
     bool verbose_;
@@ -177,14 +185,18 @@ class DryRunHost final : public CommandLineHost {
         streams_.Out(cli::WouldUpgradeLine(language_, streams_.ShownOnOut(name)));
     }
     void PassedOver(std::string_view name, PassedOverReason reason) override {
-        ++passedOver;
+        ++counts.passedOver;
         streams_.Out(cli::PassedOverLine(language_, streams_.ShownOnOut(name), reason));
+    }
+    void NotLookedAt(std::string_view name, NotLookedAtReason reason) override {
+        ++counts.notLookedAt;
+        streams_.Out(cli::NotLookedAtLine(language_, streams_.ShownOnOut(name), reason));
     }
     std::string Shown(std::string_view text, ShownIn /*where: messages only*/) const override {
         return streams_.ShownOnErr(text);
     }
 
-    std::uint64_t passedOver = 0;
+    cli::Counts counts;
 };
 
 int ExitStatusOf(RunOutcome outcome) {
@@ -224,8 +236,9 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
             CheckUpgrade(operands.templatePath, operands.folder, host, Files().StoppingAt(stop));
         // A check that went through to its end, past documents it could not read, sums up.
         if (result.outcome == RunOutcome::Completed || result.unreadable > 0) {
-            streams.Out(
-                cli::DryRunSummary(language, result.upgraded, host.passedOver, result.unreadable));
+            host.counts.upgraded = result.upgraded;
+            host.counts.unreadable = result.unreadable;
+            streams.Out(cli::DryRunSummary(language, host.counts));
         }
         status = ExitStatusOf(result.outcome);
     } else {
@@ -239,9 +252,14 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
         const Files files =
             Files(sys::TheSystem(), arguments.sync ? Durability::OnDisk : Durability::Written)
                 .StoppingAt(stop);
-        status = ExitStatusOf(
-            RunUpgrade(operands.templatePath, operands.folder, host, files, prepareAhead).outcome);
+        const RunResult result =
+            RunUpgrade(operands.templatePath, operands.folder, host, files, prepareAhead);
+        status = ExitStatusOf(result.outcome);
         reported = host.logFailed;
+        if (arguments.verbose && result.outcome == RunOutcome::Completed) {
+            host.counts.upgraded = result.upgraded;
+            streams.Err(cli::RunSummary(language, host.counts));
+        }
     }
     if (!streams.Finish() && !reported) {
         streams.Err(cli::WriteErrorLine(language, std::strerror(streams.outError())));

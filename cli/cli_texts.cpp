@@ -18,10 +18,11 @@ constexpr std::string_view kUsageEnglish =
     "written, 64 wrong usage.\n"
     "\n"
     "Options:\n"
-    "  -n, --dry-run  check TEMPLATE and FOLDER as a run does and list each document that would\n"
-    "                 be upgraded or passed over, with the reason; write nothing\n"
-    "  -v, --verbose  name each document passed over, and why, on standard error, and with\n"
-    "                 --sync each folder whose flush the file system refused\n"
+    "  -n, --dry-run  check TEMPLATE and FOLDER as a run does and list every entry of FOLDER:\n"
+    "                 upgraded, passed over or not looked at, with the reason; write nothing\n"
+    "  -v, --verbose  name every entry of FOLDER not upgraded, and why, on standard error,\n"
+    "                 count each kind at the end, and with --sync name each folder whose\n"
+    "                 flush the file system refused\n"
     "      --sync     put each output on the disk before it takes its name, and the names at\n"
     "                 the end: exit status 0 then means that the outputs are on the disk\n"
     "  -h, --help     show this text\n"
@@ -38,10 +39,10 @@ constexpr std::string_view kUsageChinese =
     "退出状态：0 完成，2 模板或文件夹有问题，1 有文件无法读取或写入，64 用法错误。\n"
     "\n"
     "选项：\n"
-    "  -n, --dry-run  像升级一样检查模板和文件夹，列出每个将升级或将跳过的文档及原因；\n"
-    "                 不写任何文件\n"
-    "  -v, --verbose  在标准错误上列出每个跳过的文档及原因；与 --sync 同用时，\n"
-    "                 还列出文件系统不接受写盘请求的文件夹\n"
+    "  -n, --dry-run  像升级一样检查模板和文件夹，列出文件夹中的每一项：将升级、将跳过\n"
+    "                 或不处理，并说明原因；不写任何文件\n"
+    "  -v, --verbose  在标准错误上列出文件夹中每个不升级的项及原因，结束时统计各类数目；\n"
+    "                 与 --sync 同用时，还列出文件系统不接受写盘请求的文件夹\n"
     "      --sync     每个输出文件先写入磁盘再取得文件名，结束时再把文件名写入磁盘：\n"
     "                 退出状态为 0 即表示输出文件已在磁盘上\n"
     "  -h, --help     显示本说明\n"
@@ -139,10 +140,46 @@ std::string_view ReasonText(Language language, PassedOverReason reason) {
     switch (reason) {
         case PassedOverReason::NoDataBlock:
             return chinese ? "没有数据块" : "no data block";
+        case PassedOverReason::BlockCutOff:
+            return chinese ? "数据块没有结束标记：文件已损坏或未保存完整"
+                           : "the data block has no end marker: a damaged or half-saved map";
+        case PassedOverReason::EmptyBlock:
+            return chinese ? "数据块是空的" : "the data block is empty";
         case PassedOverReason::TheTemplate:
             return chinese ? "模板本身" : "the template itself";
     }
     return {};
+}
+
+std::string_view ReasonText(Language language, NotLookedAtReason reason) {
+    const bool chinese = language == Language::Chinese;
+    switch (reason) {
+        case NotLookedAtReason::OtherName:
+            return chinese ? "文件名不以 .html 结尾；.htm 文件也不升级"
+                           : "the name does not end in .html; .htm files are not upgraded either";
+        case NotLookedAtReason::Folder:
+            return chinese ? "文件夹：不查看其中的文件" : "a folder: its files are not looked at";
+        case NotLookedAtReason::Hidden:
+            return chinese ? "隐藏文件" : "hidden";
+        case NotLookedAtReason::NotAFile:
+            return chinese ? "不是普通文件" : "not an ordinary file";
+    }
+    return {};
+}
+
+// The counts, each kind where there are some of it beyond the first two.
+std::string CountsText(Language language, std::string_view upgradedWords, const Counts& counts) {
+    const auto n = [](std::uint64_t count) { return std::to_string(count); };
+    if (language == Language::Chinese) {
+        return std::string(upgradedWords) + " " + n(counts.upgraded) + " 个，跳过 " +
+               n(counts.passedOver) + " 个" +
+               (counts.notLookedAt > 0 ? "，未处理 " + n(counts.notLookedAt) + " 个" : "") +
+               (counts.unreadable > 0 ? "，无法读取 " + n(counts.unreadable) + " 个" : "");
+    }
+    return n(counts.upgraded) + " " + std::string(upgradedWords) + ", " + n(counts.passedOver) +
+           " passed over" +
+           (counts.notLookedAt > 0 ? ", " + n(counts.notLookedAt) + " not looked at" : "") +
+           (counts.unreadable > 0 ? ", " + n(counts.unreadable) + " could not be read" : "");
 }
 
 }  // namespace
@@ -296,16 +333,22 @@ std::string PassedOverLine(Language language, std::string_view name, PassedOverR
                 std::string(ReasonText(language, reason)) + ")");
 }
 
-std::string DryRunSummary(Language language, std::uint64_t upgrade, std::uint64_t passedOver,
-                          std::uint64_t unreadable) {
+std::string DryRunSummary(Language language, const Counts& counts) {
+    return Line(
+        CountsText(language, language == Language::Chinese ? "将升级" : "to upgrade", counts));
+}
+
+std::string RunSummary(Language language, const Counts& counts) {
+    return Line(CountsText(language, language == Language::Chinese ? "升级" : "upgraded", counts));
+}
+
+std::string NotLookedAtLine(Language language, std::string_view name, NotLookedAtReason reason) {
     if (language == Language::Chinese) {
-        return Line("将升级 " + std::to_string(upgrade) + " 个，跳过 " +
-                    std::to_string(passedOver) + " 个" +
-                    (unreadable > 0 ? "，无法读取 " + std::to_string(unreadable) + " 个" : ""));
+        return Line("未处理：" + std::string(name) + "（" +
+                    std::string(ReasonText(language, reason)) + "）");
     }
-    return Line(std::to_string(upgrade) + " to upgrade, " + std::to_string(passedOver) +
-                " passed over" +
-                (unreadable > 0 ? ", " + std::to_string(unreadable) + " could not be read" : ""));
+    return Line("not looked at: " + std::string(name) + " (" +
+                std::string(ReasonText(language, reason)) + ")");
 }
 
 }  // namespace orba::cli

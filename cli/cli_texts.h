@@ -53,8 +53,19 @@ std::string FolderFlushRefusedLine(Language language, std::string_view folder,
 
 std::string WouldUpgradeLine(Language language, std::string_view name);
 std::string PassedOverLine(Language language, std::string_view name, PassedOverReason reason);
-// The dry run's closing line: the counts of each kind, those it could not read where there are.
-std::string DryRunSummary(Language language, std::uint64_t upgrade, std::uint64_t passedOver,
-                          std::uint64_t unreadable = 0);
+std::string NotLookedAtLine(Language language, std::string_view name, NotLookedAtReason reason);
+
+// How many entries of the folder went each way.
+struct Counts {
+    std::uint64_t upgraded = 0;
+    std::uint64_t passedOver = 0;
+    std::uint64_t notLookedAt = 0;
+    std::uint64_t unreadable = 0;  // a dry run's
+};
+// The dry run's closing line: the counts of each kind, the entries not looked at and the
+// documents that could not be read where there are some.
+std::string DryRunSummary(Language language, const Counts& counts);
+// The closing line of a run with -v, on standard error: the same counts.
+std::string RunSummary(Language language, const Counts& counts);
 
 }  // namespace orba::cli

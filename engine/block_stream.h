@@ -9,6 +9,7 @@
 #include <span>
 #include <string_view>
 
+#include "engine/run_texts.h"
 #include "storage/files.h"
 
 namespace orba {
@@ -25,6 +26,12 @@ class BlockStream : public ReadingSink {
     // After a pass: true when the bytes held a data block that is not empty, the same as
     // ExtractStringBetween of the whole text finds.
     bool FoundBlock() const { return state_ == State::Done && blockSize_ > 0; }
+    // After a pass without such a block: why not.
+    PassedOverReason WhyNoBlock() const {
+        return state_ == State::SeekingStart ? PassedOverReason::NoDataBlock
+               : state_ == State::InBlock    ? PassedOverReason::BlockCutOff
+                                             : PassedOverReason::EmptyBlock;
+    }
     std::uint64_t blockSize() const { return blockSize_; }
 
   protected:

@@ -35,14 +35,15 @@ class StreamedUpgrade final : public BlockStream {
           outputPath_(outputPath) {}
 
     // After the read: the rest of the output, through `buffer`.
-    std::optional<PreparedOutput> Finish(std::span<char> buffer) {
+    PreparedUpgrade Finish(std::span<char> buffer) {
         if (!FoundBlock()) {
-            return std::nullopt;  // an output begun for a block that never ended leaves nothing
+            // An output begun for a block that never ended leaves nothing.
+            return {std::nullopt, WhyNoBlock()};
         }
         OutputSink sink(*output_, buffer);
         transplant_.WriteRest(sink, blockSize());
         output_->Flush();
-        return std::move(output_);
+        return {std::move(output_)};
     }
 
   private:
@@ -72,21 +73,23 @@ class StreamedUpgrade final : public BlockStream {
 
 }  // namespace
 
-std::optional<PreparedOutput> PrepareUpgrade(const Files& files,
-                                             const TemplateTransplant& transplant,
-                                             const std::string& documentPath,
-                                             const std::string& outputPath,
-                                             std::span<char> buffer) {
+PreparedUpgrade PrepareUpgrade(const Files& files, const TemplateTransplant& transplant,
+                               const std::string& documentPath, const std::string& outputPath,
+                               std::span<char> buffer) {
     StreamedUpgrade upgrade(files, transplant, outputPath, buffer);
     // A document without a whole block may be one that is being saved this very moment.
     files.ReadComplete(documentPath, upgrade, [&] { return upgrade.FoundBlock(); });
     return upgrade.Finish(buffer);
 }
 
-bool HasDataBlock(const Files& files, const std::string& documentPath, std::span<char> buffer) {
+std::optional<PassedOverReason> WhyPassedOver(const Files& files, const std::string& documentPath,
+                                              std::span<char> buffer) {
     BlockStream stream(buffer, kStartMarker, kEndMarker);
     files.ReadComplete(documentPath, stream, [&] { return stream.FoundBlock(); });
-    return stream.FoundBlock();
+    if (stream.FoundBlock()) {
+        return std::nullopt;
+    }
+    return stream.WhyNoBlock();
 }
 
 }  // namespace orba

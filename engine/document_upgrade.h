@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/data_block.h"
+#include "engine/run_texts.h"
 #include "storage/files.h"
 #include "storage/prepared_output.h"
 
@@ -19,16 +20,24 @@ namespace orba {
 // cache, large enough that the calls per document are few.
 inline constexpr std::size_t kReadBufferSize = std::size_t{128} << 10;
 
-// The upgraded output of the document at `documentPath`, prepared for `outputPath`; none when
-// the document has no data block. A document that another program changes while it is read is
-// read again, so the output always comes from one state of it. Throws FileError. Calls for
-// several documents at once are safe when each has a buffer of its own.
-std::optional<PreparedOutput> PrepareUpgrade(const Files& files,
-                                             const TemplateTransplant& transplant,
-                                             const std::string& documentPath,
-                                             const std::string& outputPath, std::span<char> buffer);
+// A document's upgraded output, ready to take its name; or none, and why.
+struct PreparedUpgrade {
+    std::optional<PreparedOutput> output;
+    PassedOverReason passedOver = PassedOverReason::NoDataBlock;  // when there is no output
+};
 
-// True when the document at `documentPath` has a data block that is not empty. Throws FileError.
-bool HasDataBlock(const Files& files, const std::string& documentPath, std::span<char> buffer);
+// The upgraded output of the document at `documentPath`, prepared for `outputPath`; none when
+// the document has no data block that is whole and not empty. A document that another program
+// changes while it is read is read again, so the output always comes from one state of it.
+// Throws FileError. Calls for several documents at once are safe when each has a buffer of its
+// own.
+PreparedUpgrade PrepareUpgrade(const Files& files, const TemplateTransplant& transplant,
+                               const std::string& documentPath, const std::string& outputPath,
+                               std::span<char> buffer);
+
+// Why the document at `documentPath` would be passed over; none when it has a data block that is
+// whole and not empty. Throws FileError.
+std::optional<PassedOverReason> WhyPassedOver(const Files& files, const std::string& documentPath,
+                                              std::span<char> buffer);
 
 }  // namespace orba

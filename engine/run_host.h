@@ -10,8 +10,10 @@
 
 namespace orba {
 
-// Why a *.html file of the old-version folder gets no upgraded copy.
-enum class PassedOverReason { NoDataBlock, TheTemplate };
+// Why an entry of the old-version folder is not looked at: a name that does not end in .html (a
+// .htm file among them), a folder (not looked into), a hidden file, or anything else that is not
+// an ordinary file (a device, a FIFO, a link that leads nowhere).
+enum class NotLookedAtReason { OtherName, Folder, Hidden, NotAFile };
 
 // Where a text of the run is shown.
 enum class ShownIn { Log, Message };
@@ -60,6 +62,9 @@ class RunHost {
 
     // A document gets no upgraded copy, and why: the run passes it over without a log entry.
     virtual void PassedOver(std::string_view /*name*/, PassedOverReason /*reason*/) {}
+    // An entry of the folder that is not a document, and why: told as the run plans, before the
+    // documents, in the listing's order.
+    virtual void NotLookedAt(std::string_view /*name*/, NotLookedAtReason /*reason*/) {}
 
     // Another program holds a file that the run needs: wait `pause` before the run tries again.
     // Returns false when the user has ended the program meanwhile; the run then stops at once.

@@ -11,6 +11,11 @@
 
 namespace orba {
 
+// Why a *.html document of the old-version folder gets no upgraded copy: no start marker; a start
+// marker without an end marker behind it (a damaged or half-saved map); an empty block; or it is
+// the template itself.
+enum class PassedOverReason { NoDataBlock, BlockCutOff, EmptyBlock, TheTemplate };
+
 enum class InputProblem {
     TemplateNotGiven = 1,
     TemplateNotFound = 2,

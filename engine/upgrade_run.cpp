@@ -165,16 +165,38 @@ std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_vie
     return std::nullopt;
 }
 
-// The *.html documents of the old-version folder in the order of the listing, but for the
-// template lying among them, which the run and the dry run alike tell as passed over first.
+// The output folder among the old-version folder's entries: the run's own, not accounted for.
+bool IsOutputFolder(const sys::FolderEntry& entry) {
+    return entry.folder && (NativePathStyle().hasDriveLetters
+                                ? AsciiLower(entry.name) == AsciiLower(kOutputFolderName)
+                                : entry.name == kOutputFolderName);
+}
+
+// The plan that the run and the dry run share: every entry of the old-version folder in the
+// order of its names, each told for what it is, those that are not documents (and the template
+// lying among them) at once; returned are the *.html documents to read, in that order.
 std::vector<std::string> DocumentsOf(const Files& files, const CheckedInputs& inputs,
                                      RunHost& host) {
+    std::vector<sys::FolderEntry> entries = files.ListEntries(inputs.oldFolder);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.name < b.name; });
     std::vector<std::string> documents;
-    for (std::string& name : ListFiles(inputs.oldFolder, kDocumentPattern, files)) {
-        if (IsTheTemplate(files, JoinPath(inputs.oldFolder, name), inputs.templatePath)) {
+    for (sys::FolderEntry& entry : entries) {
+        const std::string& name = entry.name;
+        if (entry.hidden) {
+            host.NotLookedAt(name, NotLookedAtReason::Hidden);
+        } else if (entry.folder) {
+            if (!IsOutputFolder(entry)) {
+                host.NotLookedAt(name, NotLookedAtReason::Folder);
+            }
+        } else if (!entry.ordinaryFile) {
+            host.NotLookedAt(name, NotLookedAtReason::NotAFile);
+        } else if (!MatchesPattern(name, kDocumentPattern)) {
+            host.NotLookedAt(name, NotLookedAtReason::OtherName);
+        } else if (IsTheTemplate(files, JoinPath(inputs.oldFolder, name), inputs.templatePath)) {
             host.PassedOver(name, PassedOverReason::TheTemplate);
         } else {
-            documents.push_back(std::move(name));
+            documents.push_back(std::move(entry.name));
         }
     }
     return documents;
@@ -200,17 +222,17 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
         for (const std::string& name : DocumentsOf(files, inputs, host)) {
             StopIfAsked(files, host);
             const std::string documentPath = JoinPath(inputs.oldFolder, name);
-            bool hasBlock = false;
+            std::optional<PassedOverReason> passedOver;
             try {
-                hasBlock = HasDataBlock(files, documentPath, buffer);
+                passedOver = WhyPassedOver(files, documentPath, buffer);
             } catch (const FileError& error) {
                 // A preview finds every problem in one go.
                 host.ShowFailure(error, Stopped::CheckGoesOn);
                 ++unreadable;
                 continue;
             }
-            if (!hasBlock) {
-                host.PassedOver(name, PassedOverReason::NoDataBlock);
+            if (passedOver) {
+                host.PassedOver(name, *passedOver);
                 continue;
             }
             ++wouldUpgrade;
@@ -299,7 +321,7 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
         // Outputs take their names, log entries are made and failures are met strictly in the
         // order of the listing, so the run reads the same either way; a prepared output that is
         // never used leaves no trace.
-        std::deque<std::future<std::optional<PreparedOutput>>> ahead;
+        std::deque<std::future<PreparedUpgrade>> ahead;
         std::size_t nextToPrepare = 0;
         for (std::size_t index = 0; index < documents.size(); ++index) {
             const std::string& name = documents[index];
@@ -307,16 +329,17 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, R
             while (ahead.size() < prepareAhead && nextToPrepare < documents.size()) {
                 ahead.push_back(std::async(std::launch::async, prepare, nextToPrepare++));
             }
-            std::optional<PreparedOutput> output;
+            PreparedUpgrade prepared;
             if (ahead.empty()) {
-                output = prepare(index);
+                prepared = prepare(index);
                 ++nextToPrepare;
             } else {
-                output = ahead.front().get();
+                prepared = ahead.front().get();
                 ahead.pop_front();
             }
+            std::optional<PreparedOutput>& output = prepared.output;
             if (!output) {
-                host.PassedOver(name, PassedOverReason::NoDataBlock);
+                host.PassedOver(name, prepared.passedOver);
                 host.Progress(index + 1, documents.size());
                 continue;
             }

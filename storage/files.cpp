@@ -236,11 +236,16 @@ std::optional<std::string> Files::FlushFolder(const std::string& folder) const {
     return std::nullopt;
 }
 
-std::vector<std::string> Files::List(const std::string& folder) const {
+std::vector<sys::FolderEntry> Files::ListEntries(const std::string& folder) const {
     std::vector<sys::FolderEntry> entries;
     if (!system_->ListFolder(folder, entries)) {
         ThrowError(FileError::Operation::ListFolder, folder, sys::LastError());
     }
+    return entries;
+}
+
+std::vector<std::string> Files::List(const std::string& folder) const {
+    std::vector<sys::FolderEntry> entries = ListEntries(folder);
     std::vector<std::string> names;
     for (sys::FolderEntry& entry : entries) {
         if (entry.ordinaryFile && !entry.hidden) {

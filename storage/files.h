@@ -132,6 +132,8 @@ class Files {
     // leading dot on POSIX, the hidden or system attribute on Windows). Fails when the folder
     // cannot be read.
     std::vector<std::string> List(const std::string& folder) const;
+    // Every entry of `folder`, with what it is. Fails when the folder cannot be read.
+    std::vector<sys::FolderEntry> ListEntries(const std::string& folder) const;
     // Whether `folder` holds at least one ordinary file; none when it cannot be listed.
     std::optional<bool> HasOrdinaryFiles(const std::string& folder) const;
 

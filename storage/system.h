@@ -57,6 +57,7 @@ struct FolderEntry {
     std::string name;
     bool ordinaryFile = false;  // a regular file or a link to one
     bool hidden = false;        // hidden by the system's own rule
+    bool folder = false;        // a folder or a link to one
 };
 
 enum class PathKind {
@@ -111,7 +112,8 @@ class System {
     virtual bool RemoveEmptyFolder(const std::string& path) const = 0;
     // Puts the folder's names (renames, new entries) on the disk.
     virtual bool FlushFolder(const std::string& path) const = 0;
-    // The entries of a folder; false when it cannot be opened or read to its end.
+    // The entries of a folder, without "." and ".."; false when it cannot be opened or read to its
+    // end.
     virtual bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) const = 0;
 
     virtual PathKind KindOf(const std::string& path) const = 0;

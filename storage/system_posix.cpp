@@ -354,8 +354,8 @@ class PosixSystem final : public System {
         return flushed;
     }
 
-    bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries) const override {
-        const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+    bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries) const override {
+        const std::unique_ptr<DIR, DirCloser> dir(::opendir(path.c_str()));
         if (!dir) {
             return false;
         }
@@ -366,13 +366,19 @@ class PosixSystem final : public System {
             if (entry == nullptr) {
                 return errno == 0;
             }
+            const std::string_view name = entry->d_name;
+            if (name == "." || name == "..") {
+                continue;
+            }
             bool ordinary = entry->d_type == DT_REG;
+            bool folder = entry->d_type == DT_DIR;
             if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
                 struct stat status {};
-                ordinary =
-                    ::fstatat(dirFd, entry->d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
+                const bool known = ::fstatat(dirFd, entry->d_name, &status, 0) == 0;
+                ordinary = known && S_ISREG(status.st_mode);
+                folder = known && S_ISDIR(status.st_mode);
             }
-            entries.push_back({entry->d_name, ordinary, IsHiddenName(entry->d_name)});
+            entries.push_back({entry->d_name, ordinary, IsHiddenName(name), folder});
         }
     }
 

@@ -317,9 +317,12 @@ class WindowsSystem final : public System {
             return ::GetLastError() == ERROR_FILE_NOT_FOUND;  // a drive root with nothing in it
         }
         do {
-            entries.push_back({Utf8FromWide(found.cFileName),
-                               (found.dwFileAttributes & kNotAFile) == 0,
-                               (found.dwFileAttributes & kHiddenOrSystem) != 0});
+            const std::wstring_view name = found.cFileName;
+            if (name != L"." && name != L"..") {
+                entries.push_back({Utf8FromWide(name), (found.dwFileAttributes & kNotAFile) == 0,
+                                   (found.dwFileAttributes & kHiddenOrSystem) != 0,
+                                   (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+            }
         } while (::FindNextFileW(search, &found));
         const DWORD error = ::GetLastError();
         ::FindClose(search);

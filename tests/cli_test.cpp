@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "engine/markers.h"
 #include "engine/paths.h"
 #include "engine/run_texts.h"
 #include "tests/process_runner.h"
@@ -174,11 +175,13 @@ TEST_F(CommandLineTest, DryRunListsEveryDocumentInRunOrderAndWritesNothing) {
         const ProcessResult result =
             RunProcess(kProgram, {option, templateInFolder, oldFolder}, kEnglish);
         EXPECT_EQ(result.exitStatus, 0);
-        EXPECT_EQ(result.out, Lines("pass over: tpl.html (the template itself)\n"
+        EXPECT_EQ(result.out, Lines("not looked at: d.htm (the name does not end in .html; .htm "
+                                    "files are not upgraded either)\n"
+                                    "pass over: tpl.html (the template itself)\n"
                                     "upgrade: a.html\n"
                                     "upgrade: b.HTML\n"
                                     "pass over: c.html (no data block)\n"
-                                    "2 to upgrade, 2 passed over\n"));
+                                    "2 to upgrade, 2 passed over, 1 not looked at\n"));
         EXPECT_THAT(result.err, IsEmpty());
         EXPECT_FALSE(Exists(output)) << "a dry run creates nothing";
     }
@@ -191,13 +194,28 @@ TEST_F(CommandLineTest, DryRunChecksTheInputsAsARunDoes) {
     EXPECT_THAT(result.err, ::testing::StartsWith("No template given"));
 }
 
+// -v accounts for every entry of the folder, each with its reason, and counts them at the end.
 TEST_F(CommandLineTest, VerboseRunNamesWhatItPassesOverAndKeepsTheLog) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     WriteBytes(Join(oldFolder, "c.html"), "no block");
+    WriteBytes(Join(oldFolder, "cut.html"), std::string(kStartMarker) + "half a map");
+    WriteBytes(Join(oldFolder, "empty.html"), Document("", "", ""));
+    WriteBytes(Join(oldFolder, "notes.htm"), Document("", "N", ""));
+    WriteHiddenFile(Join(oldFolder, ".hidden.html"), Document("", "H", ""));
+    MakeFolder(Join(oldFolder, "sub"));
     const ProcessResult result = RunProcess(kProgram, {"-v", templatePath, oldFolder}, kEnglish);
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, ExpectedLog({"a.html"}, output));
-    EXPECT_EQ(result.err, Lines("pass over: c.html (no data block)\n"));
+    EXPECT_EQ(result.err,
+              Lines("not looked at: .hidden.html (hidden)\n"
+                    "not looked at: notes.htm (the name does not end in .html; .htm files are "
+                    "not upgraded either)\n"
+                    "not looked at: sub (a folder: its files are not looked at)\n"
+                    "pass over: c.html (no data block)\n"
+                    "pass over: cut.html (the data block has no end marker: a damaged or "
+                    "half-saved map)\n"
+                    "pass over: empty.html (the data block is empty)\n"
+                    "1 upgraded, 3 passed over, 3 not looked at\n"));
     const ProcessResult quiet = RunProcess(kProgram, {templatePath, oldFolder}, kEnglish);
     EXPECT_THAT(quiet.err, IsEmpty());
 }

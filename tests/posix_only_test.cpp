@@ -341,7 +341,8 @@ TEST_F(CommandLineTest, SyncRunOnAFileSystemThatRefusesFolderFlushesSaysSoWithVe
                                " (" + reason + "); it keeps the names in it its own way\n" +
                                "orba-upgrade: the file system refused to flush the folder " +
                                oldFolder + " (" + reason +
-                               "); it keeps the names in it its own way\n");
+                               "); it keeps the names in it its own way\n" +
+                               "1 upgraded, 0 passed over\n");
 
     const ProcessResult quiet = RunProcess(kProgram, {"--sync", templatePath, oldFolder}, refusing);
     EXPECT_EQ(quiet.exitStatus, 0);
@@ -439,7 +440,8 @@ TEST_F(TerminalTest, PipedLogKeepsTheNamesBytes) {
     const ProcessResult result = RunProcess(kProgram, {"-v", templatePath, oldFolder});
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, ExpectedLog({std::string(kTitleSetter), "c\xff.html"}, output));
-    EXPECT_EQ(result.err, "pass over: passed\x1b[2J.html (no data block)\n");
+    EXPECT_EQ(result.err,
+              "pass over: passed\x1b[2J.html (no data block)\n2 upgraded, 1 passed over\n");
 }
 
 // Maps (d100a.html, ...) and pages without a data block (d100b.html, ...), taken in turns.
@@ -604,14 +606,17 @@ TEST_F(CommandLineTest, DryRunAndVerboseRunPassOverInOneOrder) {
     WriteBytes(Join(oldFolder, "z.html"), Document("", "Z", ""));
     const ProcessResult dry = RunProcess(kProgram, {"-n", inside, oldFolder}, kEnglish);
     const ProcessResult run = RunProcess(kProgram, {"-v", inside, oldFolder}, kEnglish);
-    std::string passedOver;
-    std::istringstream lines(dry.out);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.starts_with("pass over: ")) {
-            passedOver += line + "\n";
+    const auto passedOver = [](const std::string& text) {
+        std::string lines;
+        std::istringstream stream(text);
+        for (std::string line; std::getline(stream, line);) {
+            if (line.starts_with("pass over: ")) {
+                lines += line + "\n";
+            }
         }
-    }
-    EXPECT_EQ(Lines(passedOver), run.err);
+        return lines;
+    };
+    EXPECT_EQ(passedOver(dry.out), passedOver(run.err));
     EXPECT_THAT(run.err, ::testing::StartsWith("pass over: m.html"));
 }
 

@@ -68,6 +68,12 @@ class RecordingHost : public RunHost {
     void FolderFlushRefused(std::string_view folder, std::string_view /*reason*/) override {
         unflushedFolders.emplace_back(folder);
     }
+    void PassedOver(std::string_view name, PassedOverReason reason) override {
+        passedOver.emplace_back(name, reason);
+    }
+    void NotLookedAt(std::string_view name, NotLookedAtReason reason) override {
+        notLookedAt.emplace_back(name, reason);
+    }
 
     std::string log;
     std::vector<std::string> messages;
@@ -77,6 +83,8 @@ class RecordingHost : public RunHost {
     std::vector<std::chrono::milliseconds> heldPauses;
     std::function<bool()> onHeldPause;
     std::vector<std::string> unflushedFolders;
+    std::vector<std::pair<std::string, PassedOverReason>> passedOver;
+    std::vector<std::pair<std::string, NotLookedAtReason>> notLookedAt;
 };
 
 }  // namespace orba::test

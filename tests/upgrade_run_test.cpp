@@ -231,5 +231,31 @@ TEST_F(UpgradeRunTest, PathsInDoubleQuotesThatNameNothingAreTakenWithoutThem) {
     EXPECT_THAT(host.log, ::testing::HasSubstr("\r\n" + output + "\r\n"));
 }
 
+// Every entry of the folder is accounted for, in the order of its names, the run's own NewORBA
+// aside: the run and the dry run tell the same facts.
+TEST_F(UpgradeRunTest, EveryEntryOfTheFolderIsToldWithItsReason) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "b.html"), "no block");
+    WriteBytes(Join(oldFolder, "c.html"), std::string(kStartMarker) + "cut off");
+    WriteBytes(Join(oldFolder, "d.html"), Document("", "", ""));
+    WriteBytes(Join(oldFolder, "e.htm"), Document("", "E", ""));
+    WriteHiddenFile(Join(oldFolder, ".f.html"), Document("", "F", ""));
+    MakeFolder(Join(oldFolder, "g"));
+    using P = PassedOverReason;
+    using N = NotLookedAtReason;
+    const std::vector<std::pair<std::string, P>> passedOver = {
+        {"b.html", P::NoDataBlock}, {"c.html", P::BlockCutOff}, {"d.html", P::EmptyBlock}};
+    const std::vector<std::pair<std::string, N>> notLookedAt = {
+        {".f.html", N::Hidden}, {"e.htm", N::OtherName}, {"g", N::Folder}};
+    for (const bool dryRun : {true, false}) {
+        RecordingHost recorded;
+        const RunResult result = dryRun ? CheckUpgrade(templatePath, oldFolder, recorded)
+                                        : RunUpgrade(templatePath, oldFolder, recorded);
+        EXPECT_EQ(result.upgraded, 1u);
+        EXPECT_EQ(recorded.passedOver, passedOver) << "dry run: " << dryRun;
+        EXPECT_EQ(recorded.notLookedAt, notLookedAt) << "dry run: " << dryRun;
+    }
+}
+
 }  // namespace
 }  // namespace orba

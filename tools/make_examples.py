@@ -66,7 +66,9 @@ def viewer_styles(rng, count):
 
 # The viewers: each reads its map from its own data block when the page loads and draws it as page
 # elements. Version 1.2 shows an indented outline; version 2.0 a tree of boxes growing to the right,
-# with a toolbar that folds and unfolds it and its version number in the corner.
+# with a toolbar that folds and unfolds it and its version number in the corner. Both name the page
+# after the map's central topic, so that an upgraded map opens under its own name, not the
+# template's.
 VIEWER_12 = r"""
 (function () {
   function draw(node, depth, into) {
@@ -79,6 +81,8 @@ VIEWER_12 = r"""
   }
   window.addEventListener("DOMContentLoaded", function () {
     var map = JSON.parse(document.getElementById("DATA_SAVER").textContent);
+    document.title = map.root.text + " - 岚溪图谱 ORBA " +
+        document.getElementById("orba-version").dataset.version;
     draw(map.root, 0, document.getElementById("canvas"));
   });
 })();
@@ -109,6 +113,8 @@ VIEWER_20 = r"""
   }
   window.addEventListener("DOMContentLoaded", function () {
     var map = JSON.parse(document.getElementById("DATA_SAVER").textContent);
+    document.title = map.root.text + " - 岚溪图谱 ORBA " +
+        document.getElementById("orba-version").dataset.version;
     document.getElementById("canvas").appendChild(draw(map.root));
     document.getElementById("fold-all").addEventListener("click", function () { foldAll(true); });
     document.getElementById("unfold-all").addEventListener("click", function () { foldAll(false); });

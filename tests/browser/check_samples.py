@@ -17,15 +17,19 @@ NEW_VERSION = "2.0"
 
 
 class Page(HTMLParser):
-    """The viewer's version mark and the texts of the map's nodes, in the order drawn."""
+    """The page's title, the viewer's version mark and the texts of the map's nodes, in the order
+    drawn."""
 
     def __init__(self):
         super().__init__()
+        self.title = ""
         self.version = None
         self.nodes = []
         self._in_node = False
+        self._in_title = False
 
     def handle_starttag(self, tag, attrs):
+        self._in_title = tag == "title"
         attributes = dict(attrs)
         if attributes.get("id") == "orba-version":
             self.version = attributes.get("data-version")
@@ -35,8 +39,11 @@ class Page(HTMLParser):
 
     def handle_endtag(self, tag):
         self._in_node = False
+        self._in_title = False
 
     def handle_data(self, data):
+        if self._in_title:
+            self.title += data
         if self._in_node:
             self.nodes[-1] += data
 
@@ -86,6 +93,9 @@ def main():
                                 f"differ from the old map's {before.nodes[:3]}...")
             if after.nodes == template_page.nodes:
                 failures.append(f"{name}: the upgraded document shows the template's own map")
+            # The viewer names the page after the map's central topic, the first node drawn.
+            if before.nodes and after.title != f"{before.nodes[0]} - 岚溪图谱 ORBA {NEW_VERSION}":
+                failures.append(f"{name}: the upgraded document opens as '{after.title}'")
             print(f"{name}: {len(before.nodes)} nodes, viewer {before.version} -> {after.version}")
         if checked == 0:
             failures.append("no upgraded document to open")
