@@ -289,8 +289,16 @@ class PosixSystem final : public System {
 
     bool MoveIntoPlace(Native /*file*/, const std::string& temporary,
                        const std::string& path) const override {
-        const InFolder from(temporary);
         const InFolder to(path);
+        // The temporary file lies in the output's folder: one open of it serves both names.
+        const auto folderPart = [](std::string_view p) {
+            return p.substr(0, p.size() - NameOf(p).size());
+        };
+        if (folderPart(temporary) == folderPart(path)) {
+            return to.opened() && ::renameat(to.folder(), std::string(NameOf(temporary)).c_str(),
+                                             to.folder(), to.name()) == 0;
+        }
+        const InFolder from(temporary);
         return from.opened() && to.opened() &&
                ::renameat(from.folder(), from.name(), to.folder(), to.name()) == 0;
     }
