@@ -62,6 +62,9 @@ inline constexpr int kClientHeightTwips = 6660;
 // The progress log's text before any run.
 inline constexpr std::string_view kInitialProgressLog = " 准备就绪...\r\n";
 
+// The typeface the window was laid out for, of every control and of the log: 宋体 (SimSun).
+inline constexpr std::string_view kFontName = "宋体";
+
 // Twips to whole pixels at 96 dots per inch, to the nearest pixel.
 constexpr int TwipsToPixels(int twips) {
     return (twips + 7) / 15;

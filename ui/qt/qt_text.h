@@ -6,6 +6,8 @@
 #include <QString>
 #include <string_view>
 
+#include "ui/layout_table.h"
+
 namespace orba::ui {
 
 inline QString ToQString(std::string_view text) {
@@ -22,7 +24,7 @@ inline QString ToDisplayText(std::string_view text) {
 // as tall as the point size), else Noto Serif CJK SC, which is wider and taller.
 inline QFont SongFont(double pointSize, bool bold) {
     QFont font;
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+    font.setFamilies({ToQString(kFontName), QStringLiteral("SimSun"),
                       QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Serif CJK SC"),
                       QStringLiteral("Noto Sans CJK SC")});
     font.setPointSizeF(pointSize);

@@ -141,10 +141,10 @@ HFONT Win32MainWindow::Font(double pointSize, bool bold) {
     auto& font = fonts_[{tenths, bold}];
     if (font.get() == nullptr) {
         const int height = -::MulDiv(tenths, static_cast<int>(dpi_), 720);
-        font = GdiObject<HFONT>(::CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE,
-                                              FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                                              CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                                              DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
+        font = GdiObject<HFONT>(::CreateFontW(
+            height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
+            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+            WideFromUtf8(kFontName).c_str()));
     }
     return font.get();
 }
@@ -198,7 +198,7 @@ void Win32MainWindow::CreateControls() {
     // A rich edit holds 32,767 characters unless told otherwise; the log of a thousand documents,
     // or of several runs, is longer.
     ::SendMessageW(Control("TXT_PROGRESS"), EM_EXLIMITTEXT, 0, kProgressLogLimit);
-    const std::string rtf(kInitialProgressRtf);
+    const std::string rtf = RichTextOf(kInitialProgressLog, kFontName);
     SETTEXTEX setText{ST_DEFAULT, CP_ACP};
     ::SendMessageW(Control("TXT_PROGRESS"), EM_SETTEXTEX, reinterpret_cast<WPARAM>(&setText),
                    reinterpret_cast<LPARAM>(rtf.c_str()));
@@ -209,7 +209,7 @@ void Win32MainWindow::CreateControls() {
     font.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET | CFM_BOLD;
     font.yHeight = 180;  // twips: 9 points
     font.bCharSet = GB2312_CHARSET;
-    ::lstrcpynW(font.szFaceName, L"宋体", LF_FACESIZE);
+    ::lstrcpynW(font.szFaceName, WideFromUtf8(kFontName).c_str(), LF_FACESIZE);
     ::SendMessageW(Control("TXT_PROGRESS"), EM_SETCHARFORMAT, SCF_ALL,
                    reinterpret_cast<LPARAM>(&font));
     ::SendMessageW(Control("TXT_PROGRESS"), EM_SETCHARFORMAT, SCF_DEFAULT,

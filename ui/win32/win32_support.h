@@ -15,12 +15,10 @@ namespace orba::ui::win32 {
 using platform::Utf8FromWide;
 using platform::WideFromUtf8;
 
-// The progress log box's content when the window is created: one rich-text document in code page
-// 936 that reads a space, "准备就绪..." and a paragraph break, in 9-point 宋体.
-inline constexpr std::string_view kInitialProgressRtf =
-    "{\\rtf1\\ansi\\ansicpg936\\deff0{\\fonttbl{\\f0\\fnil\\fcharset134 "
-    "\\'cb\\'ce\\'cc\\'e5;}}\r\n\\viewkind4\\uc1\\pard\\lang2052\\f0\\fs18  "
-    "\\'d7\\'bc\\'b1\\'b8\\'be\\'cd\\'d0\\'f7...\r\n\\par }\r\n";
+// `text` (UTF-8, CR LF line breaks) as one rich-text document in 9-point `font`, Chinese: every
+// character beyond ASCII as a Unicode escape, every line break a paragraph's end. The progress
+// log box is given its first text so.
+std::string RichTextOf(std::string_view text, std::string_view font);
 
 // A GDI object (font, brush, bitmap) deleted when it leaves scope.
 template <typename T>
