@@ -3,6 +3,7 @@
 // left to the system, as the command line does without --sync.
 //
 // Usage: bench_window_flush [--documents N] [--runs N]
+//        bench_window_flush --template FILE --folder DIR    (one flushed run over DIR, timed)
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -34,14 +35,14 @@ class PausingHost final : public orba::RunHost {
     void AfterResultEntry() override {}
 };
 
-double TimedRun(const orba::bench::Corpus& corpus, orba::Durability durability) {
-    std::filesystem::remove_all(corpus.oldFolder + "/NewORBA");
+double TimedRun(const std::string& templatePath, const std::string& oldFolder,
+                orba::Durability durability) {
+    std::filesystem::remove_all(oldFolder + "/NewORBA");
     ::sync();  // nothing of the last run left for this one to write out
     PausingHost host;
     const auto start = std::chrono::steady_clock::now();
-    const orba::RunResult result =
-        orba::RunUpgrade(corpus.templatePath, corpus.oldFolder, host,
-                         orba::Files(orba::sys::TheSystem(), durability));
+    const orba::RunResult result = orba::RunUpgrade(
+        templatePath, oldFolder, host, orba::Files(orba::sys::TheSystem(), durability));
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     if (result.outcome != orba::RunOutcome::Completed) {
         std::exit(1);
@@ -58,6 +59,11 @@ double Median(std::vector<double> values) {
 
 int main(int argc, char** argv) {
     const auto options = orba::bench::OptionPairs(argc, argv);
+    if (options.contains("--folder")) {  // a folder of the caller's, on a device of its choosing
+        std::printf("%.3f\n", TimedRun(options.at("--template"), options.at("--folder"),
+                                       orba::Durability::OnDisk));
+        return 0;
+    }
     const int documents =
         options.contains("--documents") ? std::stoi(options.at("--documents")) : 200;
     const int runs = options.contains("--runs") ? std::stoi(options.at("--runs")) : 5;
@@ -71,8 +77,10 @@ int main(int argc, char** argv) {
                 static_cast<double>(corpus.totalBytes) / 1e6);
     std::vector<double> flushed, unflushed;
     for (int run = 0; run <= runs; ++run) {  // run 0 warms the page cache and is not counted
-        const double withFlush = TimedRun(corpus, orba::Durability::OnDisk);
-        const double without = TimedRun(corpus, orba::Durability::Written);
+        const double withFlush =
+            TimedRun(corpus.templatePath, corpus.oldFolder, orba::Durability::OnDisk);
+        const double without =
+            TimedRun(corpus.templatePath, corpus.oldFolder, orba::Durability::Written);
         if (run > 0) {
             flushed.push_back(withFlush);
             unflushed.push_back(without);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, skipping those already installed.
-# Usage: tools/setup-deps.sh [build|test|stress|windows|bench|screenshots|pictures]
+# Usage: tools/setup-deps.sh [build|test|stress|windows|bench|screenshots|pictures|slowdevice]
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
@@ -11,6 +11,8 @@ case "${1:-build}" in
                      chromium python3 lintian desktop-file-utils dpkg-dev appstream nsis
                      at-spi2-core python3-pyatspi dbus strace locales libc-l10n) ;;
     stress) packages=(stress-ng) ;;
+    # The slow-device model of bench/slow-device.sh: a FUSE file system in Python, ext4 on a loop.
+    slowdevice) packages=(python3-fusepy fuse3 e2fsprogs util-linux bc) ;;
     windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest nsis) ;;
     # Real HTML, JavaScript and CSS for the benchmark corpus: Python's manual, MathJax, TypeScript.
     bench) packages+=(python3.11-doc libjs-mathjax node-typescript) ;;

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The slow-device model: ext4 on a loop device whose backing file lies on a FUSE file system that
+# makes every flush wait DELAY_MS, one at a time (bench/slow_device/delay_fs.py), as a USB stick
+# or a network share does. With the same documents, on the model and on the ordinary disk, it
+# times `cp -r` followed by `sync`, orba-upgrade without and with --sync, and a run as the window
+# makes it (every output flushed, a 5 ms pause after each), and counts the flushes that reached
+# the model's device. Root only; without FUSE or loop devices it says so in one line and exits 0.
+#   bench/slow-device.sh [DOCUMENTS] [DELAY_MS]      (200 and 10 by default)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+documents=${1:-200}
+delay=${2:-10}
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "slow device: skipped, it needs root (a loop device and a mount)"
+    exit 0
+fi
+if [ ! -e /dev/fuse ] || [ ! -e /dev/loop-control ]; then
+    echo "slow device: skipped, this machine has no FUSE or no loop devices"
+    exit 0
+fi
+tools/setup-deps.sh slowdevice >/dev/null
+cmake --build build --target orba-upgrade bench_window_flush >/dev/null
+
+work=$(mktemp -d)
+mkdir "$work/backing" "$work/fuse" "$work/disk" "$work/plain"
+count="$work/flushes"
+loop=""
+teardown() {
+    mountpoint -q "$work/disk" && umount "$work/disk"
+    [ -n "$loop" ] && losetup -d "$loop"
+    mountpoint -q "$work/fuse" && fusermount -u "$work/fuse"
+    wait
+    rm -rf "$work"
+}
+trap teardown EXIT
+
+/usr/bin/python3 bench/slow_device/delay_fs.py "$work/backing" "$work/fuse" "$delay" "$count" &
+for _ in $(seq 100); do mountpoint -q "$work/fuse" && break; sleep 0.1; done
+truncate -s 256M "$work/fuse/disk.img"
+mkfs.ext4 -q "$work/fuse/disk.img"
+loop=$(losetup -f --show "$work/fuse/disk.img")
+mount "$loop" "$work/disk"
+
+# The documents: the samples' template, and old maps whose data blocks are whole files of real
+# text from Debian's packages, 8 to 20 KB each.
+make_documents() {
+    local into=$1
+    mkdir -p "$into/old"
+    cp examples/orba.html "$into/orba.html"
+    local start='<div id="DATA_SAVER" class="data_saver">'
+    local end='</div>   <!-- <div id="DATA_SAVER">结束 -->'
+    local n=0
+    while IFS= read -r file; do
+        { printf '<html><body>%s' "$start"; cat "$file"; printf '%s</body></html>\n' "$end"; } \
+            >"$into/old/map$((n += 1)).html"
+        [ "$n" -ge "$documents" ] && break
+    done < <(find /usr/share/doc /usr/share/javascript /usr/share/nodejs \
+                 \( -name '*.html' -o -name '*.js' -o -name '*.css' -o -name '*.txt' \) \
+                 -size +8k -size -20k 2>/dev/null | sort)
+}
+
+flushes() { cat "$count"; }
+# label, the folder it works in, then the command: its time and, on the model, its flushes
+measure() {
+    local label=$1 where=$2 before start end
+    shift 2
+    rm -rf "$where/old/NewORBA" "$where/copy"
+    sync
+    before=$(flushes)
+    start=$(date +%s.%N)
+    "$@" >/dev/null
+    end=$(date +%s.%N)
+    if [[ $label == "slow device"* ]]; then
+        printf '%-40s %6.2f s  %5d flushes\n' "$label" "$(echo "$end - $start" | bc)" \
+            "$(( $(flushes) - before ))"
+    else
+        printf '%-40s %6.2f s\n' "$label" "$(echo "$end - $start" | bc)"
+    fi
+}
+
+echo "$documents documents, each flush of the model waits $delay ms"
+for place in disk plain; do
+    where="$work/$place"
+    make_documents "$where"
+    name=$([ "$place" = disk ] && echo "slow device" || echo "ordinary disk")
+    measure "$name: cp -r && sync" "$where" sh -c "cp -r '$where/old' '$where/copy' && sync"
+    measure "$name: orba-upgrade" "$where" build/bin/orba-upgrade "$where/orba.html" "$where/old"
+    measure "$name: orba-upgrade --sync" "$where" \
+        build/bin/orba-upgrade --sync "$where/orba.html" "$where/old"
+    measure "$name: the window's run" "$where" \
+        build/bin/bench_window_flush --template "$where/orba.html" --folder "$where/old"
+done
