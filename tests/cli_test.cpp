@@ -196,25 +196,19 @@ TEST_F(CommandLineTest, DryRunChecksTheInputsAsARunDoes) {
 
 // -v accounts for every entry of the folder, each with its reason, and counts them at the end.
 TEST_F(CommandLineTest, VerboseRunNamesWhatItPassesOverAndKeepsTheLog) {
-    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
-    WriteBytes(Join(oldFolder, "c.html"), "no block");
-    WriteBytes(Join(oldFolder, "cut.html"), std::string(kStartMarker) + "half a map");
-    WriteBytes(Join(oldFolder, "empty.html"), Document("", "", ""));
-    WriteBytes(Join(oldFolder, "notes.htm"), Document("", "N", ""));
-    WriteHiddenFile(Join(oldFolder, ".hidden.html"), Document("", "H", ""));
-    MakeFolder(Join(oldFolder, "sub"));
+    WriteEntriesOfEveryKind(oldFolder);
     const ProcessResult result = RunProcess(kProgram, {"-v", templatePath, oldFolder}, kEnglish);
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, ExpectedLog({"a.html"}, output));
     EXPECT_EQ(result.err,
-              Lines("not looked at: .hidden.html (hidden)\n"
-                    "not looked at: notes.htm (the name does not end in .html; .htm files are "
+              Lines("not looked at: .f.html (hidden)\n"
+                    "not looked at: e.htm (the name does not end in .html; .htm files are "
                     "not upgraded either)\n"
-                    "not looked at: sub (a folder: its files are not looked at)\n"
-                    "pass over: c.html (no data block)\n"
-                    "pass over: cut.html (the data block has no end marker: a damaged or "
+                    "not looked at: g (a folder: its files are not looked at)\n"
+                    "pass over: b.html (no data block)\n"
+                    "pass over: c.html (the data block has no end marker: a damaged or "
                     "half-saved map)\n"
-                    "pass over: empty.html (the data block is empty)\n"
+                    "pass over: d.html (the data block is empty)\n"
                     "1 upgraded, 3 passed over, 3 not looked at\n"));
     const ProcessResult quiet = RunProcess(kProgram, {templatePath, oldFolder}, kEnglish);
     EXPECT_THAT(quiet.err, IsEmpty());

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "engine/markers.h"
 #include "engine/upgrade_run.h"
 #include "storage/temporary_names.h"
 #include "tests/process_runner.h"
@@ -20,6 +21,19 @@ inline const std::string kTemplateText =
 
 inline std::string Upgraded(std::string_view oldBlock) {
     return Document("<html><script>新版查看器</script>", oldBlock, "<footer>v2</footer></html>");
+}
+
+// In `folder`, one entry of every kind a run tells apart: a.html, a map; b.html without a data
+// block; c.html whose block has no end marker; d.html with an empty block; e.htm, a map of
+// another name; .f.html, a hidden map; g, a folder.
+inline void WriteEntriesOfEveryKind(const std::string& folder) {
+    WriteBytes(Join(folder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(folder, "b.html"), "no block");
+    WriteBytes(Join(folder, "c.html"), std::string(kStartMarker) + "cut off");
+    WriteBytes(Join(folder, "d.html"), Document("", "", ""));
+    WriteBytes(Join(folder, "e.htm"), Document("", "E", ""));
+    WriteHiddenFile(Join(folder, ".f.html"), Document("", "F", ""));
+    MakeFolder(Join(folder, "g"));
 }
 
 // A template beside an old-version folder "old".

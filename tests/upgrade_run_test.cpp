@@ -234,13 +234,7 @@ TEST_F(UpgradeRunTest, PathsInDoubleQuotesThatNameNothingAreTakenWithoutThem) {
 // Every entry of the folder is accounted for, in the order of its names, the run's own NewORBA
 // aside: the run and the dry run tell the same facts.
 TEST_F(UpgradeRunTest, EveryEntryOfTheFolderIsToldWithItsReason) {
-    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
-    WriteBytes(Join(oldFolder, "b.html"), "no block");
-    WriteBytes(Join(oldFolder, "c.html"), std::string(kStartMarker) + "cut off");
-    WriteBytes(Join(oldFolder, "d.html"), Document("", "", ""));
-    WriteBytes(Join(oldFolder, "e.htm"), Document("", "E", ""));
-    WriteHiddenFile(Join(oldFolder, ".f.html"), Document("", "F", ""));
-    MakeFolder(Join(oldFolder, "g"));
+    WriteEntriesOfEveryKind(oldFolder);
     using P = PassedOverReason;
     using N = NotLookedAtReason;
     const std::vector<std::pair<std::string, P>> passedOver = {
