@@ -7,11 +7,31 @@
 
 namespace orba {
 
+std::optional<NotLookedAtReason> WhyNotADocument(const sys::FolderEntry& entry,
+                                                 std::string_view pattern) {
+    if (entry.hidden) {
+        return NotLookedAtReason::Hidden;
+    }
+    if (entry.folder) {
+        return NotLookedAtReason::Folder;
+    }
+    if (!entry.ordinaryFile) {
+        return NotLookedAtReason::NotAFile;
+    }
+    if (!MatchesPattern(entry.name, pattern)) {
+        return NotLookedAtReason::OtherName;
+    }
+    return std::nullopt;
+}
+
 std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern,
                                    const Files& files) {
-    std::vector<std::string> names = files.List(folder);
-    std::erase_if(names,
-                  [pattern](const std::string& name) { return !MatchesPattern(name, pattern); });
+    std::vector<std::string> names;
+    for (sys::FolderEntry& entry : files.ListEntries(folder)) {
+        if (!WhyNotADocument(entry, pattern)) {
+            names.push_back(std::move(entry.name));
+        }
+    }
     std::sort(names.begin(), names.end());
     return names;
 }

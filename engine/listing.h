@@ -3,6 +3,7 @@
 // Listing a folder and testing for a file, ordinary files only: hidden files, folders and special
 // files never count.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,11 @@ namespace orba {
 
 // Names (without folder) of the ordinary files in `folder` that match `pattern` without regard to
 // ASCII letter case, sorted by their bytes. Throws FileError when the folder cannot be read.
+// Why an entry of a folder is no document for `pattern`; none when it is one: a visible ordinary
+// file (or a link to one) whose name matches.
+std::optional<NotLookedAtReason> WhyNotADocument(const sys::FolderEntry& entry,
+                                                 std::string_view pattern);
+
 std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern,
                                    const Files& files = Files());
 

@@ -16,6 +16,11 @@ namespace orba {
 // the template itself.
 enum class PassedOverReason { NoDataBlock, BlockCutOff, EmptyBlock, TheTemplate };
 
+// Why an entry of the old-version folder is not looked at: a name that does not end in .html (a
+// .htm file among them), a folder (not looked into), a hidden file, or anything else that is not
+// an ordinary file (a device, a FIFO, a link that leads nowhere).
+enum class NotLookedAtReason { OtherName, Folder, Hidden, NotAFile };
+
 enum class InputProblem {
     TemplateNotGiven = 1,
     TemplateNotFound = 2,

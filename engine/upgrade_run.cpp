@@ -183,16 +183,10 @@ std::vector<std::string> DocumentsOf(const Files& files, const CheckedInputs& in
     std::vector<std::string> documents;
     for (sys::FolderEntry& entry : entries) {
         const std::string& name = entry.name;
-        if (entry.hidden) {
-            host.NotLookedAt(name, NotLookedAtReason::Hidden);
-        } else if (entry.folder) {
+        if (const auto notADocument = WhyNotADocument(entry, kDocumentPattern)) {
             if (!IsOutputFolder(entry)) {
-                host.NotLookedAt(name, NotLookedAtReason::Folder);
+                host.NotLookedAt(name, *notADocument);
             }
-        } else if (!entry.ordinaryFile) {
-            host.NotLookedAt(name, NotLookedAtReason::NotAFile);
-        } else if (!MatchesPattern(name, kDocumentPattern)) {
-            host.NotLookedAt(name, NotLookedAtReason::OtherName);
         } else if (IsTheTemplate(files, JoinPath(inputs.oldFolder, name), inputs.templatePath)) {
             host.PassedOver(name, PassedOverReason::TheTemplate);
         } else {

@@ -244,17 +244,6 @@ std::vector<sys::FolderEntry> Files::ListEntries(const std::string& folder) cons
     return entries;
 }
 
-std::vector<std::string> Files::List(const std::string& folder) const {
-    std::vector<sys::FolderEntry> entries = ListEntries(folder);
-    std::vector<std::string> names;
-    for (sys::FolderEntry& entry : entries) {
-        if (entry.ordinaryFile && !entry.hidden) {
-            names.push_back(std::move(entry.name));
-        }
-    }
-    return names;
-}
-
 std::optional<bool> Files::HasOrdinaryFiles(const std::string& folder) const {
     std::vector<sys::FolderEntry> entries;
     if (!system_->ListFolder(folder, entries)) {

@@ -128,11 +128,9 @@ class Files {
     // SQLite takes it, and the system's words for it are returned.
     std::optional<std::string> FlushFolder(const std::string& folder) const;
 
-    // Names of the ordinary files in `folder`: regular files or links to them, not hidden ones (a
-    // leading dot on POSIX, the hidden or system attribute on Windows). Fails when the folder
-    // cannot be read.
-    std::vector<std::string> List(const std::string& folder) const;
-    // Every entry of `folder`, with what it is. Fails when the folder cannot be read.
+    // Every entry of `folder`, with what it is: hidden by the system's rule (a leading dot on
+    // POSIX, the hidden or system attribute on Windows), a folder, an ordinary file. Fails when
+    // the folder cannot be read.
     std::vector<sys::FolderEntry> ListEntries(const std::string& folder) const;
     // Whether `folder` holds at least one ordinary file; none when it cannot be listed.
     std::optional<bool> HasOrdinaryFiles(const std::string& folder) const;
