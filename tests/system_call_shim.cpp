@@ -120,36 +120,18 @@ extern "C" int flock(int file, int operation) {
     return real(file, operation);
 }
 
-namespace {
-
-// open and open64 alike: refuses an unnamed file where the setting says so.
-template <const char* kName>
-int Open(const char* path, int flags, mode_t mode) {
-    if ((flags & O_TMPFILE) == O_TMPFILE && std::getenv("SHIM_NO_TMPFILE") != nullptr) {
-        errno = EOPNOTSUPP;
-        return -1;
-    }
-    static const auto real = Real<int (*)(const char*, int, ...)>(kName);
-    return real(path, flags, mode);
-}
-
-constexpr char kOpen[] = "open";
-constexpr char kOpen64[] = "open64";
-
-}  // namespace
-
+// Refuses an unnamed file where the setting says so. On 64-bit Linux open64 is open.
 extern "C" int open(const char* path, int flags, ...) {
     va_list arguments;
     va_start(arguments, flags);
     const auto mode = static_cast<mode_t>(va_arg(arguments, int));
     va_end(arguments);
-    return Open<kOpen>(path, flags, mode);
+    if ((flags & O_TMPFILE) == O_TMPFILE && std::getenv("SHIM_NO_TMPFILE") != nullptr) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    static const auto real = Real<int (*)(const char*, int, ...)>("open");
+    return real(path, flags, mode);
 }
 
-extern "C" int open64(const char* path, int flags, ...) {
-    va_list arguments;
-    va_start(arguments, flags);
-    const auto mode = static_cast<mode_t>(va_arg(arguments, int));
-    va_end(arguments);
-    return Open<kOpen64>(path, flags, mode);
-}
+extern "C" int open64(const char* path, int flags, ...) __attribute__((alias("open")));
