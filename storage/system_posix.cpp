@@ -393,8 +393,14 @@ class PosixSystem final : public System {
     PathKind KindOf(const std::string& path) const override {
         struct stat status {};
         if (::stat(path.c_str(), &status) != 0) {
-            // A link that leads nowhere still takes its name.
-            return ::lstat(path.c_str(), &status) == 0 ? PathKind::Other : PathKind::Nothing;
+            if (::lstat(path.c_str(), &status) != 0) {
+                return PathKind::Nothing;
+            }
+            // A link that leads nowhere still takes its name; anything else was made between the
+            // two looks, by another run perhaps, and is what it is.
+            if (S_ISLNK(status.st_mode)) {
+                return PathKind::Other;
+            }
         }
         if (S_ISDIR(status.st_mode)) {
             return PathKind::Folder;

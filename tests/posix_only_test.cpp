@@ -326,6 +326,16 @@ ProcessOptions WithShim(std::vector<std::string> settings) {
     return options;
 }
 
+// Another run makes the output folder between this run's two looks at its name (stat finds
+// nothing, the folder is there for lstat): the folder is taken as it is and the run completes.
+TEST_F(CommandLineTest, OutputFolderMadeByAnotherRunMeanwhileIsUsed) {
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    const ProcessResult run =
+        RunProcess(kProgram, {templatePath, oldFolder}, WithShim({"SHIM_FOLDER_APPEARS=NewORBA"}));
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Document("<new>", "A", "</new>"));
+}
+
 // A file system that refuses to flush folders: --sync takes it as the file system's answer and
 // exits 0; -v names each folder it could not flush.
 TEST_F(CommandLineTest, SyncRunOnAFileSystemThatRefusesFolderFlushesSaysSoWithVerbose) {

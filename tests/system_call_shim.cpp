@@ -10,6 +10,9 @@
 //                               threads open meanwhile has its chance to take a closed one's place
 //   SHIM_FLOCK_ERROR=N          every flock fails with the error code N (37, ENOLCK: a file
 //                               system whose lock service does not answer)
+//   SHIM_FOLDER_APPEARS=NAME    a stat of a path ending in /NAME that finds nothing makes a
+//                               folder there before it returns, as another run would between
+//                               two looks
 //   SHIM_LOG=PATH               each rename and each flush of a folder is written to PATH as a
 //                               line: "rename NEW-PATH" or "folder-flush PATH"
 
@@ -26,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -100,6 +104,20 @@ extern "C" int renameat(int fromFolder, const char* from, int toFolder, const ch
     static const auto real = Real<int (*)(int, const char*, int, const char*)>("renameat");
     const int result = real(fromFolder, from, toFolder, to);
     Renamed(PathAt(toFolder, to));
+    return result;
+}
+
+extern "C" int stat(const char* path, struct stat* status) {
+    static const auto real = Real<int (*)(const char*, struct stat*)>("stat");
+    const int result = real(path, status);
+    if (const char* name = std::getenv("SHIM_FOLDER_APPEARS"); name != nullptr && result != 0) {
+        const std::string_view whole(path);
+        const std::string ending = std::string("/") + name;
+        if (whole.ends_with(ending)) {
+            ::mkdir(path, 0777);
+        }
+        errno = ENOENT;
+    }
     return result;
 }
 
