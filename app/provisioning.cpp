@@ -32,12 +32,4 @@ Provisioning ProvisionDialogControl(std::string_view applicationFolder,
     return Provisioning::Copied;
 }
 
-std::string ProvisioningFailureMessage(const FileError& error, std::string_view destination) {
-    const std::string reason = error.path() == destination
-                                   ? error.reason()
-                                   : "无法读取文件 " + error.path() + "：" + error.reason();
-    return "【复制失败】：无法把通用对话框控件复制到 " + std::string(destination) +
-           "\r\n系统原因：" + reason;
-}
-
 }  // namespace orba::app

@@ -41,9 +41,4 @@ Provisioning ProvisionDialogControl(std::string_view applicationFolder,
                                     const ProvisioningFiles& files,
                                     PathStyle style = NativePathStyle());
 
-// What the user is told when the copy to `destination` fails with `error`; the program then
-// starts all the same. The message names the file that could not be written; when it was the
-// application's copy that could not be read, the reason says so, naming that one.
-std::string ProvisioningFailureMessage(const FileError& error, std::string_view destination);
-
 }  // namespace orba::app

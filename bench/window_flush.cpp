@@ -23,16 +23,14 @@
 namespace {
 
 // The window's side of a run, without a window: the pause after each document.
-class PausingHost final : public orba::RunHost {
+class PausingHost final : public orba::RunObserver {
   public:
-    void AppendLog(std::string_view) override {}
-    void ShowMessage(std::string_view text) override {
-        std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    void Upgraded(std::string_view /*name*/, std::uint64_t /*number*/) override {
+        orba::ui::MySleep(5, [] {});
     }
-    bool AfterDocumentEntry() override {
-        return orba::ui::MySleep(5, [] {});
+    void Failed(const orba::FileError& error, orba::Stopped /*stopped*/) override {
+        std::fprintf(stderr, "%s\n", error.what());
     }
-    void AfterResultEntry() override {}
 };
 
 double TimedRun(const std::string& templatePath, const std::string& oldFolder,

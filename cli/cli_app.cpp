@@ -97,31 +97,28 @@ struct Operands {
     std::string_view folder;
 };
 
-// Messages to standard error, in the language of the command line; no pause.
-class CommandLineHost : public RunHost {
+// Failures and input problems to standard error, in the language of the command line.
+class CommandLineObserver : public RunObserver {
   public:
-    CommandLineHost(Streams& streams, cli::Language language, const Operands& operands)
+    CommandLineObserver(Streams& streams, cli::Language language, const Operands& operands)
         : streams_(streams), language_(language), operands_(operands) {}
 
-    void ShowMessage(std::string_view text) override {
-        streams_.Err(std::string(text) + std::string(cli::kLineEnd));
-    }
-    void ShowFailure(const FileError& error, Stopped stopped) override {
-        streams_.Err(
-            cli::FailureLines(language_, error, streams_.ShownOnErr(error.path()), stopped));
-    }
-    void ShowUnexpectedFailure(std::string_view description, Stopped stopped) override {
-        streams_.Err(
-            cli::UnexpectedFailureLines(language_, streams_.ShownOnErr(description), stopped));
-    }
-    void ShowInputProblem(InputProblem problem, FoundAtPath found) override {
+    void Refused(InputProblem problem, FoundAtPath found) override {
         streams_.Err(cli::InputProblemLines(
             language_, problem, found,
             streams_.ShownOnErr(IsAboutTemplate(problem) ? operands_.templatePath
                                                          : operands_.folder)));
     }
-    bool AfterDocumentEntry() override { return true; }
-    void AfterResultEntry() override {}
+    void Failed(const FileError& error, Stopped stopped) override {
+        streams_.Err(
+            cli::FailureLines(language_, error, streams_.ShownOnErr(error.path()), stopped));
+    }
+    void FailedUnexpectedly(std::string_view description, Stopped stopped) override {
+        streams_.Err(
+            cli::UnexpectedFailureLines(language_, streams_.ShownOnErr(description), stopped));
+    }
+
+    cli::Counts counts;
 
   protected:
     Streams& streams_;
@@ -131,21 +128,19 @@ class CommandLineHost : public RunHost {
     const Operands& operands_;
 };
 
-// Log entries to standard output as they are made.
-class ConsoleHost final : public CommandLineHost {
+// The progress log to standard output as the run goes, the window's own entries.
+class ConsoleObserver final : public CommandLineObserver {
   public:
-    ConsoleHost(Streams& streams, cli::Language language, const Operands& operands, bool verbose)
-        : CommandLineHost(streams, language, operands), verbose_(verbose) {}
+    ConsoleObserver(Streams& streams, cli::Language language, const Operands& operands,
+                    bool verbose)
+        : CommandLineObserver(streams, language, operands), verbose_(verbose) {}
 
-    // A log that cannot be written (a full disk, an I/O error) stops the run at once: every
-    // output so far is complete, and the failure is told on standard error.
-    void AppendLog(std::string_view entry) override {
-        if (!streams_.Out(entry)) {
-            logFailed = true;
-            throw FileError(FileError::Operation::Write,
-                            std::string(cli::StandardOutputName(language_)),
-                            std::strerror(streams_.outError()));
-        }
+    void Started(std::uint64_t /*documents*/) override { Log(zh::StartEntry()); }
+    void Upgraded(std::string_view name, std::uint64_t number) override {
+        Log(zh::DocumentEntry(number, streams_.ShownOnOut(name)));
+    }
+    void Completed(std::string_view outputFolder, std::uint64_t upgraded) override {
+        Log(zh::EndEntries(upgraded, streams_.ShownOnOut(outputFolder)));
     }
     void PassedOver(std::string_view name, PassedOverReason reason) override {
         ++counts.passedOver;
@@ -161,26 +156,33 @@ class ConsoleHost final : public CommandLineHost {
     }
     void FolderFlushRefused(std::string_view folder, std::string_view reason) override {
         if (verbose_) {
-            streams_.Err(cli::FolderFlushRefusedLine(language_, folder, reason));
+            streams_.Err(
+                cli::FolderFlushRefusedLine(language_, streams_.ShownOnErr(folder), reason));
         }
-    }
-    std::string Shown(std::string_view text, ShownIn where) const override {
-        return where == ShownIn::Log ? streams_.ShownOnOut(text) : streams_.ShownOnErr(text);
     }
 
     bool logFailed = false;  // and said so
-    cli::Counts counts;
 
   private:
+    // A log that cannot be written (a full disk, an I/O error) stops the run at once: every
+    // output so far is complete, and the failure is told on standard error.
+    void Log(const std::string& entry) {
+        if (!streams_.Out(entry)) {
+            logFailed = true;
+            throw FileError(FileError::Operation::Write,
+                            std::string(cli::StandardOutputName(language_)),
+                            std::strerror(streams_.outError()));
+        }
+    }
+
     bool verbose_;
 };
 
 // A dry run's lines to standard output.
-class DryRunHost final : public CommandLineHost {
+class DryRunObserver final : public CommandLineObserver {
   public:
-    using CommandLineHost::CommandLineHost;
+    using CommandLineObserver::CommandLineObserver;
 
-    void AppendLog(std::string_view) override {}
     void WouldUpgrade(std::string_view name) override {
         streams_.Out(cli::WouldUpgradeLine(language_, streams_.ShownOnOut(name)));
     }
@@ -192,11 +194,6 @@ class DryRunHost final : public CommandLineHost {
         ++counts.notLookedAt;
         streams_.Out(cli::NotLookedAtLine(language_, streams_.ShownOnOut(name), reason));
     }
-    std::string Shown(std::string_view text, ShownIn /*where: messages only*/) const override {
-        return streams_.ShownOnErr(text);
-    }
-
-    cli::Counts counts;
 };
 
 int ExitStatusOf(RunOutcome outcome) {
@@ -231,7 +228,7 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
                     std::string(identity::kVersionText) + std::string(cli::kLineEnd));
     } else if (arguments.dryRun) {
         const Operands operands{arguments.operands[0], arguments.operands[1]};
-        DryRunHost host(streams, language, operands);
+        DryRunObserver host(streams, language, operands);
         const RunResult result =
             CheckUpgrade(operands.templatePath, operands.folder, host, Files().StoppingAt(stop));
         // A check that went through to its end, past documents it could not read, sums up.
@@ -243,7 +240,7 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
         status = ExitStatusOf(result.outcome);
     } else {
         const Operands operands{arguments.operands[0], arguments.operands[1]};
-        ConsoleHost host(streams, language, operands, arguments.verbose);
+        ConsoleObserver host(streams, language, operands, arguments.verbose);
         // The next documents are prepared on the other core while one takes its place; the log
         // and the outputs are the same as one after the other. Flushed outputs wait for the
         // disk, and many flushes at once cost the disk little more than one: then many are

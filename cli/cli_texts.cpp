@@ -85,19 +85,19 @@ std::string_view EnglishHeading(FileError::Operation operation) {
     return {};
 }
 
-std::string_view EnglishWords(reasons::Own reason) {
+std::string_view EnglishWords(OwnReason reason) {
     switch (reason) {
-        case reasons::Own::NotARegularFile:
+        case OwnReason::NotARegularFile:
             return "not a regular file";
-        case reasons::Own::ChangedWhileRead:
+        case OwnReason::ChangedWhileRead:
             return "another program changed the file while it was read, and reading it again did "
                    "not give consistent contents";
-        case reasons::Own::NameTaken:
+        case OwnReason::NameTaken:
             return "the name is taken by a file; move it away or rename it";
-        case reasons::Own::HeldByAnotherProgram:
+        case OwnReason::HeldByAnotherProgram:
             return "another program is using the file and did not let go of it within about 10 "
                    "seconds";
-        case reasons::Own::LeadsBackToFolder:
+        case OwnReason::LeadsBackToFolder:
             return "it leads back to the old-version folder itself, so the outputs would replace "
                    "the old documents; remove or rename it";
     }
@@ -120,9 +120,9 @@ std::string StoppedLines(Language language, std::string_view heading, std::strin
                          Stopped stopped) {
     // Files written before are spoken of only where there are some.
     if (language == Language::Chinese) {
-        return Line(heading) + Line(std::string(kReasonLabel) + std::string(reason)) +
+        return Line(heading) + Line(std::string(zh::kReasonLabel) + std::string(reason)) +
                Line(stopped == Stopped::RunBeforeAnyOutput ? "升级已中止；没有写入任何文件。"
-                                                           : StoppedLine(stopped));
+                                                           : zh::StoppedLine(stopped));
     }
     std::string_view outcome = "The check stopped; nothing was written.";
     if (stopped == Stopped::CheckGoesOn) {
@@ -242,7 +242,7 @@ std::string InputProblemLines(Language language, InputProblem problem, FoundAtPa
     const std::string_view hint = WrongKindHint(language, problem, found);
     const std::string hintLine = hint.empty() ? std::string() : Line(hint);
     if (language == Language::Chinese) {
-        return Line(EndLines(InputProblemMessage(problem))) +
+        return Line(EndLines(zh::InputProblemMessage(problem))) +
                Line((aboutTemplate ? "模板：“" : "文件夹：“") + std::string(shownPath) + "”") +
                hintLine;
     }
@@ -291,10 +291,10 @@ std::string FailureLines(Language language, const FileError& error, std::string_
                          Stopped stopped) {
     if (language == Language::Chinese) {
         // The window's words for the reason, and what to do where the command line knows it.
-        const bool nameTaken = error.ownReason() == reasons::Own::NameTaken;
-        return StoppedLines(language,
-                            std::string(FailureHeading(error.operation())) + std::string(shownPath),
-                            error.reason() + (nameTaken ? "；请移走它或为它改名" : ""), stopped);
+        const bool nameTaken = error.ownReason() == OwnReason::NameTaken;
+        return StoppedLines(
+            language, std::string(zh::FailureHeading(error.operation())) + std::string(shownPath),
+            zh::ReasonWords(error) + (nameTaken ? "；请移走它或为它改名" : ""), stopped);
     }
     return StoppedLines(language,
                         std::string(EnglishHeading(error.operation())) + std::string(shownPath),
@@ -305,7 +305,7 @@ std::string UnexpectedFailureLines(Language language, std::string_view shownDesc
                                    Stopped stopped) {
     return StoppedLines(language,
                         language == Language::Chinese
-                            ? kUnexpectedFailureHeading
+                            ? zh::kUnexpectedFailureHeading
                             : "Unexpected error: the upgrade met an unexpected error.",
                         shownDescription, stopped);
 }

@@ -9,9 +9,9 @@
 #include <string_view>
 
 #include "app/language.h"
+#include "app/texts_zh.h"
 #include "cli/arguments.h"
-#include "engine/run_host.h"
-#include "engine/run_texts.h"
+#include "engine/run_facts.h"
 
 namespace orba::cli {
 

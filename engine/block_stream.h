@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-#include "engine/run_texts.h"
+#include "engine/run_facts.h"
 #include "storage/files.h"
 
 namespace orba {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "engine/data_block.h"
-#include "engine/run_texts.h"
+#include "engine/run_facts.h"
 #include "storage/files.h"
 #include "storage/prepared_output.h"
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/run_texts.h"
+#include "engine/run_facts.h"
 #include "storage/files.h"
 
 namespace orba {

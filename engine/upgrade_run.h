@@ -8,17 +8,17 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/run_host.h"
-#include "engine/run_texts.h"
+#include "engine/run_facts.h"
+#include "engine/run_observer.h"
 #include "storage/files.h"
 
 namespace orba {
 
 enum class RunOutcome {
     Completed,  // every document was handled and the closing entries were written
-    Refused,    // an input problem was shown; nothing was created or logged
+    Refused,    // an input problem was told; nothing was created
     Failed,     // a file-system failure was shown; outputs written before it are complete
-    Stopped,    // the user ended the program between two documents
+    Stopped,    // a stop was asked for; outputs written before it are complete
 };
 
 struct RunResult {
@@ -29,21 +29,23 @@ struct RunResult {
     std::uint64_t unreadable = 0;  // documents that a dry run could not read, each one told
 };
 
-// `templateBox` and `folderBox` are the two paths exactly as the user typed them. Every failure,
-// of a file or of anything else, is shown through `host` and ends the run with outcome Failed.
+// `templateBox` and `folderBox` are the two paths exactly as the user typed them. What happens is
+// told to `observer`; every failure, of a file or of anything else, ends the run with outcome
+// Failed. A stop requested through `files` ends it with outcome Stopped, between two steps.
 // With `prepareAhead` above 0, that many of the following documents are prepared on other
-// threads while one takes its place; the log, the outputs and the failures stay as without.
-RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
-                     const Files& files = Files(), std::size_t prepareAhead = 0);
+// threads while one takes its place; the events, the outputs and the failures stay as without.
+RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox,
+                     RunObserver& observer, const Files& files = Files(),
+                     std::size_t prepareAhead = 0);
 
-// A dry run: the same checks of the two inputs, with the same messages, then each *.html document
-// of the folder, in the order of a run, told to `host` as one that would be upgraded
-// (WouldUpgrade) or passed over (PassedOver). Writes nothing and creates no output folder, but
+// A dry run: the same plan as a run's, told alike, then each *.html document of the folder, in
+// the order of a run, told to `observer` as one that would be upgraded (WouldUpgrade) or skipped
+// (PassedOver). Writes nothing and creates no output folder, but
 // tries that the output folder could be made or written into. The count is of the documents that
 // would be upgraded. A document that cannot be read is told (Stopped::CheckGoesOn) and the check
 // goes on, to find every such document in one go; the outcome is then Failed. An output folder
 // that could not be written stops the check.
-RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox, RunHost& host,
-                       const Files& files = Files());
+RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
+                       RunObserver& observer, const Files& files = Files());
 
 }  // namespace orba

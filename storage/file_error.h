@@ -4,56 +4,59 @@
 #include <stdexcept>
 #include <string>
 
-#include "storage/file_reasons.h"
-
 namespace orba {
 
+// Reasons for a file failure that this program finds itself; each front end words them.
+enum class OwnReason {
+    NotARegularFile,
+    ChangedWhileRead,      // another program changed the file under every read of it
+    NameTaken,             // a name that a run must make a folder of is taken by something else
+    HeldByAnotherProgram,  // a sharing violation that lasted; the system's words for the last one
+    LeadsBackToFolder,     // the output folder is the old-version folder itself, through a link
+};
+
 // A failure of the file system that the user must be told about: which file, what was being done
-// with it, and the system's own reason.
+// with it, and the reason: the system's own words, or one the program found, with the system's
+// last words where it has them.
 class FileError : public std::runtime_error {
   public:
     // WriteInFolder: no file of the folder could be written (a dry run's trial).
     enum class Operation { Read, Write, CreateFolder, ListFolder, WriteInFolder };
 
-    // The system refused, for `reason` in its own words.
-    FileError(Operation operation, std::string path, std::string reason)
-        : std::runtime_error(path + ": " + reason),
+    FileError(Operation operation, std::string path, std::string systemReason)
+        : std::runtime_error(path + ": " + systemReason),
           operation_(operation),
           path_(std::move(path)),
-          reason_(reason),
-          systemReason_(std::move(reason)) {}
+          systemReason_(std::move(systemReason)) {}
 
-    // The program found `own` itself; `systemReason`, when given, is the system's last word.
-    FileError(Operation operation, std::string path, reasons::Own own,
-              std::string systemReason = {})
-        : FileError(operation, std::move(path),
-                    std::string(reasons::Words(own)) +
-                        (systemReason.empty() ? "" : "（" + systemReason + "）")) {
+    FileError(Operation operation, std::string path, OwnReason own, std::string systemReason = {})
+        : FileError(operation, std::move(path), std::move(systemReason)) {
         own_ = own;
-        systemReason_ = std::move(systemReason);
+    }
+
+    // The same reason, for what the caller was doing with `path`.
+    FileError(Operation operation, std::string path, const FileError& cause)
+        : FileError(operation, std::move(path), cause.systemReason_) {
+        own_ = cause.own_;
     }
 
     Operation operation() const { return operation_; }
     const std::string& path() const { return path_; }
-    // The whole reason as the window shows it.
-    const std::string& reason() const { return reason_; }
-    // Its parts, for a front end that words the program's own reasons in another language.
-    std::optional<reasons::Own> ownReason() const { return own_; }
+    std::optional<OwnReason> ownReason() const { return own_; }
     const std::string& systemReason() const { return systemReason_; }
 
   private:
     Operation operation_;
     std::string path_;
-    std::string reason_;
-    std::optional<reasons::Own> own_;
     std::string systemReason_;
+    std::optional<OwnReason> own_;
 };
 
 // The user ended the program, or asked the run to stop, while it read or waited: the run goes no
 // further.
 class WaitEnded final : public std::exception {
   public:
-    const char* what() const noexcept override { return "the wait for a held file was ended"; }
+    const char* what() const noexcept override { return "the run was asked to stop"; }
 };
 
 }  // namespace orba

@@ -5,7 +5,6 @@
 #include <thread>
 #include <utility>
 
-#include "storage/file_reasons.h"
 #include "storage/prepared_output.h"
 #include "storage/temporary_names.h"
 
@@ -94,7 +93,7 @@ void Files::WaitForHeld(const std::string& path, FileError::Operation operation,
                         std::chrono::milliseconds& pause, std::chrono::milliseconds& waited) const {
     const int error = sys::LastError();
     if (waited >= kHeldFileLimit) {
-        throw FileError(operation, path, reasons::Own::HeldByAnotherProgram, sys::Reason(error));
+        throw FileError(operation, path, OwnReason::HeldByAnotherProgram, sys::Reason(error));
     }
     Pause(pause);
     waited += pause;
@@ -124,7 +123,7 @@ void Files::ReadComplete(const std::string& path, ReadingSink& sink,
             return;
         }
         if (read == kReads) {
-            throw FileError(FileError::Operation::Read, path, reasons::Own::ChangedWhileRead);
+            throw FileError(FileError::Operation::Read, path, OwnReason::ChangedWhileRead);
         }
         Pause(std::chrono::milliseconds(sys::kJustNowMilliseconds / 4));
     }
@@ -146,7 +145,7 @@ bool Files::Read(const std::string& path, ReadingSink& sink) const {
             ThrowError(Operation::Read, path, sys::LastError());
         }
         if (!kind.regular) {
-            throw FileError(Operation::Read, path, reasons::Own::NotARegularFile);
+            throw FileError(Operation::Read, path, OwnReason::NotARegularFile);
         }
     };
     // A pass is consistent when nothing that identifies the file's content changed from before
@@ -194,7 +193,7 @@ bool Files::Read(const std::string& path, ReadingSink& sink) const {
             return !kind.changedJustNow;
         }
         if (pass == kConsistentReadPasses) {
-            throw FileError(Operation::Read, path, reasons::Own::ChangedWhileRead);
+            throw FileError(Operation::Read, path, OwnReason::ChangedWhileRead);
         }
     }
 }

@@ -18,10 +18,10 @@
 #include <sstream>
 #include <thread>
 
+#include "app/texts_zh.h"
 #include "engine/data_block.h"
 #include "engine/markers.h"
 #include "engine/upgrade_run.h"
-#include "storage/file_reasons.h"
 #include "storage/files.h"
 #include "storage/temporary_names.h"
 #include "tests/process_runner.h"
@@ -123,7 +123,7 @@ TEST_F(UpgradeRunTest, DocumentRewrittenWhileRunsReadItGivesOneVersionOrAFailure
                 EXPECT_EQ(result.outcome, RunOutcome::Failed);
                 ASSERT_EQ(runHost.messages.size(), 1u);
                 EXPECT_THAT(runHost.messages[0], HasSubstr("无法读取文件 " + document));
-                EXPECT_THAT(runHost.messages[0], HasSubstr(reasons::kChangedWhileRead));
+                EXPECT_THAT(runHost.messages[0], HasSubstr(zh::kChangedWhileRead));
             }
             EXPECT_THAT(TemporaryNames(output), ::testing::IsEmpty());
         }
@@ -155,7 +155,7 @@ TEST_F(UpgradeRunTest, TemplateRewrittenWhileRunsReadItGivesOneVersionOrAFailure
             ++failed;
             ASSERT_EQ(runHost.messages.size(), 1u);
             EXPECT_THAT(runHost.messages[0], HasSubstr("无法读取文件 " + templatePath));
-            EXPECT_THAT(runHost.messages[0], HasSubstr(reasons::kChangedWhileRead));
+            EXPECT_THAT(runHost.messages[0], HasSubstr(zh::kChangedWhileRead));
         } else {
             // A truncated template without its block is refused like any template without one.
             EXPECT_EQ(result.outcome, RunOutcome::Refused);

@@ -8,8 +8,8 @@
 
 #include <mutex>
 
+#include "app/texts_zh.h"
 #include "engine/upgrade_run.h"
-#include "storage/file_reasons.h"
 #include "tests/run_fixtures.h"
 #include "tests/wrapped_system.h"
 
@@ -120,7 +120,7 @@ TEST_F(ChangingReadsTest, FileChangedUnderEveryPassFailsNamingItAndKeepsEarlierO
         EXPECT_EQ(system.passes, kPasses) << "the read gives up after the passes it allows";
         ASSERT_EQ(runHost.messages.size(), 1u);
         EXPECT_THAT(runHost.messages[0], HasSubstr("无法读取文件 " + path));
-        EXPECT_THAT(runHost.messages[0], HasSubstr(reasons::kChangedWhileRead));
+        EXPECT_THAT(runHost.messages[0], HasSubstr(zh::kChangedWhileRead));
         EXPECT_EQ(ReadBytes(Join(output, "b.html")), "earlier");
         EXPECT_EQ(ReadBytes(Join(output, "c.html")), "earlier");
         ExpectNoTemporaryFile();

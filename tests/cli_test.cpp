@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
+#include "app/texts_zh.h"
 #include "engine/markers.h"
 #include "engine/paths.h"
-#include "engine/run_texts.h"
 #include "tests/process_runner.h"
 #include "tests/run_fixtures.h"
 #include "tests/test_support.h"

@@ -24,19 +24,21 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
-// Tells the recorder when the user hears that the run is over: its end entry, a failure's message.
+// Tells the recorder when the user hears that the run is over: its end, a failure.
 class ReportingHost final : public RecordingHost {
   public:
     explicit ReportingHost(const DiskRecorder& disk) : disk_(disk) {}
-    void AppendLog(std::string_view entry) override {
-        if (entry.find("处理结束") != std::string_view::npos) {
-            disk_.MarkReported();
-        }
-        RecordingHost::AppendLog(entry);
-    }
-    void ShowMessage(std::string_view text) override {
+    void Completed(std::string_view outputFolder, std::uint64_t upgraded) override {
         disk_.MarkReported();
-        RecordingHost::ShowMessage(text);
+        RecordingHost::Completed(outputFolder, upgraded);
+    }
+    void Failed(const FileError& error, Stopped stopped) override {
+        disk_.MarkReported();
+        RecordingHost::Failed(error, stopped);
+    }
+    void FailedUnexpectedly(std::string_view description, Stopped stopped) override {
+        disk_.MarkReported();
+        RecordingHost::FailedUnexpectedly(description, stopped);
     }
 
   private:
@@ -70,8 +72,8 @@ class CrashExplorerTest : public UpgradeRunTest {
                                            std::function<bool()> onDocument = nullptr) {
         ReportingHost reporting(disk);
         reporting.onDocument = std::move(onDocument);
-        const RunResult result =
-            RunUpgrade(templatePath, oldFolder, reporting, Files(disk, durability), prepareAhead);
+        const RunResult result = RunUpgrade(templatePath, oldFolder, reporting,
+                                            reporting.With(Files(disk, durability)), prepareAhead);
         if (result.outcome == RunOutcome::Stopped) {
             disk.MarkReported();  // the window ends
         }

@@ -326,9 +326,9 @@ TEST_F(FailingCallsTest, DryRunReportsAnyFailureAsARunDoes) {
     ASSERT_EQ(dry.messages.size(), 1u);
     EXPECT_THAT(dry.messages[0], HasSubstr("意外的失败"));
     ASSERT_EQ(run.messages.size(), 1u);
-    EXPECT_EQ(dry.messages[0], UnexpectedFailureMessage("意外的失败", Stopped::Check))
+    EXPECT_EQ(dry.messages[0], zh::UnexpectedFailureMessage("意外的失败", Stopped::Check))
         << "in words that fit a run that writes nothing";
-    EXPECT_EQ(run.messages[0], UnexpectedFailureMessage("意外的失败"));
+    EXPECT_EQ(run.messages[0], zh::UnexpectedFailureMessage("意外的失败"));
 }
 
 // Documents that cannot be read: the dry run names each and goes on to the end.

@@ -9,9 +9,9 @@
 #include <mutex>
 #include <numeric>
 
+#include "app/texts_zh.h"
 #include "engine/markers.h"
 #include "engine/upgrade_run.h"
-#include "storage/file_reasons.h"
 #include "storage/temporary_names.h"
 #include "tests/run_fixtures.h"
 #include "tests/wrapped_system.h"
@@ -56,7 +56,7 @@ class HeldFilesTest : public EarlierOutputsTest {
     }
 
     RunResult RunWith(const sys::System& system) {
-        return RunUpgrade(templatePath, oldFolder, host, Files(system));
+        return RunUpgrade(templatePath, oldFolder, host, host.With(Files(system)));
     }
 };
 
@@ -83,7 +83,7 @@ TEST_F(HeldFilesTest, OutputHeldForGoodStopsTheRunAfterAboutTenSecondsNamingIt) 
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_THAT(host.messages[0], HasSubstr("无法写入文件 " + Join(output, "b.html")));
-    EXPECT_THAT(host.messages[0], HasSubstr(reasons::kHeldByAnotherProgram));
+    EXPECT_THAT(host.messages[0], HasSubstr(zh::kHeldByAnotherProgram));
     const auto waited = std::accumulate(host.heldPauses.begin(), host.heldPauses.end(), 0ms);
     EXPECT_GE(waited, Files::kHeldFileLimit);
     EXPECT_LE(waited, Files::kHeldFileLimit + 1s);
@@ -110,7 +110,7 @@ TEST_F(HeldFilesTest, OtherFailuresAreNotWaitedFor) {
     EXPECT_EQ(RunWith(system).outcome, RunOutcome::Failed);
     EXPECT_THAT(host.heldPauses, ::testing::IsEmpty());
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_THAT(host.messages[0], ::testing::Not(HasSubstr(reasons::kHeldByAnotherProgram)));
+    EXPECT_THAT(host.messages[0], ::testing::Not(HasSubstr(zh::kHeldByAnotherProgram)));
 }
 
 // Records the order of the calls that put an output in place, and what the log held at the
@@ -145,8 +145,10 @@ TEST_F(UpgradeRunTest, OutputsOnTheDiskBeforeTheirNamesAndTheNamesBeforeTheEnd) 
         WriteBytes(Join(oldFolder, name), Document("", name, ""));
     }
     const CallOrder system(host);
-    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk)).outcome,
-              RunOutcome::Completed);
+    EXPECT_EQ(
+        RunUpgrade(templatePath, oldFolder, host, host.With(Files(system, Durability::OnDisk)))
+            .outcome,
+        RunOutcome::Completed);
     const auto put = {Call::Flush, Call::CheckWrites, Call::MoveIntoPlace};
     std::vector<Call> expected;
     for (int each = 0; each < 2; ++each) {
@@ -185,7 +187,7 @@ TEST_F(UpgradeRunTest, FileSystemWithoutUnnamedFilesGetsNamedTemporaryFiles) {
     }
     WriteBytes(Join(oldFolder, "unended.html"), std::string(kStartMarker) + std::string(500, 'x'));
     const NoUnnamedFiles system;
-    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, Files(system), 2).outcome,
+    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, host.With(Files(system)), 2).outcome,
               RunOutcome::Completed);
     EXPECT_GE(system.named, 3) << "one for each output begun";
     EXPECT_THAT(AllNames(output), ElementsAre("a.html", "b.html"));

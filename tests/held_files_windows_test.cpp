@@ -12,8 +12,8 @@
 #include <chrono>
 #include <numeric>
 
+#include "app/texts_zh.h"
 #include "engine/upgrade_run.h"
-#include "storage/file_reasons.h"
 #include "storage/temporary_names.h"
 #include "storage/windows_paths.h"
 #include "tests/process_runner.h"
@@ -116,7 +116,7 @@ TEST_F(HeldFilesTest, OutputHeldForGoodStopsTheRunAtTheLimitNamingIt) {
     EXPECT_LE(waited, Files::kHeldFileLimit + 1s);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_THAT(host.messages[0], HasSubstr("无法写入文件 " + held));
-    EXPECT_THAT(host.messages[0], HasSubstr(reasons::kHeldByAnotherProgram));
+    EXPECT_THAT(host.messages[0], HasSubstr(zh::kHeldByAnotherProgram));
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("a.html"));
     EXPECT_EQ(ReadBytes(Join(output, "c.html")), "earlier");
     ExpectNoTemporaryFile();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/provisioning.h"
+#include "app/texts_zh.h"
 #include "storage/file_error.h"
 #include "ui/path_boxes.h"
 
@@ -121,12 +122,12 @@ TEST(ProvisioningTest, FailingCopyIsPassedOn) {
 
 TEST(ProvisioningTest, FailureMessageNamesTheFileThatCouldNotBeWritten) {
     const std::string system(app::kSystemDialogControlPath);
-    const std::string written = app::ProvisioningFailureMessage(
+    const std::string written = zh::ProvisioningFailureMessage(
         FileError(FileError::Operation::Write, system, "拒绝访问。"), system);
     EXPECT_EQ(written,
               "【复制失败】：无法把通用对话框控件复制到 " + system + "\r\n系统原因：拒绝访问。");
     // The application's copy could not be read: still the system's copy is the one not written.
-    const std::string read = app::ProvisioningFailureMessage(
+    const std::string read = zh::ProvisioningFailureMessage(
         FileError(FileError::Operation::Read, "D:\\Tools\\COMDLG32.OCX", "文件被锁定。"), system);
     EXPECT_EQ(read, "【复制失败】：无法把通用对话框控件复制到 " + system +
                         "\r\n系统原因：无法读取文件 D:\\Tools\\COMDLG32.OCX：文件被锁定。");

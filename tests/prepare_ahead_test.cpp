@@ -60,7 +60,7 @@ TEST_F(UpgradeRunTest, FailureAheadIsMetInTheOrderOfTheListing) {
     WriteDocuments(oldFolder, 8);
     MakeFolder(output);
     MakeFolder(Join(output, "图3.html"));  // its output cannot be written
-    const RunResult result = RunUpgrade(templatePath, oldFolder, host, Files(), kAhead);
+    const RunResult result = RunUpgrade(templatePath, oldFolder, host, host.With(Files()), kAhead);
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     EXPECT_EQ(result.upgraded, 2u);
     ASSERT_EQ(host.messages.size(), 1u);
@@ -74,7 +74,7 @@ TEST_F(UpgradeRunTest, FailureAheadIsMetInTheOrderOfTheListing) {
 TEST_F(UpgradeRunTest, StopLeavesNothingOfWhatWasPreparedAhead) {
     WriteDocuments(oldFolder, 8);
     host.onDocument = [] { return false; };
-    const RunResult result = RunUpgrade(templatePath, oldFolder, host, Files(), kAhead);
+    const RunResult result = RunUpgrade(templatePath, oldFolder, host, host.With(Files()), kAhead);
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_THAT(AllNames(output), ElementsAre("图0.html"));
 }

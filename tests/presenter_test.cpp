@@ -1,5 +1,5 @@
 // The main window's behaviour, once for every front end: its handlers against a window without a
-// toolkit and a desktop whose dialogs are answered in advance.
+// toolkit, a desktop whose dialogs are answered in advance and a scripted run; no file is made.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include "app/identity.h"
 #include "tests/fake_desktop.h"
 #include "tests/fake_main_window_view.h"
+#include "tests/scripted_run.h"
 #include "tests/test_support.h"
 #include "ui/layout_table.h"
 #include "ui/orba_update_tool.h"
@@ -30,53 +31,52 @@ constexpr std::string_view kReady = " 准备就绪...\r\n";
 class PresenterTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        desktop.applicationFolder = dir.path();
-        WriteBytes(Join(dir.path(), "orba.html"), Document("<new>", "TEMPLATE", "</new>"));
-        MakeFolder(oldFolder);
+        desktop.applicationFolder = application;
         tool.Form_Load();
         view.folderBox = oldFolder;
     }
 
-    int RunsStarted() const {
-        int starts = 0;
-        for (std::size_t at = tool.ProgressLog().find("【处理开始】"); at != std::string::npos;
-             at = tool.ProgressLog().find("【处理开始】", at + 1)) {
-            ++starts;
-        }
-        return starts;
+    // The start-up finds the files of `existing`, and the run is the script's.
+    ui::WindowFiles Files() {
+        ui::WindowFiles files = run.Files();
+        files.startUp.exists = [this](const std::string& path) { return existing.contains(path); };
+        return files;
     }
 
-    TempDir dir;
-    std::string oldFolder = dir / "old";
+    std::string application = "app";
+    std::set<std::string> existing = {Join("app", "orba.html")};
+    std::string oldFolder = "old";
     std::string output = Join(oldFolder, "NewORBA");
+    ScriptedRun run;
     FakeDesktop desktop;
     FakeMainWindowView view;
-    ORBAUpdateTool tool{view, desktop};
+    ORBAUpdateTool tool{view, desktop, Files()};
 };
 
 TEST(PresenterStartTest, LogReadsReadyBeforeAnyRun) {
     FakeDesktop desktop;
     FakeMainWindowView view;
-    const ORBAUpdateTool tool(view, desktop);
+    ScriptedRun run;
+    const ORBAUpdateTool tool(view, desktop, run.Files());
     EXPECT_EQ(tool.ProgressLog(), kReady);
     EXPECT_FALSE(tool.RunInProgress());
 }
 
 TEST_F(PresenterTest, LoadFillsTheBoxesFromTheApplicationFolder) {
-    EXPECT_EQ(view.templateBox, dir / "orba.html");
-    Remove(dir / "orba.html");
+    EXPECT_EQ(view.templateBox, Join("app", "orba.html"));
+    existing.clear();
     tool.Form_Load();
     EXPECT_EQ(view.templateBox, "");
-    EXPECT_EQ(view.folderBox, dir.path());
+    EXPECT_EQ(view.folderBox, "app");
     EXPECT_THAT(desktop.messages, IsEmpty()) << "no dialog control file to provision here";
 }
 
 TEST_F(PresenterTest, TemplatePickerFillsBothBoxesAndCancelStillDerivesTheFolder) {
-    const std::string chosen = Join(Join(dir.path(), "spring"), "模板.html");
+    const std::string chosen = Join(Join("app", "spring"), "模板.html");
     desktop.filesToChoose = {chosen, ""};
     tool.Click(ui::Control("BT_SELECT_MOD_FILE"));
     EXPECT_EQ(view.templateBox, chosen);
-    EXPECT_EQ(view.folderBox, Join(dir.path(), "spring"));
+    EXPECT_EQ(view.folderBox, Join("app", "spring"));
     ASSERT_EQ(desktop.offeredFilters.size(), 2u);
     EXPECT_EQ(desktop.offeredFilters[0].description, "HTML Files (*.htm; *.html)");
     EXPECT_EQ(desktop.offeredFilters[1].description, "All Files (*.*)");
@@ -85,7 +85,7 @@ TEST_F(PresenterTest, TemplatePickerFillsBothBoxesAndCancelStillDerivesTheFolder
     tool.Click(ui::Control(
         "BT_SELECT_MOD_FILE"));  // cancelled: the template box stays, its folder is taken
     EXPECT_EQ(view.templateBox, chosen);
-    EXPECT_EQ(view.folderBox, Join(dir.path(), "spring"));
+    EXPECT_EQ(view.folderBox, Join("app", "spring"));
 }
 
 TEST_F(PresenterTest, FolderPickerSetsTheFolderBoxExactlyAndCancelKeepsIt) {
@@ -130,38 +130,38 @@ TEST_F(PresenterTest, EveryButtonOfTheTableHasItsHandlerAndNothingElseActs) {
 }
 
 TEST_F(PresenterTest, StartButtonRunsTheUpgradeAndTheLogShowsEveryEntry) {
-    WriteBytes(Join(oldFolder, "甲.html"), Document("<old>", "{\"a\":1}", "</old>"));
-    WriteBytes(Join(oldFolder, "b.HTML"), Document("<old>", "{\"b\":2}", "</old>"));
+    view.templateBox = " 模板.html ";
+    run.Upgrades({"b.HTML", "甲.html"});
     tool.Click(ui::Control("BT_GO"));
-    const std::string expected = std::string(kReady) + ExpectedLog({"b.HTML", "甲.html"}, output);
+    EXPECT_THAT(run.starts, ElementsAre(std::pair<std::string, std::string>(" 模板.html ", "old")))
+        << "the boxes' texts as they stand";
+    const std::string expected =
+        std::string(kReady) + ExpectedLog({"b.HTML", "甲.html"}, run.outputFolder);
     EXPECT_EQ(tool.ProgressLog(), expected);
     EXPECT_EQ(view.logBox, expected);
     EXPECT_EQ(view.paintedInPause, 2) << "each document entry is brought into view";
     EXPECT_EQ(view.paintedNow, 1) << "and the result entry";
-    EXPECT_EQ(ReadBytes(Join(output, "甲.html")), Document("<new>", "{\"a\":1}", "</new>"));
     EXPECT_THAT(desktop.messages, IsEmpty());
 }
 
 TEST_F(PresenterTest, InputProblemIsShownAndNothingIsLogged) {
-    view.templateBox = "   ";
+    run.refusal = InputProblem::TemplateNotGiven;
     tool.BT_GO_Click();
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_THAT(desktop.messages[0], HasSubstr("【模板文件未指定】"));
     EXPECT_EQ(tool.ProgressLog(), kReady);
+    EXPECT_THAT(view.progress, IsEmpty()) << "nothing was begun";
 }
 
 TEST_F(PresenterTest, ExitDuringARunStopsBeforeTheNextDocument) {
-    for (const char* name : {"a.html", "b.html", "c.html"}) {
-        WriteBytes(Join(oldFolder, name), Document("", name, ""));
-    }
+    run.Upgrades({"a.html", "b.html", "c.html"});
     view.duringPause = [this] { tool.Click(ui::Control("BT_END")); };
     tool.BT_GO_Click();
     EXPECT_TRUE(view.hidden);
     EXPECT_EQ(desktop.endRequests, 1);
     EXPECT_THAT(tool.ProgressLog(), HasSubstr(" 1: a.html: 升级成功"));
     EXPECT_THAT(tool.ProgressLog(), Not(HasSubstr("处理结束")));
-    EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
-    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Document("<new>", "a.html", "</new>"));
+    EXPECT_THAT(run.begun, ElementsAre("a.html"));
 }
 
 TEST_F(PresenterTest, ExitOutsideARunEndsTheProgramAtOnce) {
@@ -171,41 +171,39 @@ TEST_F(PresenterTest, ExitOutsideARunEndsTheProgramAtOnce) {
 }
 
 TEST_F(PresenterTest, ClosingTheWindowDuringARunHidesItAndStopsTheRun) {
-    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
-    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
+    run.Upgrades({"a.html", "b.html"});
     bool closedAtOnce = true;
     view.duringPause = [&] { closedAtOnce = tool.Form_Unload(); };
     tool.BT_GO_Click();
     EXPECT_FALSE(closedAtOnce) << "the window waits for the run";
     EXPECT_TRUE(view.hidden);
     EXPECT_EQ(desktop.endRequests, 1) << "the program ends when the run has stopped";
-    EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
+    EXPECT_THAT(run.begun, ElementsAre("a.html"));
     EXPECT_THAT(tool.ProgressLog(), Not(HasSubstr("处理结束")));
     EXPECT_TRUE(tool.Form_Unload()) << "outside a run the window goes at once";
 }
 
 TEST_F(PresenterTest, SecondStartDuringARunIsRefused) {
-    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
-    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
+    run.Upgrades({"a.html", "b.html"});
     view.duringPause = [this] { tool.Click(ui::Control("BT_GO")); };
     tool.BT_GO_Click();
-    EXPECT_EQ(RunsStarted(), 1);
+    EXPECT_EQ(run.starts.size(), 1u);
     EXPECT_FALSE(tool.RunInProgress());
     tool.BT_GO_Click();
-    EXPECT_EQ(RunsStarted(), 2) << "once the run is over, the button starts the next";
+    EXPECT_EQ(run.starts.size(), 2u) << "once the run is over, the button starts the next";
 }
 
 TEST_F(PresenterTest, FileFailureIsShownAndTheWindowStaysUsable) {
-    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
-    MakeFolder(output);
-    MakeFolder(Join(output, "a.html"));
+    run.documents = {{"a.html", ScriptedRun::Fate::CannotBeWritten}};
     tool.BT_GO_Click();
     ASSERT_EQ(desktop.messages.size(), 1u);
-    EXPECT_THAT(desktop.messages[0], HasSubstr(Join(output, "a.html")));
+    EXPECT_EQ(desktop.messages[0],
+              "【写入失败】：无法写入文件 " + Join(output, "a.html") +
+                  "\r\n系统原因：Permission denied\r\n升级已中止；此前写入的文件完整保留。");
     EXPECT_FALSE(view.hidden);
     EXPECT_EQ(desktop.endRequests, 0);
 
-    Remove(Join(output, "a.html"));
+    run.Upgrades({"a.html"});
     tool.BT_GO_Click();
     EXPECT_THAT(tool.ProgressLog(), HasSubstr("【处理结束：成功升级 1 个】"));
 }
@@ -215,8 +213,8 @@ TEST_F(PresenterTest, DroppedFileIsTheTemplateAndDroppedFolderTheOldFolder) {
     tool.Form_DragDrop(otherTemplate, false);
     EXPECT_EQ(view.templateBox, otherTemplate);
     EXPECT_EQ(view.folderBox, oldFolder);
-    tool.Form_DragDrop(dir.path(), true);
-    EXPECT_EQ(view.folderBox, dir.path());
+    tool.Form_DragDrop("app", true);
+    EXPECT_EQ(view.folderBox, "app");
     EXPECT_EQ(view.templateBox, otherTemplate);
     tool.Form_DragDrop("", false);
     EXPECT_EQ(view.templateBox, otherTemplate) << "an empty drop changes nothing";
@@ -228,9 +226,9 @@ class RunProgressTest : public PresenterTest {
     using State = ui::RunProgress::State;
 
     void WriteDocuments(int count) {
+        run.documents.clear();
         for (int i = 0; i < count; ++i) {
-            WriteBytes(Join(oldFolder, "d" + std::to_string(i) + ".html"),
-                       Document("", std::to_string(i), ""));
+            run.documents.push_back({"d" + std::to_string(i) + ".html"});
         }
     }
     // The fractions shown while running, in order.
@@ -261,8 +259,7 @@ TEST_F(RunProgressTest, ProgressIsShownAFewTimesASecondAtMost) {
 
 TEST_F(RunProgressTest, DocumentsPassedOverCountTowardsTheWhole) {
     desktop.tick = ui::WindowRuns::kProgressInterval;
-    WriteBytes(Join(oldFolder, "a.html"), "no data block");
-    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
+    run.documents = {{"a.html", ScriptedRun::Fate::PassedOver}, {"b.html"}};
     tool.BT_GO_Click();
     EXPECT_THAT(RunningFractions(), ElementsAre(0.0, 0.5, 1.0));
     EXPECT_EQ(view.progress.back().state, State::Ended);
@@ -271,8 +268,7 @@ TEST_F(RunProgressTest, DocumentsPassedOverCountTowardsTheWhole) {
 TEST_F(RunProgressTest, FailureShowsWhereTheRunStopped) {
     desktop.tick = ui::WindowRuns::kProgressInterval;
     WriteDocuments(4);
-    MakeFolder(output);
-    MakeFolder(Join(output, "d2.html"));  // the third output's name is taken
+    run.documents[2].fate = ScriptedRun::Fate::CannotBeWritten;
     tool.BT_GO_Click();
     EXPECT_EQ(view.progress.back(), (ui::RunProgress{State::Failed, 0.5, false}));
 }

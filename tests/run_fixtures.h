@@ -44,16 +44,16 @@ class UpgradeRunTest : public ::testing::Test {
         MakeFolder(oldFolder);
     }
 
-    RunResult Run() { return RunUpgrade(templatePath, oldFolder, host); }
+    RunResult Run() { return Run(templatePath, oldFolder); }
     RunResult Run(std::string_view templateBox, std::string_view folderBox) {
-        return RunUpgrade(templateBox, folderBox, host);
+        return RunUpgrade(templateBox, folderBox, host, host.With(Files()));
     }
 
     void ExpectRefused(const RunResult& result, InputProblem problem) {
         EXPECT_EQ(result.outcome, RunOutcome::Refused);
         EXPECT_EQ(result.problem, problem);
         ASSERT_EQ(host.messages.size(), 1u);
-        EXPECT_EQ(host.messages[0], InputProblemMessage(problem));
+        EXPECT_EQ(host.messages[0], zh::InputProblemMessage(problem));
         EXPECT_THAT(host.log, ::testing::IsEmpty());
         EXPECT_FALSE(Exists(output)) << "a refused run creates nothing";
     }

@@ -1,14 +1,19 @@
 #pragma once
 
 // Helpers shared by the tests: temporary folders, byte-exact file access, sample documents and a
-// run host that records what the run did.
+// run observer that records what the run did.
 
+#include <chrono>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
-#include "engine/run_host.h"
+#include "app/texts_zh.h"
+#include "engine/run_observer.h"
+#include "storage/files.h"
 
 namespace orba::test {
 
@@ -51,19 +56,44 @@ std::string Document(std::string_view before, std::string_view block, std::strin
 // The progress log of one completed run that wrote `names` in this order into `outputFolder`.
 std::string ExpectedLog(const std::vector<std::string>& names, const std::string& outputFolder);
 
-class RecordingHost : public RunHost {
+// Records what a run tells, the log and the messages in the window's words. Handed to the run
+// through With(files), it also stops the run when `onDocument` says so after a document, and
+// answers for the waits while a file is held.
+class RecordingHost : public RunObserver, public HeldFileWait {
   public:
-    void AppendLog(std::string_view entry) override { log += entry; }
-    void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
-    bool AfterDocumentEntry() override {
-        ++documentPauses;
-        return onDocument ? onDocument() : true;
+    Files With(const Files& files) {
+        return files.StoppingAt(stop.get_token()).WaitingThrough(*this);
     }
-    void AfterResultEntry() override { ++resultPauses; }
+
+    void Refused(InputProblem problem, FoundAtPath /*found*/) override {
+        messages.emplace_back(zh::InputProblemMessage(problem));
+    }
+    void Started(std::uint64_t /*documents*/) override { log += zh::StartEntry(); }
+    void Upgraded(std::string_view name, std::uint64_t number) override {
+        log += zh::DocumentEntry(number, name);
+        ++documentPauses;
+        if (onDocument && !onDocument()) {
+            stop.request_stop();
+        }
+    }
+    void Completed(std::string_view outputFolder, std::uint64_t upgraded) override {
+        log += zh::EndEntries(upgraded, outputFolder);
+        ++resultPauses;
+    }
+    void Failed(const FileError& error, Stopped stopped) override {
+        messages.push_back(zh::FailureMessage(error, error.path(), stopped));
+    }
+    void FailedUnexpectedly(std::string_view description, Stopped stopped) override {
+        messages.push_back(zh::UnexpectedFailureMessage(description, stopped));
+    }
     // Waits as the command line does, unless `onHeldPause` answers in its place.
-    bool PauseWhileFileHeld(std::chrono::milliseconds pause) override {
+    bool Pause(std::chrono::milliseconds pause) override {
         heldPauses.push_back(pause);
-        return onHeldPause ? onHeldPause() : RunHost::PauseWhileFileHeld(pause);
+        if (onHeldPause) {
+            return onHeldPause();
+        }
+        std::this_thread::sleep_for(pause);
+        return true;
     }
     void FolderFlushRefused(std::string_view folder, std::string_view /*reason*/) override {
         unflushedFolders.emplace_back(folder);
@@ -85,6 +115,7 @@ class RecordingHost : public RunHost {
     std::vector<std::string> unflushedFolders;
     std::vector<std::pair<std::string, PassedOverReason>> passedOver;
     std::vector<std::pair<std::string, NotLookedAtReason>> notLookedAt;
+    std::stop_source stop;
 };
 
 }  // namespace orba::test

@@ -64,7 +64,7 @@ TEST(Utf8FileTest, LoadingAMissingFileFailsWithTheSystemsReason) {
     } catch (const FileError& error) {
         EXPECT_EQ(error.operation(), FileError::Operation::Read);
         EXPECT_EQ(error.path(), dir / "missing.html");
-        EXPECT_FALSE(error.reason().empty());
+        EXPECT_FALSE(error.systemReason().empty());
     }
 }
 

@@ -1,5 +1,6 @@
-// The start button's run as the window sees it: whatever a run throws, the window hears of it in
-// a message box and can start the next run.
+// The start button's run as the window sees it, with scripted runs: whatever a run throws, the
+// window hears of it in a message box and can start the next run; the exit button is seen in the
+// pauses and waits of a run, and progress goes out in time.
 
 #include "ui/window_runs.h"
 
@@ -11,13 +12,13 @@
 #include <vector>
 
 #include "tests/fake_desktop.h"
-#include "tests/run_fixtures.h"
-#include "tests/wrapped_system.h"
+#include "tests/scripted_run.h"
 
 namespace orba {
 namespace {
 
 using namespace test;  // NOLINT: the fixtures and helpers
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 // A log box that fails to take the first `failures` entries, as one out of memory would.
@@ -37,113 +38,80 @@ class FailingLogView final : public ui::ProgressLogView {
     std::string text;
 };
 
-TEST_F(UpgradeRunTest, WindowRecoversFromAFailureThatIsNotAFilesAndRunsAgain) {
-    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+TEST(WindowRunsTest, WindowRecoversFromAFailureThatIsNotAFilesAndRunsAgain) {
+    ScriptedRun run;
+    run.Upgrades({"a.html"});
     FakeDesktop desktop;
     FailingLogView view;
-    ui::WindowRuns runs(desktop, view);
+    ui::WindowRuns runs(desktop, view, run.Files());
 
-    runs.Start(templatePath, oldFolder);
+    runs.Start("tpl.html", "old");
     EXPECT_FALSE(runs.Running()) << "the run is over";
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_THAT(desktop.messages[0], HasSubstr("升级已中止"));
     EXPECT_THAT(desktop.messages[0], HasSubstr(std::bad_alloc().what()));
 
-    runs.Start(templatePath, oldFolder);
+    runs.Start("tpl.html", "old");
     EXPECT_EQ(desktop.messages.size(), 1u) << "the second run completes without a message";
-    EXPECT_EQ(view.text, ExpectedLog({"a.html"}, output));
+    EXPECT_EQ(view.text, ExpectedLog({"a.html"}, run.outputFolder));
     EXPECT_EQ(desktop.endRequests, 0);
 }
 
-// Another program holds every output for good; the user presses the exit button once it does.
-class OutputsHeld final : public WrappedSystem {
-  public:
-    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
-        if (call != Call::MoveIntoPlace) {
-            return std::nullopt;
-        }
-        exitPressed = true;
-        return sys::HeldError();
-    }
-    mutable bool exitPressed = false;
-};
-
-// A log box whose events are a press of the exit button, once `pressed` says so.
+// A log box whose events are a press of the exit button, once `pressed` says so: in the pause
+// after a document, or while a held file is waited for.
 class ExitPressedView final : public ui::ProgressLogView {
   public:
     void AppendText(std::string_view entry) override { text += entry; }
     void ShowEnd(Paint) override {}
     void ProcessEvents() override {
-        if (*pressed) {
+        if (pressed()) {
             ++rounds;
             runs->EndProgram();
         }
     }
     void WaitForEvents(std::chrono::milliseconds /*timeout*/) override {
-        if (*pressed) {
+        if (pressed()) {
             ++restingRounds;
             runs->EndProgram();
         }
     }
 
     ui::WindowRuns* runs = nullptr;
-    const bool* pressed = nullptr;
+    std::function<bool()> pressed;
     std::string text;
     int rounds = 0;
     int restingRounds = 0;
 };
 
-TEST_F(UpgradeRunTest, ExitButtonAnswersWhileTheRunWaitsForAHeldFile) {
-    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+TEST(WindowRunsTest, ExitButtonAnswersWhileTheRunWaitsForAHeldFile) {
+    ScriptedRun run;
+    run.documents = {{"a.html", ScriptedRun::Fate::Upgraded, 1000}};  // held for good
     FakeDesktop desktop;
     ExitPressedView view;
-    const OutputsHeld system;
-    ui::WindowRuns runs(desktop, view, system);
+    ui::WindowRuns runs(desktop, view, run.Files());
     view.runs = &runs;
-    view.pressed = &system.exitPressed;
+    view.pressed = [&] { return !run.begun.empty(); };
 
-    runs.Start(templatePath, oldFolder);
+    runs.Start("tpl.html", "old");
     EXPECT_EQ(view.restingRounds, 1)
         << "the wait handled the window's events, at rest between them";
     EXPECT_EQ(view.rounds, 0) << "and never spun";
     EXPECT_EQ(desktop.endRequests, 1) << "and the exit button ended the program";
     EXPECT_THAT(desktop.messages, ::testing::IsEmpty());
-    EXPECT_FALSE(Exists(output)) << "nothing half-done is left, nor the folder made for it";
 }
 
-// The user presses the exit button while a page without a data block is read.
-class ExitPressedDuringARead final : public WrappedSystem {
-  public:
-    explicit ExitPressedDuringARead(std::string page) : page_(std::move(page)) {}
-    std::optional<int> Decide(Call call, const std::string& path) const override {
-        if (call == Call::OpenToRead) {
-            opened.push_back(path);
-            exitPressed = exitPressed || path == page_;
-        }
-        return std::nullopt;
-    }
-    mutable bool exitPressed = false;
-    mutable std::vector<std::string> opened;
-
-  private:
-    std::string page_;
-};
-
-TEST_F(UpgradeRunTest, ExitButtonIsSeenAfterEveryDocumentReadNotOnlyAfterOneWritten) {
-    WriteBytes(Join(oldFolder, "a.html"), "a page without a data block");
-    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
+TEST(WindowRunsTest, ExitButtonIsSeenAfterEveryDocumentReadNotOnlyAfterOneWritten) {
+    ScriptedRun run;
+    run.documents = {{"a.html", ScriptedRun::Fate::PassedOver}, {"b.html"}};
     FakeDesktop desktop;
     ExitPressedView view;
-    const ExitPressedDuringARead system(Join(oldFolder, "a.html"));
-    ui::WindowRuns runs(desktop, view, system);
+    ui::WindowRuns runs(desktop, view, run.Files());
     view.runs = &runs;
-    view.pressed = &system.exitPressed;
+    view.pressed = [&] { return !run.begun.empty(); };
 
-    runs.Start(templatePath, oldFolder);
+    runs.Start("tpl.html", "old");
     EXPECT_EQ(desktop.endRequests, 1);
-    EXPECT_THAT(system.opened, ::testing::Not(::testing::Contains(Join(oldFolder, "b.html"))))
-        << "b.html is never begun";
-    EXPECT_FALSE(Exists(Join(output, "b.html")));
+    EXPECT_THAT(run.begun, ElementsAre("a.html")) << "b.html is never begun";
 }
 
 // Records what the run shows outside the window, with how things stood when it was shown.
@@ -152,35 +120,37 @@ class ProgressSeenView final : public ui::ProgressLogView {
     struct Seen {
         ui::RunProgress progress;
         std::size_t messagesBefore;  // message boxes opened by then
-        bool heldFileRead;           // the held document read by then
+        std::size_t begun;           // documents begun by then
     };
-    explicit ProgressSeenView(const FakeDesktop& desktop) : desktop_(desktop) {}
+    ProgressSeenView(FakeDesktop& desktop, const ScriptedRun& run) : desktop_(desktop), run_(run) {}
     void AppendText(std::string_view) override {}
     void ShowEnd(Paint) override {}
     void ProcessEvents() override {}
     void ShowRunProgress(const ui::RunProgress& progress) override {
-        seen.push_back({progress, desktop_.messages.size(), heldFileRead});
+        seen.push_back({progress, desktop_.messages.size(), run_.begun.size()});
+    }
+    // Time passes on the desktop's clock while the run waits for a held file.
+    void WaitForEvents(std::chrono::milliseconds /*timeout*/) override {
+        desktop_.now += ui::WindowRuns::kProgressInterval;
     }
 
     std::vector<Seen> seen;
-    bool heldFileRead = false;
 
   private:
-    const FakeDesktop& desktop_;
+    FakeDesktop& desktop_;
+    const ScriptedRun& run_;
 };
 
-TEST_F(UpgradeRunTest, FailureReachesTheTaskbarAndAsksForAttentionBeforeItsMessageBox) {
-    for (const char* name : {"a.html", "b.html", "c.html", "d.html"}) {
-        WriteBytes(Join(oldFolder, name), Document("", name, ""));
-    }
-    MakeFolder(output);
-    MakeFolder(Join(output, "c.html"));  // the third output's name is taken
+TEST(WindowRunsTest, FailureReachesTheTaskbarAndAsksForAttentionBeforeItsMessageBox) {
+    ScriptedRun run;
+    run.Upgrades({"a.html", "b.html", "c.html", "d.html"});
+    run.documents[2].fate = ScriptedRun::Fate::CannotBeWritten;
     FakeDesktop desktop;
     desktop.tick = ui::WindowRuns::kLongRun;  // a run that takes a while
-    ProgressSeenView view(desktop);
-    ui::WindowRuns runs(desktop, view);
+    ProgressSeenView view(desktop, run);
+    ui::WindowRuns runs(desktop, view, run.Files());
 
-    runs.Start(templatePath, oldFolder);
+    runs.Start("tpl.html", "old");
     ASSERT_EQ(desktop.messages.size(), 1u);
     ASSERT_FALSE(view.seen.empty());
     const ProgressSeenView::Seen& last = view.seen.back();
@@ -194,46 +164,20 @@ TEST_F(UpgradeRunTest, FailureReachesTheTaskbarAndAsksForAttentionBeforeItsMessa
         << "and asked once";
 }
 
-// The first `times` opens of `path` find it held; time passes on the desktop's clock with each.
-class HeldWhileTimePasses final : public WrappedSystem {
-  public:
-    HeldWhileTimePasses(std::string path, int times, FakeDesktop& desktop, ProgressSeenView& view)
-        : path_(std::move(path)), times_(times), desktop_(desktop), view_(view) {}
-    std::optional<int> Decide(Call call, const std::string& path) const override {
-        if (call != Call::OpenToRead || path != path_) {
-            return std::nullopt;
-        }
-        if (times_-- > 0) {
-            desktop_.now += ui::WindowRuns::kProgressInterval;
-            return sys::HeldError();
-        }
-        view_.heldFileRead = true;
-        return std::nullopt;
-    }
-
-  private:
-    std::string path_;
-    mutable int times_;
-    FakeDesktop& desktop_;
-    ProgressSeenView& view_;
-};
-
-TEST_F(UpgradeRunTest, ProgressHeldBackByTheRateLimitGoesOutDuringAWaitForAHeldFile) {
-    for (const char* name : {"a.html", "b.html", "c.html"}) {
-        WriteBytes(Join(oldFolder, name), Document("", name, ""));
-    }
+TEST(WindowRunsTest, ProgressHeldBackByTheRateLimitGoesOutDuringAWaitForAHeldFile) {
+    ScriptedRun run;
+    run.documents = {{"a.html"}, {"b.html", ScriptedRun::Fate::Upgraded, 3}, {"c.html"}};
     FakeDesktop desktop;  // its clock moves only while b.html is held
-    ProgressSeenView view(desktop);
-    const HeldWhileTimePasses system(Join(oldFolder, "b.html"), 3, desktop, view);
-    ui::WindowRuns runs(desktop, view, system);
+    ProgressSeenView view(desktop, run);
+    ui::WindowRuns runs(desktop, view, run.Files());
 
-    runs.Start(templatePath, oldFolder);
+    runs.Start("tpl.html", "old");
     EXPECT_EQ(desktop.messages.size(), 0u);
     const auto oneThird = std::find_if(view.seen.begin(), view.seen.end(), [](const auto& seen) {
         return seen.progress.fraction == 1.0 / 3;
     });
     ASSERT_NE(oneThird, view.seen.end()) << "a.html's progress was shown";
-    EXPECT_FALSE(oneThird->heldFileRead) << "while the run waited for b.html";
+    EXPECT_EQ(oneThird->begun, 2u) << "while the run waited for b.html";
 }
 
 }  // namespace

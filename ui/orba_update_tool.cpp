@@ -5,16 +5,16 @@
 
 namespace orba::ui {
 
-ORBAUpdateTool::ORBAUpdateTool(MainWindowView& view, Desktop& desktop)
-    : view_(view), desktop_(desktop), runs_(desktop, view) {}
+ORBAUpdateTool::ORBAUpdateTool(MainWindowView& view, Desktop& desktop, WindowFiles files)
+    : view_(view), desktop_(desktop), startUpFiles_(files.startUp), runs_(desktop, view, files) {}
 
 void ORBAUpdateTool::Form_Load() {
-    SetBoxes(DefaultBoxes(desktop_));
+    SetBoxes(DefaultBoxes(desktop_, startUpFiles_));
     CopyCOMDLG32OCX();
 }
 
 void ORBAUpdateTool::CopyCOMDLG32OCX() {
-    ProvisionDialogControlFile(desktop_);
+    ProvisionDialogControlFile(desktop_, startUpFiles_);
 }
 
 void ORBAUpdateTool::BT_GO_Click() {

@@ -17,7 +17,7 @@ namespace orba::ui {
 
 class ORBAUpdateTool {
   public:
-    ORBAUpdateTool(MainWindowView& view, Desktop& desktop);
+    ORBAUpdateTool(MainWindowView& view, Desktop& desktop, WindowFiles files = FilesOnDisk());
 
     void Form_Load();
     void BT_GO_Click();
@@ -48,6 +48,7 @@ class ORBAUpdateTool {
 
     MainWindowView& view_;
     Desktop& desktop_;
+    app::ProvisioningFiles startUpFiles_;
     WindowRuns runs_;
 };
 

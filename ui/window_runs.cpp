@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "engine/run_texts.h"
+#include "app/texts_zh.h"
 #include "engine/upgrade_run.h"
 #include "ui/layout_table.h"
 #include "ui/my_sleep.h"
@@ -14,38 +14,28 @@ constexpr int kPauseAfterDocumentMs = 5;
 }
 
 // The window's side of a run: the log box, message boxes, and a short pause after each document
-// in which the window repaints and its buttons answer.
-class WindowRuns::Host final : public RunHost {
+// in which the window repaints and its buttons answer. The exit button stops the run at its next
+// step.
+class WindowRuns::Observer final : public RunObserver, public HeldFileWait {
   public:
-    explicit Host(WindowRuns& runs) : runs_(runs) {}
+    explicit Observer(WindowRuns& runs) : runs_(runs) {}
 
-    void AppendLog(std::string_view entry) override {
-        runs_.log_ += entry;
-        runs_.view_.AppendText(entry);
-    }
-    // A failure is seen on the taskbar button or in the dock, and asks for attention, before its
-    // message box waits for a click: a window behind others would otherwise say nothing.
-    void ShowMessage(std::string_view text) override {
-        runs_.ShowFailedOutside();
-        runs_.desktop_.ShowMessage(text);
-    }
     // An input problem ends the run before anything was begun: only its message is shown.
-    void ShowInputProblem(InputProblem problem, FoundAtPath /*found*/) override {
-        runs_.desktop_.ShowMessage(InputProblemMessage(problem));
+    void Refused(InputProblem problem, FoundAtPath /*found*/) override {
+        runs_.desktop_.ShowMessage(zh::InputProblemMessage(problem));
     }
-    bool AfterDocumentEntry() override {
+    void Started(std::uint64_t documents) override {
+        Log(zh::StartEntry());
+        Handled(0, documents);
+    }
+    void Upgraded(std::string_view name, std::uint64_t number) override {
+        Log(zh::DocumentEntry(number, name));
         runs_.view_.ShowEnd(ProgressLogView::Paint::InThePause);
-        return Pause(kPauseAfterDocumentMs);
+        Pause(kPauseAfterDocumentMs);
     }
-    // Between any two steps of the run the window handles the events that wait, so that the
-    // exit button is seen after every document read, not only after one written.
-    bool KeepGoing() override {
-        ShowProgressIfDue();
-        runs_.view_.ProcessEvents();
-        return !runs_.endRequested_;
-    }
-    void AfterResultEntry() override { runs_.view_.ShowEnd(ProgressLogView::Paint::Now); }
-    void Progress(std::uint64_t done, std::uint64_t total) override {
+    // After each document the window handles the events that wait, so that the exit button is
+    // seen after every document read, not only after one written.
+    void Handled(std::uint64_t done, std::uint64_t total) override {
         runs_.fraction_ = total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
         heldBack_ = true;
         if (done == 0 || done == total) {
@@ -53,10 +43,22 @@ class WindowRuns::Host final : public RunHost {
         } else {
             ShowProgressIfDue();
         }
+        runs_.view_.ProcessEvents();
     }
+    void Completed(std::string_view outputFolder, std::uint64_t upgraded) override {
+        Log(zh::EndEntries(upgraded, outputFolder));
+        runs_.view_.ShowEnd(ProgressLogView::Paint::Now);
+    }
+    void Failed(const FileError& error, Stopped stopped) override {
+        ShowFailure(zh::FailureMessage(error, error.path(), stopped));
+    }
+    void FailedUnexpectedly(std::string_view description, Stopped stopped) override {
+        ShowFailure(zh::UnexpectedFailureMessage(description, stopped));
+    }
+
     // While another program holds a file, the window answers as in the pause after a document,
     // but lets the processor rest between its events: such a wait may last seconds.
-    bool PauseWhileFileHeld(std::chrono::milliseconds pause) override {
+    bool Pause(std::chrono::milliseconds pause) override {
         return Pause(static_cast<int>(pause.count()), Rest::BetweenEvents);
     }
 
@@ -65,6 +67,16 @@ class WindowRuns::Host final : public RunHost {
     // How long a resting wait waits for events at a time: progress held back goes out in time.
     static constexpr std::chrono::milliseconds kRestSlice{10};
 
+    void Log(const std::string& entry) {
+        runs_.log_ += entry;
+        runs_.view_.AppendText(entry);
+    }
+    // A failure is seen on the taskbar button or in the dock, and asks for attention, before its
+    // message box waits for a click: a window behind others would otherwise say nothing.
+    void ShowFailure(const std::string& message) {
+        runs_.ShowFailedOutside();
+        runs_.desktop_.ShowMessage(message);
+    }
     // The window's events are handled throughout, and progress held back by the rate limit goes
     // out once its interval has passed, however long the run waits.
     bool Pause(int ms, Rest rest = Rest::Never) {
@@ -96,8 +108,8 @@ class WindowRuns::Host final : public RunHost {
     bool heldBack_ = false;  // progress not yet shown
 };
 
-WindowRuns::WindowRuns(Desktop& desktop, ProgressLogView& view, const sys::System& system)
-    : desktop_(desktop), view_(view), system_(system), log_(kInitialProgressLog) {}
+WindowRuns::WindowRuns(Desktop& desktop, ProgressLogView& view, WindowFiles files)
+    : desktop_(desktop), view_(view), files_(std::move(files)), log_(kInitialProgressLog) {}
 
 void WindowRuns::Start(std::string_view templateBox, std::string_view folderBox) {
     if (running_) {
@@ -115,13 +127,16 @@ void WindowRuns::Start(std::string_view templateBox, std::string_view folderBox)
         started_ = desktop_.Now();
         fraction_ = 0;
         failureShownOutside_ = false;
+        stop_ = std::stop_source();
         auto outcome = RunOutcome::Failed;
         try {
-            Host host(*this);
+            Observer observer(*this);
             // Users of the window pull out a USB stick once it says the run is over: every
             // output is on the disk before it takes its name, and the names before the end entry.
-            outcome = RunUpgrade(templateBox, folderBox, host, Files(system_, Durability::OnDisk))
-                          .outcome;
+            const Files files = Files(*files_.system, Durability::OnDisk)
+                                    .StoppingAt(stop_.get_token())
+                                    .WaitingThrough(observer);
+            outcome = files_.upgrade(templateBox, folderBox, observer, files).outcome;
         } catch (const std::exception& error) {
             ShowFailure(error.what());
         } catch (...) {
@@ -170,7 +185,7 @@ void WindowRuns::ShowFailure(std::string_view description) noexcept {
         // The message below still tells of the failure.
     }
     try {
-        desktop_.ShowMessage(UnexpectedFailureMessage(description));
+        desktop_.ShowMessage(zh::UnexpectedFailureMessage(description));
     } catch (...) {
         // Not even a message box could be shown: the window stays, without one.
     }
@@ -178,6 +193,7 @@ void WindowRuns::ShowFailure(std::string_view description) noexcept {
 
 void WindowRuns::EndProgram() {
     endRequested_ = true;
+    stop_.request_stop();
     if (!running_) {
         desktop_.EndProgram();
     }
@@ -186,6 +202,7 @@ void WindowRuns::EndProgram() {
 void WindowRuns::WindowClosing() {
     if (running_) {
         endRequested_ = true;
+        stop_.request_stop();
     }
 }
 

@@ -5,12 +5,12 @@
 // an end of the program that waits for the run's next pause.
 
 #include <chrono>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
-#include "engine/upgrade_run.h"
-#include "storage/system.h"
 #include "ui/desktop.h"
+#include "ui/window_files.h"
 
 namespace orba::ui {
 
@@ -57,9 +57,7 @@ class ProgressLogView {
 
 class WindowRuns {
   public:
-    // Runs make their file calls through `system`.
-    WindowRuns(Desktop& desktop, ProgressLogView& view,
-               const sys::System& system = sys::TheSystem());
+    WindowRuns(Desktop& desktop, ProgressLogView& view, WindowFiles files = FilesOnDisk());
 
     // The log as every run wrote it, CR LF included, behind the box's initial text.
     const std::string& Log() const { return log_; }
@@ -80,7 +78,7 @@ class WindowRuns {
     static constexpr std::chrono::milliseconds kProgressInterval{250};
 
   private:
-    class Host;
+    class Observer;
     void ShowFailure(std::string_view description) noexcept;
     void ShowFailedOutside();
     void ShowRunOver(RunOutcome outcome);
@@ -88,13 +86,14 @@ class WindowRuns {
 
     Desktop& desktop_;
     ProgressLogView& view_;
-    const sys::System& system_;
+    WindowFiles files_;
     std::string log_;
     std::chrono::steady_clock::time_point started_{};  // of the run in progress, or the last one
     double fraction_ = 0;                              // likewise
     bool failureShownOutside_ = false;                 // before its message box
     bool running_ = false;
     bool endRequested_ = false;
+    std::stop_source stop_;  // of the run in progress
 };
 
 }  // namespace orba::ui

@@ -1,6 +1,6 @@
-#include "engine/run_texts.h"
+#include "app/texts_zh.h"
 
-namespace orba {
+namespace orba::zh {
 
 namespace {
 constexpr std::string_view kCrLf = "\r\n";
@@ -29,11 +29,6 @@ std::string_view InputProblemMessage(InputProblem problem) {
     return {};
 }
 
-bool IsAboutTemplate(InputProblem problem) {
-    return problem == InputProblem::TemplateNotGiven || problem == InputProblem::TemplateNotFound ||
-           problem == InputProblem::TemplateBlockBlank;
-}
-
 std::string StartEntry() {
     return std::string(kCrLf) + std::string(kCrLf) + std::string(40, '=') + std::string(kCrLf) +
            "【处理开始】" + std::string(kCrLf);
@@ -44,17 +39,43 @@ std::string DocumentEntry(std::uint64_t number, std::string_view name) {
            ": 升级成功";
 }
 
-std::string EndEntry(std::uint64_t count) {
+std::string EndEntries(std::uint64_t count, std::string_view outputFolder) {
     return std::string(kCrLf) + std::string(kCrLf) + "【处理结束：成功升级 " +
-           std::to_string(count) + " 个】" + std::string(kCrLf) + std::string(kCrLf);
-}
-
-std::string ResultEntry(std::string_view outputFolder) {
-    return "升级后的文件存储在NewORBA子文件夹，即：" + std::string(kCrLf) +
+           std::to_string(count) + " 个】" + std::string(kCrLf) + std::string(kCrLf) +
+           "升级后的文件存储在NewORBA子文件夹，即：" + std::string(kCrLf) +
            std::string(outputFolder) + std::string(kCrLf) + std::string(kCrLf) +
            "【提示】：请检查升级结果。使用本工具升级过旧的版本可能有问题，"
            "可使用脑图文件自带的升级功能单个处理。" +
            std::string(kCrLf);
+}
+
+std::string ReasonWords(const FileError& error) {
+    const auto own = error.ownReason();
+    if (!own) {
+        return error.systemReason();
+    }
+    std::string words;
+    switch (*own) {
+        case OwnReason::NotARegularFile:
+            words = kNotARegularFile;
+            break;
+        case OwnReason::ChangedWhileRead:
+            words = kChangedWhileRead;
+            break;
+        case OwnReason::NameTaken:
+            words = kNameTaken;
+            break;
+        case OwnReason::HeldByAnotherProgram:
+            words = kHeldByAnotherProgram;
+            break;
+        case OwnReason::LeadsBackToFolder:
+            words = kLeadsBackToFolder;
+            break;
+    }
+    if (!error.systemReason().empty()) {
+        words += "（" + error.systemReason() + "）";
+    }
+    return words;
 }
 
 std::string_view FailureHeading(FileError::Operation operation) {
@@ -97,11 +118,19 @@ std::string StoppedMessage(std::string_view heading, std::string_view reason, St
 
 std::string FailureMessage(const FileError& error, std::string_view shownPath, Stopped stopped) {
     return StoppedMessage(std::string(FailureHeading(error.operation())) + std::string(shownPath),
-                          error.reason(), stopped);
+                          ReasonWords(error), stopped);
 }
 
 std::string UnexpectedFailureMessage(std::string_view description, Stopped stopped) {
     return StoppedMessage(kUnexpectedFailureHeading, description, stopped);
 }
 
-}  // namespace orba
+std::string ProvisioningFailureMessage(const FileError& error, std::string_view destination) {
+    const std::string reason = error.path() == destination
+                                   ? ReasonWords(error)
+                                   : "无法读取文件 " + error.path() + "：" + ReasonWords(error);
+    return "【复制失败】：无法把通用对话框控件复制到 " + std::string(destination) +
+           "\r\n系统原因：" + reason;
+}
+
+}  // namespace orba::zh

@@ -1,0 +1,61 @@
+#pragma once
+
+// The program's Chinese texts, shared by the window and the command line: the five input
+// messages, the progress log's entries, the messages of failures and the program's own reasons.
+// All UTF-8, with CR LF line breaks.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/run_facts.h"
+#include "storage/file_error.h"
+
+namespace orba::zh {
+
+std::string_view InputProblemMessage(InputProblem problem);
+
+// The progress log's entries: the same log, whichever front end writes it.
+std::string StartEntry();
+std::string DocumentEntry(std::uint64_t number, std::string_view name);
+// The end entry and the result entry of a completed run.
+std::string EndEntries(std::uint64_t count, std::string_view outputFolder);
+
+// The reasons the program finds itself, as they follow "系统原因：".
+inline constexpr std::string_view kNotARegularFile = "不是普通文件";
+inline constexpr std::string_view kChangedWhileRead =
+    "读取期间文件被其他程序改动，多次重读仍未取得一致的内容";
+inline constexpr std::string_view kNameTaken = "该名称已被一个文件占用";
+inline constexpr std::string_view kHeldByAnotherProgram =
+    "文件正被其他程序使用，等待约 10 秒后仍未释放";
+inline constexpr std::string_view kLeadsBackToFolder =
+    "它经由链接指向旧版文件夹本身，升级结果会替换旧文档；请删除它或为它改名";
+
+// The whole reason of `error`: the program's own words, with the system's in brackets behind
+// them where it has some, or the system's alone.
+std::string ReasonWords(const FileError& error);
+
+// What went wrong, with which file (shown as `shownPath`, the error's path as it is to be shown),
+// the reason, and what became of the outputs.
+std::string FailureMessage(const FileError& error, std::string_view shownPath,
+                           Stopped stopped = Stopped::Run);
+inline std::string FailureMessage(const FileError& error) {
+    return FailureMessage(error, error.path());
+}
+// The same for a failure that is not a file's (out of memory, for one), with its description.
+std::string UnexpectedFailureMessage(std::string_view description, Stopped stopped = Stopped::Run);
+
+// The lines of those messages, for a front end that ends lines its own way: the heading (a file's
+// is followed by its path), the reason behind its label, what became of the outputs.
+std::string_view FailureHeading(FileError::Operation operation);
+inline constexpr std::string_view kUnexpectedFailureHeading =
+    "【意外错误】：升级过程中发生了意外错误。";
+inline constexpr std::string_view kReasonLabel = "系统原因：";
+std::string_view StoppedLine(Stopped stopped);
+
+// The dialog control file could not be copied to `destination`; the program then starts all the
+// same. The message names the file that could not be written; when it was the application's copy
+// that could not be read, the reason says so, naming that one.
+std::string ProvisioningFailureMessage(const FileError& error, std::string_view destination);
+
+}  // namespace orba::zh

@@ -1,0 +1,57 @@
+#pragma once
+
+// Documents prepared strictly in the listing's order: up to `ahead` of the following ones on
+// other threads while the caller's thread handles the one before. Each has a read buffer of its
+// own: the k-th uses buffer k modulo their number, free again once the one before it was taken.
+// A prepared output that is never taken leaves no trace: its temporary goes with it.
+
+#include <algorithm>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <future>
+#include <span>
+#include <vector>
+
+#include "engine/document_upgrade.h"
+
+namespace orba {
+
+class PreparedInOrder {
+  public:
+    using Prepare = std::function<PreparedUpgrade(std::size_t index, std::span<char> buffer)>;
+
+    PreparedInOrder(Prepare prepare, std::size_t count, std::size_t ahead)
+        : prepare_(std::move(prepare)),
+          count_(count),
+          ahead_(ahead),
+          buffers_(std::max<std::size_t>(ahead, 1), std::vector<char>(kReadBufferSize)) {}
+
+    // The next document's share, prepared on this thread if none was ahead.
+    PreparedUpgrade Next() {
+        while (pending_.size() < ahead_ && started_ < count_) {
+            pending_.push_back(std::async(std::launch::async, [this, index = started_] {
+                return prepare_(index, buffers_[index % buffers_.size()]);
+            }));
+            ++started_;
+        }
+        if (pending_.empty()) {
+            const std::size_t index = started_++;
+            return prepare_(index, buffers_[index % buffers_.size()]);
+        }
+        PreparedUpgrade prepared = pending_.front().get();
+        pending_.pop_front();
+        return prepared;
+    }
+
+  private:
+    Prepare prepare_;
+    std::size_t count_;
+    std::size_t ahead_;
+    std::size_t started_ = 0;
+    std::vector<std::vector<char>> buffers_;
+    // Last: destroyed first, each waiting for its thread, while the buffers are still there.
+    std::deque<std::future<PreparedUpgrade>> pending_;
+};
+
+}  // namespace orba

@@ -1,0 +1,99 @@
+#include "engine/run_plan.h"
+
+#include <algorithm>
+
+#include "engine/data_block.h"
+#include "engine/listing.h"
+#include "engine/markers.h"
+#include "engine/paths.h"
+#include "engine/text.h"
+
+namespace orba {
+
+namespace {
+
+constexpr std::string_view kDocumentPattern = "*.html";
+
+// The template itself, lying in the old-version folder, is not upgraded. The names must agree
+// without regard to letter case and name the very same file: on a file system where case tells
+// files apart, Tpl.html and tpl.html are two documents.
+bool IsTheTemplate(const Files& files, const std::string& documentPath,
+                   const std::string& templatePath) {
+    return ComparablePath(TrimSpaces(documentPath)) == ComparablePath(TrimSpaces(templatePath)) &&
+           files.IsSameFile(documentPath, templatePath);
+}
+
+// A path pasted with the double quotes that Windows' "Copy as path" puts around it: the quotes go
+// when the quoted path names nothing, as they cannot be part of a Windows name; on POSIX a name
+// that holds them is taken as it stands.
+std::string Unquoted(std::string_view path, const Files& files) {
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"' &&
+        files.KindOf(std::string(path)) == sys::PathKind::Nothing) {
+        path = path.substr(1, path.size() - 2);
+    }
+    return std::string(path);
+}
+
+// The output folder among the old-version folder's entries: the run's own, not accounted for.
+bool IsOutputFolder(const sys::FolderEntry& entry) {
+    return entry.folder && (NativePathStyle().hasDriveLetters
+                                ? AsciiLower(entry.name) == AsciiLower(kOutputFolderName)
+                                : entry.name == kOutputFolderName);
+}
+
+}  // namespace
+
+std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_view folderBox,
+                                   const Files& files, CheckedInputs& inputs) {
+    inputs.templatePath = Unquoted(TrimSpaces(templateBox), files);
+    if (inputs.templatePath.empty()) {
+        return Refusal{InputProblem::TemplateNotGiven};
+    }
+    if (!FileExists(inputs.templatePath, files)) {
+        // A folder here is often the two paths in the wrong order.
+        return Refusal{InputProblem::TemplateNotFound,
+                       files.IsFolder(CutLastBackslash(inputs.templatePath))
+                           ? FoundAtPath::Folder
+                           : FoundAtPath::Nothing};
+    }
+    const auto blockOf = [&] {
+        return ExtractStringBetween(inputs.templateText.bytes(), kStartMarker, kEndMarker);
+    };
+    files.ReadComplete(inputs.templatePath, inputs.templateText,
+                       [&] { return !TrimSpaces(blockOf()).empty(); });
+    if (TrimSpaces(blockOf()).empty()) {
+        return Refusal{InputProblem::TemplateBlockBlank, FoundAtPath::File};
+    }
+    inputs.oldFolder = CutLastBackslash(Unquoted(TrimSpaces(folderBox), files));
+    if (inputs.oldFolder.empty()) {
+        return Refusal{InputProblem::FolderNotGiven};
+    }
+    if (const FoundAtPath found = LookAtFolder(inputs.oldFolder, files);
+        found != FoundAtPath::Folder) {
+        return Refusal{InputProblem::FolderHasNoFiles, found};
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> DocumentsOf(const Files& files, const CheckedInputs& inputs,
+                                     RunObserver& observer) {
+    std::vector<sys::FolderEntry> entries = files.ListEntries(inputs.oldFolder);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.name < b.name; });
+    std::vector<std::string> documents;
+    for (sys::FolderEntry& entry : entries) {
+        const std::string& name = entry.name;
+        if (const auto notADocument = WhyNotADocument(entry, kDocumentPattern)) {
+            if (!IsOutputFolder(entry)) {
+                observer.NotLookedAt(name, *notADocument);
+            }
+        } else if (IsTheTemplate(files, JoinPath(inputs.oldFolder, name), inputs.templatePath)) {
+            observer.PassedOver(name, PassedOverReason::TheTemplate);
+        } else {
+            documents.push_back(std::move(entry.name));
+        }
+    }
+    return documents;
+}
+
+}  // namespace orba
