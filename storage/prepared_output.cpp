@@ -10,14 +10,6 @@ namespace orba {
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    const auto separator = path.find_last_of(std::string{'/', sys::kPathSeparator});
-    if (separator == std::string::npos) {
-        return ".";
-    }
-    return separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
-}
-
 // Tries fresh temporary names in `folder` until `take` accepts one that nothing else holds.
 template <class Take>
 bool WithFreshName(const sys::System& system, const std::string& folder, std::string& name,
@@ -40,7 +32,7 @@ bool WithFreshName(const sys::System& system, const std::string& folder, std::st
 
 PreparedOutput::PreparedOutput(const Files& files, std::string path)
     : files_(files), path_(std::move(path)) {
-    const std::string folder = FolderOf(path_);
+    const std::string folder = sys::FolderOf(path_);
     if (sys::kUnnamedFiles) {
         file_ = system().CreateUnnamed(folder);
         if (file_ != sys::kNoFile) {
@@ -141,7 +133,7 @@ void PreparedOutput::Commit() {
     }
     if (temporary_.empty()) {
         const bool named =
-            WithFreshName(system(), FolderOf(path_), temporary_,
+            WithFreshName(system(), sys::FolderOf(path_), temporary_,
                           [&](const std::string& name) { return system().GiveName(file_, name); });
         if (!named) {
             Fail(sys::LastError());
@@ -172,7 +164,12 @@ void PreparedOutput::Discard() noexcept {
         return;
     }
     const int error = sys::LastError();
-    system().Abandon(std::exchange(file_, sys::kNoFile), temporary_, /*removeNamed=*/true);
+    const sys::Native file = std::exchange(file_, sys::kNoFile);
+    const bool removed = temporary_.empty() || system().RemoveName(file, temporary_);
+    system().Close(file);
+    if (!removed) {
+        system().RemoveName(sys::kNoFile, temporary_);  // a name the open file kept
+    }
     temporary_.clear();
     sys::SetLastError(error);
 }

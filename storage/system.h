@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "storage/file_stamp.h"
@@ -19,6 +20,11 @@ namespace orba::sys {
 // The character that separates folders in this system's paths, and whether paths begin with a
 // drive letter (so that a folder like "E:\" is a drive root).
 extern const char kPathSeparator;
+
+// A path's folder and its last name, split at its last separator (a slash, and on Windows a
+// backslash too). The folder is "/" for a name in the root, "." for a path without a separator.
+std::string FolderOf(std::string_view path);
+std::string_view NameOf(std::string_view path);
 extern const bool kHasDriveLetters;
 // Whether CreateUnnamed can succeed at all: elsewhere temporary files are named from the start.
 extern const bool kUnnamedFiles;
@@ -101,11 +107,13 @@ class System {
     // The temporary file named `temporary` takes the place of `path`, replacing what stands there.
     virtual bool MoveIntoPlace(Native file, const std::string& temporary,
                                const std::string& path) const = 0;
-    // Closes a temporary file that will not take its place, so that it leaves nothing.
-    // `removeNamed` false keeps a name it may have (as a removal that failed would).
-    virtual void Abandon(Native file, const std::string& temporary, bool removeNamed) const = 0;
-    // Removes the temporary file `name` in `folder` unless a live run holds it open.
-    virtual void RemoveIfAbandoned(const std::string& folder, const std::string& name) const = 0;
+    // Removes the name `temporary` of a temporary file that will not take its place: at once, or
+    // where the system removes an open file's name only at its close, when `file` is closed. With
+    // kNoFile, the name of a file already closed.
+    virtual bool RemoveName(Native file, const std::string& temporary) const = 0;
+    // Removes the temporary file `name` in `folder` unless a live run holds it open: true when it
+    // was removed.
+    virtual bool RemoveIfAbandoned(const std::string& folder, const std::string& name) const = 0;
 
     virtual bool MakeFolder(const std::string& path) const = 0;
     // Removes the folder only if it is empty.

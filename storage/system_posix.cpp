@@ -38,11 +38,6 @@ bool IsHiddenName(std::string_view name) {
     return !name.empty() && name.front() == '.';
 }
 
-std::string_view NameOf(std::string_view path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 bool SameInode(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -51,14 +46,11 @@ bool SameInode(const struct stat& a, const struct stat& b) {
 // whose whole length the system would refuse.
 class InFolder {
   public:
-    explicit InFolder(const std::string& path) {
-        const auto slash = path.rfind('/');
-        if (slash == std::string::npos) {
-            name_ = path;
+    explicit InFolder(const std::string& path) : name_(sys::NameOf(path)) {
+        if (name_.size() == path.size()) {
             return;
         }
-        name_ = path.substr(slash + 1);
-        const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+        const std::string folder = sys::FolderOf(path);
 #ifdef O_PATH
         folder_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 #else
@@ -291,10 +283,7 @@ class PosixSystem final : public System {
                        const std::string& path) const override {
         const InFolder to(path);
         // The temporary file lies in the output's folder: one open of it serves both names.
-        const auto folderPart = [](std::string_view p) {
-            return p.substr(0, p.size() - NameOf(p).size());
-        };
-        if (folderPart(temporary) == folderPart(path)) {
+        if (FolderOf(temporary) == FolderOf(path)) {
             return to.opened() && ::renameat(to.folder(), std::string(NameOf(temporary)).c_str(),
                                              to.folder(), to.name()) == 0;
         }
@@ -303,34 +292,30 @@ class PosixSystem final : public System {
                ::renameat(from.folder(), from.name(), to.folder(), to.name()) == 0;
     }
 
-    void Abandon(Native file, const std::string& temporary, bool removeNamed) const override {
-        if (!temporary.empty() && removeNamed) {
-            const InFolder at(temporary);
-            ::unlinkat(at.folder(), at.name(), 0);
-        }
-        ::close(static_cast<int>(file));
+    bool RemoveName(Native /*file*/, const std::string& temporary) const override {
+        const InFolder at(temporary);
+        return at.opened() && ::unlinkat(at.folder(), at.name(), 0) == 0;
     }
 
-    void RemoveIfAbandoned(const std::string& folder, const std::string& name) const override {
+    bool RemoveIfAbandoned(const std::string& folder, const std::string& name) const override {
         const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
         if (!dir) {
-            return;
+            return false;
         }
         const int dirFd = ::dirfd(dir.get());
         const int file = OpenNoHang(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW);
         if (file < 0) {
-            return;
+            return false;
         }
         struct stat opened {};
         struct stat named {};
         // A live writer holds its lock from before the file had its name until it is gone.
-        if (::flock(file, LOCK_EX | LOCK_NB) == 0 && ::fstat(file, &opened) == 0 &&
-            S_ISREG(opened.st_mode) &&
-            ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-            SameInode(opened, named)) {
-            ::unlinkat(dirFd, name.c_str(), 0);
-        }
+        const bool removed = ::flock(file, LOCK_EX | LOCK_NB) == 0 && ::fstat(file, &opened) == 0 &&
+                             S_ISREG(opened.st_mode) &&
+                             ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                             SameInode(opened, named) && ::unlinkat(dirFd, name.c_str(), 0) == 0;
         ::close(file);
+        return removed;
     }
 
     bool MakeFolder(const std::string& path) const override {

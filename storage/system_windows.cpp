@@ -268,17 +268,15 @@ class WindowsSystem final : public System {
         return false;
     }
 
-    void Abandon(Native file, const std::string& temporary, bool removeNamed) const override {
-        const bool vanishes = MarkForDeletion(AsHandle(file), true);
-        ::CloseHandle(AsHandle(file));
-        if (!vanishes && removeNamed) {
-            ::DeleteFileW(SystemPath(temporary).c_str());
-        }
+    bool RemoveName(Native file, const std::string& temporary) const override {
+        // The temporary file is open without sharing: its name goes with its handle's close.
+        return file != kNoFile ? MarkForDeletion(AsHandle(file), true)
+                               : ::DeleteFileW(SystemPath(temporary).c_str()) != 0;
     }
 
-    void RemoveIfAbandoned(const std::string& folder, const std::string& name) const override {
+    bool RemoveIfAbandoned(const std::string& folder, const std::string& name) const override {
         // A live writer holds its temporary file open without sharing it: the removal fails.
-        ::DeleteFileW(SystemPath(folder + "\\" + name).c_str());
+        return ::DeleteFileW(SystemPath(folder + "\\" + name).c_str()) != 0;
     }
 
     bool MakeFolder(const std::string& path) const override {

@@ -1,7 +1,6 @@
 #include "tests/crash_explorer.h"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "storage/temporary_names.h"
 
@@ -11,19 +10,8 @@ namespace {
 
 using Kind = DiskRecorder::Event::Kind;
 
-std::string FolderOf(const std::string& path) {
-    const auto cut = path.find_last_of("/\\");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
 std::string LeafOf(const std::string& path) {
-    const auto cut = path.find_last_of("/\\");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-bool StandsThere(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+    return std::string(sys::NameOf(path));
 }
 
 }  // namespace
@@ -33,11 +21,11 @@ std::optional<int> DiskRecorder::Decide(Call /*call*/, const std::string& /*path
 }
 
 void DiskRecorder::Record(Event event) const {
-    const std::lock_guard lock(mutex_);
     events_.push_back(std::move(event));
 }
 
 void DiskRecorder::MarkReported() const {
+    const std::lock_guard lock(mutex_);
     Record({Kind::Reported});
 }
 
@@ -46,147 +34,74 @@ std::vector<DiskRecorder::Event> DiskRecorder::Events() const {
     return events_;
 }
 
-int DiskRecorder::FileOf(sys::Native file) const {
+void DiskRecorder::After(const CallDone& done) const {
+    if (!done.succeeded) {
+        return;
+    }
     const std::lock_guard lock(mutex_);
-    const auto found = files_.find(file);
-    return found == files_.end() ? 0 : found->second;
-}
-
-std::int64_t DiskRecorder::WriteAt(sys::Native file, std::uint64_t offset, const char* data,
-                                   std::size_t size) const {
-    const std::int64_t written = WrappedSystem::WriteAt(file, offset, data, size);
-    if (written > 0) {
-        Record({Kind::Write,
-                FileOf(file),
-                {},
-                {},
-                offset,
-                std::string(data, static_cast<std::size_t>(written))});
+    const auto id = [&] {
+        const auto found = files_.find(done.file);
+        return found == files_.end() ? 0 : found->second;
+    };
+    switch (done.call) {
+        case Call::WriteAt:
+            Record({Kind::Write, id(), {}, {}, done.offset, std::string(done.bytes)});
+            return;
+        case Call::Flush:
+            if (fault_ == PlantedFault::DataFlushSwallowed) {
+                return;
+            }
+            if (fault_ == PlantedFault::RenameBeforeFlush) {
+                flushesHeldBack_.insert(id());
+                return;
+            }
+            Record({Kind::Flush, id()});
+            return;
+        case Call::Close:
+            files_.erase(done.file);
+            return;
+        case Call::CreateUnnamed:
+            files_[done.file] = nextFile_;
+            Record({Kind::Create, nextFile_++});
+            return;
+        case Call::CreateExclusive:
+            files_[done.file] = nextFile_;
+            Record({Kind::Create, nextFile_});
+            Record({Kind::Name, nextFile_++, done.path});
+            return;
+        case Call::GiveName:
+            Record({Kind::Name, id(), done.path});
+            return;
+        case Call::MoveIntoPlace:
+            Record({Kind::Rename, id(), done.path, done.from});
+            if (flushesHeldBack_.erase(id()) > 0) {
+                Record({Kind::Flush, id()});
+            }
+            return;
+        case Call::RemoveName:
+        case Call::RemoveIfAbandoned:
+            Record({Kind::Unlink, 0, done.path});
+            return;
+        case Call::MakeFolder:
+            Record({Kind::MakeFolder, 0, done.path});
+            return;
+        case Call::RemoveEmptyFolder:
+            Record({Kind::RemoveFolder, 0, done.path});
+            return;
+        case Call::FlushFolder:
+            if (fault_ == PlantedFault::FolderFlushSwallowed ||
+                (fault_ == PlantedFault::NewFolderNeverInParent &&
+                 std::any_of(events_.begin(), events_.end(), [&](const Event& event) {
+                     return event.kind == Kind::MakeFolder &&
+                            sys::FolderOf(event.path) == done.path;
+                 }))) {
+                return;
+            }
+            Record({Kind::FlushFolder, 0, done.path});
+            return;
+        default:
+            return;
     }
-    return written;
-}
-
-bool DiskRecorder::Flush(sys::Native file) const {
-    if (fault_ == PlantedFault::DataFlushSwallowed) {
-        return true;
-    }
-    const bool flushed = WrappedSystem::Flush(file);
-    if (flushed && fault_ == PlantedFault::RenameBeforeFlush) {
-        const std::lock_guard lock(mutex_);
-        flushesHeldBack_.insert(files_[file]);
-    } else if (flushed) {
-        Record({Kind::Flush, FileOf(file)});
-    }
-    return flushed;
-}
-
-bool DiskRecorder::Close(sys::Native file) const {
-    {
-        const std::lock_guard lock(mutex_);
-        files_.erase(file);
-    }
-    return WrappedSystem::Close(file);
-}
-
-sys::Native DiskRecorder::CreateUnnamed(const std::string& folder) const {
-    const sys::Native file = WrappedSystem::CreateUnnamed(folder);
-    if (file != sys::kNoFile) {
-        const std::lock_guard lock(mutex_);
-        files_[file] = nextFile_;
-        events_.push_back({Kind::Create, nextFile_++});
-    }
-    return file;
-}
-
-sys::Native DiskRecorder::CreateExclusive(const std::string& path) const {
-    const sys::Native file = WrappedSystem::CreateExclusive(path);
-    if (file != sys::kNoFile) {
-        const std::lock_guard lock(mutex_);
-        files_[file] = nextFile_;
-        events_.push_back({Kind::Create, nextFile_});
-        events_.push_back({Kind::Name, nextFile_++, path});
-    }
-    return file;
-}
-
-bool DiskRecorder::GiveName(sys::Native file, const std::string& path) const {
-    const bool named = WrappedSystem::GiveName(file, path);
-    if (named) {
-        Record({Kind::Name, FileOf(file), path});
-    }
-    return named;
-}
-
-bool DiskRecorder::MoveIntoPlace(sys::Native file, const std::string& temporary,
-                                 const std::string& path) const {
-    const bool moved = WrappedSystem::MoveIntoPlace(file, temporary, path);
-    if (moved) {
-        const int id = FileOf(file);
-        Record({Kind::Rename, id, path, temporary});
-        const std::lock_guard lock(mutex_);
-        if (flushesHeldBack_.erase(id) > 0) {
-            events_.push_back({Kind::Flush, id});
-        }
-    }
-    return moved;
-}
-
-void DiskRecorder::Abandon(sys::Native file, const std::string& temporary, bool removeNamed) const {
-    const bool named = !temporary.empty() && StandsThere(temporary);
-    {
-        const std::lock_guard lock(mutex_);
-        files_.erase(file);
-    }
-    WrappedSystem::Abandon(file, temporary, removeNamed);
-    if (named && !StandsThere(temporary)) {
-        Record({Kind::Unlink, 0, temporary});
-    }
-}
-
-void DiskRecorder::RemoveIfAbandoned(const std::string& folder, const std::string& name) const {
-    const std::string path = folder + std::string(1, sys::kPathSeparator) + name;
-    const bool named = StandsThere(path);
-    WrappedSystem::RemoveIfAbandoned(folder, name);
-    if (named && !StandsThere(path)) {
-        Record({Kind::Unlink, 0, path});
-    }
-}
-
-bool DiskRecorder::MakeFolder(const std::string& path) const {
-    const bool made = WrappedSystem::MakeFolder(path);
-    if (made) {
-        Record({Kind::MakeFolder, 0, path});
-    }
-    return made;
-}
-
-bool DiskRecorder::RemoveEmptyFolder(const std::string& path) const {
-    const bool removed = WrappedSystem::RemoveEmptyFolder(path);
-    if (removed) {
-        Record({Kind::RemoveFolder, 0, path});
-    }
-    return removed;
-}
-
-bool DiskRecorder::FlushFolder(const std::string& path) const {
-    if (fault_ == PlantedFault::FolderFlushSwallowed) {
-        return true;
-    }
-    if (fault_ == PlantedFault::NewFolderNeverInParent) {
-        const std::lock_guard lock(mutex_);
-        const bool parentOfAMadeFolder =
-            std::any_of(events_.begin(), events_.end(), [&](const Event& event) {
-                return event.kind == Kind::MakeFolder && FolderOf(event.path) == path;
-            });
-        if (parentOfAMadeFolder) {
-            return true;
-        }
-    }
-    const bool flushed = WrappedSystem::FlushFolder(path);
-    if (flushed) {
-        Record({Kind::FlushFolder, 0, path});
-    }
-    return flushed;
 }
 
 namespace {
@@ -295,7 +210,7 @@ class Explorer {
             default:
                 break;
         }
-        const std::string folder = FolderOf(event.path);
+        const std::string folder = sys::FolderOf(event.path);
         if (folder == rules_.parentFolder && LeafOf(event.path) != LeafOf(rules_.outputFolder)) {
             Fault(point, "the old-version folder was changed: " + event.path);
         }

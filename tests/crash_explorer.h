@@ -1,7 +1,7 @@
 #pragma once
 
-// Power cuts at every point of a run, over the system seam. The recorder passes each call through
-// to the real system and notes every one that changes the disk; the explorer then builds, for each
+// Power cuts at every point of a run, over the system seam. The recorder lets each call through
+// to the real system and notes every one that changed the disk; the explorer then builds, for each
 // point between two of them, the states that a disk may hold after a power cut there, and checks
 // each against what the run promises.
 //
@@ -62,24 +62,10 @@ class DiskRecorder final : public WrappedSystem {
     void MarkReported() const;
     std::vector<Event> Events() const;
 
-    std::int64_t WriteAt(sys::Native file, std::uint64_t offset, const char* data,
-                         std::size_t size) const override;
-    bool Flush(sys::Native file) const override;
-    bool Close(sys::Native file) const override;
-    sys::Native CreateUnnamed(const std::string& folder) const override;
-    sys::Native CreateExclusive(const std::string& path) const override;
-    bool GiveName(sys::Native file, const std::string& path) const override;
-    bool MoveIntoPlace(sys::Native file, const std::string& temporary,
-                       const std::string& path) const override;
-    void Abandon(sys::Native file, const std::string& temporary, bool removeNamed) const override;
-    void RemoveIfAbandoned(const std::string& folder, const std::string& name) const override;
-    bool MakeFolder(const std::string& path) const override;
-    bool RemoveEmptyFolder(const std::string& path) const override;
-    bool FlushFolder(const std::string& path) const override;
+    void After(const CallDone& done) const override;
 
   private:
-    void Record(Event event) const;
-    int FileOf(sys::Native file) const;
+    void Record(Event event) const;  // with mutex_ held
 
     PlantedFault fault_;
     mutable std::mutex mutex_;

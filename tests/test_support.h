@@ -68,7 +68,11 @@ class RecordingHost : public RunObserver, public HeldFileWait {
     void Refused(InputProblem problem, FoundAtPath /*found*/) override {
         messages.emplace_back(zh::InputProblemMessage(problem));
     }
-    void Started(std::uint64_t /*documents*/) override { log += zh::StartEntry(); }
+    void Started(std::uint64_t documents) override {
+        log += zh::StartEntry();
+        started.push_back(documents);
+    }
+    void Handled(std::uint64_t done, std::uint64_t /*total*/) override { handled.push_back(done); }
     void Upgraded(std::string_view name, std::uint64_t number) override {
         log += zh::DocumentEntry(number, name);
         ++documentPauses;
@@ -107,6 +111,8 @@ class RecordingHost : public RunObserver, public HeldFileWait {
 
     std::string log;
     std::vector<std::string> messages;
+    std::vector<std::uint64_t> started;  // the documents each start said it would read
+    std::vector<std::uint64_t> handled;  // after each document, how many were
     int documentPauses = 0;
     int resultPauses = 0;
     std::function<bool()> onDocument;

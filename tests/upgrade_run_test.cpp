@@ -232,7 +232,8 @@ TEST_F(UpgradeRunTest, PathsInDoubleQuotesThatNameNothingAreTakenWithoutThem) {
 }
 
 // Every entry of the folder is accounted for, in the order of its names, the run's own NewORBA
-// aside: the run and the dry run tell the same facts.
+// aside: the run and the dry run tell the same facts, and each document, skipped or not, is told
+// handled.
 TEST_F(UpgradeRunTest, EveryEntryOfTheFolderIsToldWithItsReason) {
     WriteEntriesOfEveryKind(oldFolder);
     using P = PassedOverReason;
@@ -248,6 +249,8 @@ TEST_F(UpgradeRunTest, EveryEntryOfTheFolderIsToldWithItsReason) {
         EXPECT_EQ(result.upgraded, 1u);
         EXPECT_EQ(recorded.passedOver, passedOver) << "dry run: " << dryRun;
         EXPECT_EQ(recorded.notLookedAt, notLookedAt) << "dry run: " << dryRun;
+        EXPECT_THAT(recorded.started, ElementsAre(4u));
+        EXPECT_THAT(recorded.handled, ElementsAre(1u, 2u, 3u, 4u));
     }
 }
 

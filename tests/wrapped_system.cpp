@@ -5,7 +5,7 @@ namespace orba::test {
 bool MustBeReported(Call call) {
     switch (call) {
         case Call::Close:  // of a file read, or of an output already in place
-        case Call::Abandon:
+        case Call::RemoveName:
         case Call::RemoveIfAbandoned:
         case Call::RemoveEmptyFolder:
         case Call::ListFolder:  // also asked whether the folder has files, and for the clean-up
@@ -72,12 +72,22 @@ std::int64_t WrappedSystem::ReadAt(sys::Native file, std::uint64_t offset, char*
 
 std::int64_t WrappedSystem::WriteAt(sys::Native file, std::uint64_t offset, const char* data,
                                     std::size_t size) const {
-    return Through(Ask(Call::WriteAt, file), std::int64_t{-1},
-                   [&] { return inner_.WriteAt(file, offset, data, size); });
+    const std::int64_t written = Through(Ask(Call::WriteAt, file), std::int64_t{-1},
+                                         [&] { return inner_.WriteAt(file, offset, data, size); });
+    After({Call::WriteAt,
+           PathOf(file),
+           file,
+           written > 0,
+           {},
+           offset,
+           std::string_view(data, written > 0 ? static_cast<std::size_t>(written) : 0)});
+    return written;
 }
 
 bool WrappedSystem::Flush(sys::Native file) const {
-    return Through(Ask(Call::Flush, file), false, [&] { return inner_.Flush(file); });
+    const bool flushed = Through(Ask(Call::Flush, file), false, [&] { return inner_.Flush(file); });
+    After({Call::Flush, PathOf(file), file, flushed});
+    return flushed;
 }
 
 bool WrappedSystem::CheckWrites(sys::Native file) const {
@@ -87,67 +97,86 @@ bool WrappedSystem::CheckWrites(sys::Native file) const {
 bool WrappedSystem::Close(sys::Native file) const {
     // A refused close still lets the file go, as the system does when it reports a failure.
     const std::optional<int> error = Ask(Call::Close, file);
+    const std::string path = PathOf(file);
     Closed(file);
-    const bool closed = inner_.Close(file);
-    return Through(error, false, [&] { return closed; });
+    const bool closed = Through(error, false, [&, done = inner_.Close(file)] { return done; });
+    After({Call::Close, path, file, closed});
+    return closed;
 }
 
 sys::Native WrappedSystem::CreateUnnamed(const std::string& folder) const {
-    return Through(Ask(Call::CreateUnnamed, folder), sys::kNoFile,
-                   [&] { return Opened(inner_.CreateUnnamed(folder), folder); });
+    const sys::Native file = Through(Ask(Call::CreateUnnamed, folder), sys::kNoFile,
+                                     [&] { return Opened(inner_.CreateUnnamed(folder), folder); });
+    After({Call::CreateUnnamed, folder, file, file != sys::kNoFile});
+    return file;
 }
 
 sys::Native WrappedSystem::CreateExclusive(const std::string& path) const {
-    return Through(Ask(Call::CreateExclusive, path), sys::kNoFile,
-                   [&] { return Opened(inner_.CreateExclusive(path), path); });
+    const sys::Native file = Through(Ask(Call::CreateExclusive, path), sys::kNoFile,
+                                     [&] { return Opened(inner_.CreateExclusive(path), path); });
+    After({Call::CreateExclusive, path, file, file != sys::kNoFile});
+    return file;
 }
 
 bool WrappedSystem::GiveName(sys::Native file, const std::string& path) const {
-    return Through(Ask(Call::GiveName, path), false, [&] {
-        const bool named = inner_.GiveName(file, path);
-        if (named) {
+    const bool named = Through(Ask(Call::GiveName, path), false, [&] {
+        const bool done = inner_.GiveName(file, path);
+        if (done) {
             Named(file, path);
         }
-        return named;
+        return done;
     });
+    After({Call::GiveName, path, file, named});
+    return named;
 }
 
 bool WrappedSystem::MoveIntoPlace(sys::Native file, const std::string& temporary,
                                   const std::string& path) const {
-    return Through(Ask(Call::MoveIntoPlace, path), false, [&] {
-        const bool moved = inner_.MoveIntoPlace(file, temporary, path);
-        if (moved) {
+    const bool moved = Through(Ask(Call::MoveIntoPlace, path), false, [&] {
+        const bool done = inner_.MoveIntoPlace(file, temporary, path);
+        if (done) {
             Named(file, path);
         }
-        return moved;
+        return done;
     });
+    After({Call::MoveIntoPlace, path, file, moved, temporary});
+    return moved;
 }
 
-void WrappedSystem::Abandon(sys::Native file, const std::string& temporary,
-                            bool removeNamed) const {
-    // A refused abandon closes the file but fails to remove its name.
-    const bool refused = Ask(Call::Abandon, temporary).has_value();
-    Closed(file);
-    inner_.Abandon(file, temporary, removeNamed && !refused);
+bool WrappedSystem::RemoveName(sys::Native file, const std::string& temporary) const {
+    const bool removed = Through(Ask(Call::RemoveName, temporary), false,
+                                 [&] { return inner_.RemoveName(file, temporary); });
+    After({Call::RemoveName, temporary, file, removed});
+    return removed;
 }
 
-void WrappedSystem::RemoveIfAbandoned(const std::string& folder, const std::string& name) const {
-    if (!Ask(Call::RemoveIfAbandoned, folder)) {
-        inner_.RemoveIfAbandoned(folder, name);
-    }
+bool WrappedSystem::RemoveIfAbandoned(const std::string& folder, const std::string& name) const {
+    const bool removed = Through(Ask(Call::RemoveIfAbandoned, folder), false,
+                                 [&] { return inner_.RemoveIfAbandoned(folder, name); });
+    After({Call::RemoveIfAbandoned, folder + std::string(1, sys::kPathSeparator) + name,
+           sys::kNoFile, removed});
+    return removed;
 }
 
 bool WrappedSystem::MakeFolder(const std::string& path) const {
-    return Through(Ask(Call::MakeFolder, path), false, [&] { return inner_.MakeFolder(path); });
+    const bool made =
+        Through(Ask(Call::MakeFolder, path), false, [&] { return inner_.MakeFolder(path); });
+    After({Call::MakeFolder, path, sys::kNoFile, made});
+    return made;
 }
 
 bool WrappedSystem::RemoveEmptyFolder(const std::string& path) const {
-    return Through(Ask(Call::RemoveEmptyFolder, path), false,
-                   [&] { return inner_.RemoveEmptyFolder(path); });
+    const bool removed = Through(Ask(Call::RemoveEmptyFolder, path), false,
+                                 [&] { return inner_.RemoveEmptyFolder(path); });
+    After({Call::RemoveEmptyFolder, path, sys::kNoFile, removed});
+    return removed;
 }
 
 bool WrappedSystem::FlushFolder(const std::string& path) const {
-    return Through(Ask(Call::FlushFolder, path), false, [&] { return inner_.FlushFolder(path); });
+    const bool flushed =
+        Through(Ask(Call::FlushFolder, path), false, [&] { return inner_.FlushFolder(path); });
+    After({Call::FlushFolder, path, sys::kNoFile, flushed});
+    return flushed;
 }
 
 bool WrappedSystem::ListFolder(const std::string& folder,

@@ -2,7 +2,8 @@
 
 // The system's file calls, wrapped so that a test can fail, delay or hold any of them without
 // touching the code above: each call first asks Decide, then goes to the real system or fails with
-// the error code it was given, as the real call would fail.
+// the error code it was given, as the real call would fail; a call that may change the disk then
+// tells After what it did.
 
 #include <map>
 #include <mutex>
@@ -26,7 +27,7 @@ enum class Call {
     CreateExclusive,
     GiveName,
     MoveIntoPlace,
-    Abandon,
+    RemoveName,
     RemoveIfAbandoned,
     MakeFolder,
     RemoveEmptyFolder,
@@ -40,6 +41,17 @@ enum class Call {
 // in silence.
 bool MustBeReported(Call call);
 
+// What a call that may change the disk did.
+struct CallDone {
+    Call call;
+    std::string path;  // the name given, made, removed or flushed; the file's own for the rest
+    sys::Native file = sys::kNoFile;  // the file made, or the one the call was made on
+    bool succeeded = false;
+    std::string from = {};        // MoveIntoPlace: the temporary's name
+    std::uint64_t offset = 0;     // WriteAt
+    std::string_view bytes = {};  // WriteAt: what was written
+};
+
 class WrappedSystem : public sys::System {
   public:
     explicit WrappedSystem(const sys::System& inner = sys::TheSystem()) : inner_(inner) {}
@@ -50,6 +62,9 @@ class WrappedSystem : public sys::System {
     // calls are: what a test counts is its own mutable state. With documents prepared ahead, asked
     // from several threads.
     virtual std::optional<int> Decide(Call call, const std::string& path) const = 0;
+    // Told after each call that may change the disk, refused ones too. From several threads, as
+    // Decide.
+    virtual void After(const CallDone& /*done*/) const {}
 
     sys::Native OpenToRead(const std::string& path) const override;
     bool Stamp(sys::Native file, FileStamp& stamp, sys::FileKind& kind) const override;
@@ -65,8 +80,8 @@ class WrappedSystem : public sys::System {
     bool GiveName(sys::Native file, const std::string& path) const override;
     bool MoveIntoPlace(sys::Native file, const std::string& temporary,
                        const std::string& path) const override;
-    void Abandon(sys::Native file, const std::string& temporary, bool removeNamed) const override;
-    void RemoveIfAbandoned(const std::string& folder, const std::string& name) const override;
+    bool RemoveName(sys::Native file, const std::string& temporary) const override;
+    bool RemoveIfAbandoned(const std::string& folder, const std::string& name) const override;
     bool MakeFolder(const std::string& path) const override;
     bool RemoveEmptyFolder(const std::string& path) const override;
     bool FlushFolder(const std::string& path) const override;
