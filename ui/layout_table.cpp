@@ -241,4 +241,20 @@ const ControlSpec& Control(std::string_view name) {
     return *found;
 }
 
+std::vector<std::string_view> TabOrder() {
+    std::vector<const ControlSpec*> focusable;
+    for (const ControlSpec& spec : kControls) {
+        if (TakesFocus(spec)) {
+            focusable.push_back(&spec);
+        }
+    }
+    std::sort(focusable.begin(), focusable.end(),
+              [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });
+    std::vector<std::string_view> names;
+    for (const ControlSpec* spec : focusable) {
+        names.push_back(spec->name);
+    }
+    return names;
+}
+
 }  // namespace orba::ui

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace orba::ui {
 
@@ -77,9 +78,13 @@ std::span<const ControlSpec> MainWindowControls();
 // The control of that name; the name must be in the table.
 const ControlSpec& Control(std::string_view name);
 
-// Controls that take focus, in tab order.
-inline constexpr std::string_view kTabOrder[] = {
-    "BT_GO",  "BT_BROWSE_OLD_FOLDER", "BT_SELECT_MOD_FILE", "TXT_MOD_FILE", "TXT_OLD_FOLDER",
-    "BT_END", "BT_LINK_WEB",          "TXT_PROGRESS"};
+// Whether the control takes focus: one with a tab index that is not a label (labels keep the
+// indexes of the window's design, as its access keys would).
+constexpr bool TakesFocus(const ControlSpec& spec) {
+    return spec.tabIndex >= 0 && spec.kind != ControlKind::Label;
+}
+
+// The names of the controls that take focus, in tab order: by their tab index.
+std::vector<std::string_view> TabOrder();
 
 }  // namespace orba::ui

@@ -153,7 +153,7 @@ void QtMainWindow::CreateControls() {
         control->setObjectName(ToQString(spec.name));
         control->setGeometry(PixelRect(spec));
         control->setFont(SongFont(spec.pointSize, spec.bold));
-        if (spec.tabIndex < 0 || spec.kind == ControlKind::Label) {
+        if (!TakesFocus(spec)) {
             control->setFocusPolicy(Qt::NoFocus);
         }
         ApplyLook(spec, control);
@@ -168,7 +168,7 @@ void QtMainWindow::CreateControls() {
     TXT_PROGRESS->setPlainText(ToDisplayText(kInitialProgressLog));
 
     QWidget* previous = nullptr;
-    for (const std::string_view name : kTabOrder) {
+    for (const std::string_view name : TabOrder()) {
         auto* control = findChild<QWidget*>(ToQString(name));
         if (previous != nullptr) {
             setTabOrder(previous, control);
@@ -182,7 +182,7 @@ void QtMainWindow::CreateControls() {
                     [this, &spec] { tool_.Click(spec); });
         }
     }
-    findChild<QWidget*>(ToQString(kTabOrder[0]))->setFocus();
+    findChild<QWidget*>(ToQString(TabOrder().front()))->setFocus();
 }
 
 void QtMainWindow::changeEvent(QEvent* event) {

@@ -41,10 +41,6 @@ const ControlSpec* SpecOf(int controlId) {
                : nullptr;
 }
 
-bool TakesFocus(const ControlSpec& spec) {
-    return std::find(std::begin(kTabOrder), std::end(kTabOrder), spec.name) != std::end(kTabOrder);
-}
-
 bool IsButton(HWND control) {
     wchar_t name[16] = {};
     ::GetClassNameW(control, name, 16);
@@ -172,7 +168,7 @@ void Win32MainWindow::CreateControls() {
     // controls that take focus come first, in tab order, and lie in front of the labels; then the
     // rest from the last listed to the first, so a later one lies in front of an earlier one.
     std::vector<const ControlSpec*> order;
-    for (const std::string_view name : kTabOrder) {
+    for (const std::string_view name : TabOrder()) {
         order.push_back(&ui::Control(name));
     }
     const auto controls = MainWindowControls();
@@ -246,7 +242,7 @@ void Win32MainWindow::AddTooltips() {
 void Win32MainWindow::Show(int showCommand) {
     ::ShowWindow(window_, showCommand);
     ::UpdateWindow(window_);
-    ::SetFocus(Control(kTabOrder[0]));
+    ::SetFocus(Control(TabOrder().front()));
 }
 
 std::string Win32MainWindow::BoxText(PathBox box) const {
