@@ -42,7 +42,6 @@ class StreamedUpgrade final : public BlockStream {
         }
         OutputSink sink(*output_, buffer);
         transplant_.WriteRest(sink, blockSize());
-        output_->Flush();
         return {std::move(output_)};
     }
 

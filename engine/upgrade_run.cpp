@@ -57,17 +57,33 @@ void CheckOutputsCanBeWritten(const Files& files, const std::string& oldFolder,
     }
 }
 
-// No more documents prepared ahead than the open-file limit allows: each holds up to three files
-// open at once (the document, its output, the folder it is named in), and the process keeps room
-// for its own.
+// The files the process keeps open for itself, and those each document prepared ahead holds at
+// once (the document, its output, the folder it is named in).
+constexpr std::uint64_t kKeptFree = 16;
+constexpr std::uint64_t kPerDocument = 3;
+
+// No more documents prepared ahead than the open-file limit allows, beside the run's own thread.
 std::size_t WithinOpenFileLimit(std::size_t prepareAhead) {
-    constexpr std::uint64_t kKeptFree = 16;
-    constexpr std::uint64_t kPerDocument = 3;
     const std::uint64_t limit = sys::OpenFileLimit();
     const std::uint64_t documents = limit > kKeptFree ? (limit - kKeptFree) / kPerDocument : 0;
-    // One of them is the document that the run's own thread prepares.
     return static_cast<std::size_t>(
         std::min<std::uint64_t>(prepareAhead, documents > 0 ? documents - 1 : 0));
+}
+
+// Outputs that must be on the disk before their names are flushed a batch at a time: a slow
+// device (a USB stick, a share) pays a flush per batch, not per document. A batch is the next
+// documents up to a count and a size, each output holding its file open until it is named.
+constexpr std::size_t kBatchDocuments = 64;
+constexpr std::uint64_t kBatchBytes = std::uint64_t{16} << 20;
+
+std::size_t BatchLimit(const Files& files, std::size_t prepareAhead) {
+    if (files.durability() != Durability::OnDisk) {
+        return 1;
+    }
+    const std::uint64_t limit = sys::OpenFileLimit();
+    const std::uint64_t busy = kKeptFree + kPerDocument * (prepareAhead + 1);
+    return static_cast<std::size_t>(
+        std::clamp<std::uint64_t>(limit > busy ? limit - busy : 1, 1, kBatchDocuments));
 }
 
 // The output folder's ending, which every way out of a run passes. A run that wrote outputs puts
@@ -174,7 +190,7 @@ class UpgradeRun {
     }
 
     // Outputs take their names, and failures are met, strictly in the order of the listing,
-    // however many documents are prepared ahead.
+    // however many documents are prepared ahead and flushed together.
     void UpgradeEach(const std::vector<std::string>& documents,
                      const TemplateTransplant& transplant, const std::string& oldFolder,
                      const std::string& outputFolder) {
@@ -184,17 +200,56 @@ class UpgradeRun {
                                       JoinPath(outputFolder, documents[index]), buffer);
             },
             documents.size(), prepareAhead_);
-        for (std::size_t index = 0; index < documents.size(); ++index) {
-            files_.ThrowIfStopped();
-            PreparedUpgrade next = prepared.Next();
-            if (next.output) {
-                next.output->Commit();
-                ++upgraded_;
-                observer_.Upgraded(documents[index], upgraded_);
-            } else {
-                observer_.PassedOver(documents[index], next.passedOver);
+        const std::size_t batchLimit = BatchLimit(files_, prepareAhead_);
+        std::vector<PreparedUpgrade> batch;
+        for (std::size_t next = 0; next < documents.size();) {
+            const std::size_t first = next;
+            // A document that fails ends the batch: those before it take their names first.
+            std::exception_ptr failure;
+            std::uint64_t bytes = 0;
+            batch.clear();
+            while (next < documents.size() && batch.size() < batchLimit && bytes < kBatchBytes) {
+                files_.ThrowIfStopped();
+                try {
+                    batch.push_back(prepared.Next());
+                } catch (const FileError&) {
+                    failure = std::current_exception();
+                    break;
+                }
+                ++next;
+                bytes += batch.back().output ? batch.back().output->size() : 0;
             }
-            observer_.Handled(index + 1, documents.size());
+            NameInOrder(batch, documents, first);
+            if (failure) {
+                std::rethrow_exception(failure);
+            }
+        }
+    }
+
+    // The batch's outputs on the disk together, then each takes its name and is told, in order.
+    // A stop between two of them drops those not yet named.
+    void NameInOrder(std::vector<PreparedUpgrade>& batch, const std::vector<std::string>& documents,
+                     std::size_t first) {
+        std::vector<PreparedOutput*> outputs;
+        for (PreparedUpgrade& prepared : batch) {
+            if (prepared.output) {
+                outputs.push_back(&*prepared.output);
+            }
+        }
+        PreparedOutput::FlushTogether(outputs);
+        for (std::size_t at = 0; at < batch.size(); ++at) {
+            const std::string& name = documents[first + at];
+            if (at > 0) {
+                files_.ThrowIfStopped();
+            }
+            if (batch[at].output) {
+                batch[at].output->Commit();
+                ++upgraded_;
+                observer_.Upgraded(name, upgraded_);
+            } else {
+                observer_.PassedOver(name, batch[at].passedOver);
+            }
+            observer_.Handled(first + at + 1, documents.size());
         }
     }
 

@@ -124,6 +124,26 @@ void PreparedOutput::Flush() {
     }
 }
 
+void PreparedOutput::FlushTogether(std::span<PreparedOutput* const> outputs) {
+    std::vector<sys::Native> files;
+    for (const PreparedOutput* output : outputs) {
+        if (output->files_.durability() == Durability::OnDisk && !output->flushed_) {
+            files.push_back(output->file_);
+        }
+    }
+    if (files.size() > 1) {
+        bool flushed = false;
+        const sys::System& system = outputs.front()->system();
+        while (!(flushed = system.FlushTogether(files)) && sys::IsInterrupted(sys::LastError())) {
+        }
+        if (flushed) {
+            for (PreparedOutput* output : outputs) {
+                output->flushed_ = true;
+            }
+        }
+    }
+}
+
 void PreparedOutput::Commit() {
     // Whatever the system can still report about the writes comes before the rename, while a
     // failure leaves the earlier output as it was.

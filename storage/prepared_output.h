@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "storage/files.h"
 
@@ -34,8 +35,12 @@ class PreparedOutput {
     void Repeat(std::uint64_t offset, std::uint64_t length, std::span<char> buffer);
 
     // Where the output must be on the disk, puts what was written there now, so that a commit
-    // later has only the name to give: documents prepared ahead flush on their own threads.
+    // later has only the name to give.
     void Flush();
+    // The same for outputs that lie in one folder, at once: one flush of their file system, or
+    // their flushes under way together, where the system has such a call. Where it cannot, each
+    // output is flushed at its commit, which then names the one that failed.
+    static void FlushTogether(std::span<PreparedOutput* const> outputs);
 
     // The complete output takes its final name, replacing what stood there: written, flushed
     // where the output must be on the disk, every deferred write checked, then renamed. Any

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +91,11 @@ class System {
                                  std::size_t size) const = 0;
     // Puts what was written to the file on the disk.
     virtual bool Flush(Native file) const = 0;
+    // Puts what was written to all of `files`, which lie on one file system, on the disk at once:
+    // with one flush of that file system where it reports every file's failed writes (syncfs on
+    // Linux 5.8 and later), else with each file's flush under way together. False when the
+    // system cannot or did not: each file's own flush then tells which failed.
+    virtual bool FlushTogether(std::span<const Native> files) const = 0;
     // Reports a write that the system deferred and found failed, as closing the file would
     // (NFS, quotas), while the file stays open.
     virtual bool CheckWrites(Native file) const = 0;

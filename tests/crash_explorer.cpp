@@ -34,6 +34,17 @@ std::vector<DiskRecorder::Event> DiskRecorder::Events() const {
     return events_;
 }
 
+void DiskRecorder::Flushed(int file) const {
+    if (fault_ == PlantedFault::DataFlushSwallowed) {
+        return;
+    }
+    if (fault_ == PlantedFault::RenameBeforeFlush) {
+        flushesHeldBack_.insert(file);
+        return;
+    }
+    Record({Kind::Flush, file});
+}
+
 void DiskRecorder::After(const CallDone& done) const {
     if (!done.succeeded) {
         return;
@@ -48,14 +59,13 @@ void DiskRecorder::After(const CallDone& done) const {
             Record({Kind::Write, id(), {}, {}, done.offset, std::string(done.bytes)});
             return;
         case Call::Flush:
-            if (fault_ == PlantedFault::DataFlushSwallowed) {
-                return;
+            Flushed(id());
+            return;
+        case Call::FlushTogether:
+            for (const sys::Native file : done.files) {
+                const auto found = files_.find(file);
+                Flushed(found == files_.end() ? 0 : found->second);
             }
-            if (fault_ == PlantedFault::RenameBeforeFlush) {
-                flushesHeldBack_.insert(id());
-                return;
-            }
-            Record({Kind::Flush, id()});
             return;
         case Call::Close:
             files_.erase(done.file);

@@ -66,6 +66,7 @@ class DiskRecorder final : public WrappedSystem {
 
   private:
     void Record(Event event) const;  // with mutex_ held
+    void Flushed(int file) const;    // likewise
 
     PlantedFault fault_;
     mutable std::mutex mutex_;

@@ -8,6 +8,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <regex>
 
@@ -97,6 +99,17 @@ TEST_F(CrashExplorerTest, EveryWayARunEndsKeepsItsOutputsThroughAPowerCut) {
         EXPECT_THAT(RunAndExplore(disk), IsEmpty());
         EXPECT_EQ(outcome, RunOutcome::Completed);
         EXPECT_EQ(rules.reported.size(), 3u);
+        // The three outputs were one batch: the cuts explored fall between its flush and its
+        // names, among its names, and before the folder's flush.
+        const auto events = disk.Events();
+        const auto firstRename = std::find_if(events.begin(), events.end(), [](const auto& event) {
+            return event.kind == DiskRecorder::Event::Kind::Rename;
+        });
+        EXPECT_EQ(std::count_if(events.begin(), firstRename,
+                                [](const auto& event) {
+                                    return event.kind == DiskRecorder::Event::Kind::Flush;
+                                }),
+                  3);
     }
     std::filesystem::remove_all(output);
     rules.reported.clear();

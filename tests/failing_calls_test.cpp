@@ -173,6 +173,8 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
         EXPECT_THAT(failing.log, ::testing::Not(HasSubstr("【处理结束"))) << "no closing entries";
 
         ExpectOutputsWhole(false, upgraded);
+        // Each run begins alike, so that the Nth call is the same kind from one run to the next.
+        RestoreEarlier();
         EXPECT_LT(failAt, 400) << "the run never completes";
         if (failAt >= 400) {
             break;
@@ -196,7 +198,7 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
                                Call::MoveIntoPlace,    Call::ListFolder,  Call::KindOf,
                                Call::RemoveIfAbandoned};
     if (durability == Durability::OnDisk) {
-        expected.insert({Call::Flush, Call::FlushFolder});
+        expected.insert({Call::FlushTogether, Call::FlushFolder});
     }
     expected.insert(sys::kUnnamedFiles ? Call::CreateUnnamed : Call::CreateExclusive);
     // A temporary file with a name has it removed when it is not used.
@@ -255,6 +257,58 @@ TEST_F(FailingCallsTest, RefusedFolderFlushIsTheFileSystemsAnswerAndIsTold) {
               RunOutcome::Failed);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_THAT(host.messages[0], HasSubstr(output));
+}
+
+// Where the batch cannot be flushed at once, each output is flushed at its turn: the second's
+// failure stops the run there, with the first in place and the second as it was.
+class SecondOutputCannotBeFlushed final : public WrappedSystem {
+  public:
+    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
+        if (call == Call::FlushTogether) {
+            return sys::NotSupported();
+        }
+        return call == Call::Flush && ++flushes_ == 2 ? std::optional(sys::DeviceError())
+                                                      : std::nullopt;
+    }
+
+  private:
+    mutable int flushes_ = 0;
+};
+
+TEST_F(FailingCallsTest, BatchThatCannotBeFlushedTogetherIsFlushedOneByOne) {
+    const SecondOutputCannotBeFlushed system;
+    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk)).outcome,
+              RunOutcome::Failed);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_THAT(host.messages[0], HasSubstr("无法写入文件 " + Join(output, "b.html")));
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("块-a.html"));
+    EXPECT_EQ(ReadBytes(Join(output, "b.html")), "earlier b");
+}
+
+// A document that cannot be read ends its batch: the outputs before it take their names, then
+// the failure is told, as when each output is flushed on its own.
+class DocumentCannotBeRead final : public WrappedSystem {
+  public:
+    explicit DocumentCannotBeRead(std::string path) : path_(std::move(path)) {}
+    std::optional<int> Decide(Call call, const std::string& path) const override {
+        return call == Call::OpenToRead && path == path_ ? std::optional(sys::DeviceError())
+                                                         : std::nullopt;
+    }
+
+  private:
+    std::string path_;
+};
+
+TEST_F(FailingCallsTest, UnreadableDocumentEndsTheBatchAfterTheOutputsBeforeIt) {
+    const DocumentCannotBeRead system(Join(oldFolder, "b.html"));
+    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk), 2)
+                  .outcome,
+              RunOutcome::Failed);
+    EXPECT_THAT(host.log, HasSubstr(" 1: a.html: 升级成功"));
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_THAT(host.messages[0], HasSubstr(Join(oldFolder, "b.html")));
+    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("块-a.html"));
+    EXPECT_FALSE(Exists(Join(output, "c.html"))) << "c.html is never named";
 }
 
 // Another run makes the output folder right after this run's first look at its name.

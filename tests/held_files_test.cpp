@@ -120,8 +120,8 @@ class CallOrder final : public WrappedSystem {
     explicit CallOrder(const RecordingHost& host) : host_(host) {}
     std::optional<int> Decide(Call call, const std::string& path) const override {
         const std::lock_guard lock(mutex_);
-        if (call == Call::Flush || call == Call::CheckWrites || call == Call::MoveIntoPlace ||
-            call == Call::FlushFolder) {
+        if (call == Call::Flush || call == Call::FlushTogether || call == Call::CheckWrites ||
+            call == Call::MoveIntoPlace || call == Call::FlushFolder) {
             calls.push_back(call);
         }
         if (call == Call::FlushFolder) {
@@ -149,12 +149,10 @@ TEST_F(UpgradeRunTest, OutputsOnTheDiskBeforeTheirNamesAndTheNamesBeforeTheEnd) 
         RunUpgrade(templatePath, oldFolder, host, host.With(Files(system, Durability::OnDisk)))
             .outcome,
         RunOutcome::Completed);
-    const auto put = {Call::Flush, Call::CheckWrites, Call::MoveIntoPlace};
-    std::vector<Call> expected;
-    for (int each = 0; each < 2; ++each) {
-        expected.insert(expected.end(), put);
-    }
-    expected.insert(expected.end(), {Call::FlushFolder, Call::FlushFolder});
+    // The batch's outputs are flushed together, then each is checked and takes its name in turn.
+    const std::vector<Call> expected = {
+        Call::FlushTogether, Call::CheckWrites, Call::MoveIntoPlace, Call::CheckWrites,
+        Call::MoveIntoPlace, Call::FlushFolder, Call::FlushFolder};
     EXPECT_EQ(system.calls, expected);
     EXPECT_THAT(system.flushedFolders, ElementsAre(output, oldFolder))
         << "the output folder's names, then the old folder's, as the run made NewORBA";

@@ -588,7 +588,8 @@ TEST_F(UpgradeRunTest, FolderMadeUnderAStrictUmaskTakesTheOutputs) {
 class InterruptedOnce final : public WrappedSystem {
   public:
     std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
-        if ((call == Call::Flush || call == Call::MoveIntoPlace || call == Call::FlushFolder) &&
+        if ((call == Call::Flush || call == Call::FlushTogether || call == Call::MoveIntoPlace ||
+             call == Call::FlushFolder) &&
             interrupted_.insert(call).second) {
             return EINTR;
         }
@@ -601,11 +602,16 @@ class InterruptedOnce final : public WrappedSystem {
 
 TEST_F(UpgradeRunTest, InterruptedFlushesAndRenamesAreMadeAgain) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
-    const InterruptedOnce system;
-    const RunResult result =
-        RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk));
-    EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
-    EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A"));
+    WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
+    for (const char* documents : {"a batch of two", "a batch of one"}) {
+        SCOPED_TRACE(documents);
+        const InterruptedOnce system;
+        const RunResult result =
+            RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk));
+        EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
+        EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A"));
+        Remove(Join(oldFolder, "b.html"));
+    }
 }
 
 // The dry run lists what it would pass over in the order in which -v names it during the run.

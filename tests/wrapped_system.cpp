@@ -4,7 +4,8 @@ namespace orba::test {
 
 bool MustBeReported(Call call) {
     switch (call) {
-        case Call::Close:  // of a file read, or of an output already in place
+        case Call::FlushTogether:  // each file is flushed on its own then
+        case Call::Close:          // of a file read, or of an output already in place
         case Call::RemoveName:
         case Call::RemoveIfAbandoned:
         case Call::RemoveEmptyFolder:
@@ -87,6 +88,14 @@ std::int64_t WrappedSystem::WriteAt(sys::Native file, std::uint64_t offset, cons
 bool WrappedSystem::Flush(sys::Native file) const {
     const bool flushed = Through(Ask(Call::Flush, file), false, [&] { return inner_.Flush(file); });
     After({Call::Flush, PathOf(file), file, flushed});
+    return flushed;
+}
+
+bool WrappedSystem::FlushTogether(std::span<const sys::Native> files) const {
+    const bool flushed =
+        Through(Ask(Call::FlushTogether, files.empty() ? sys::kNoFile : files.front()), false,
+                [&] { return inner_.FlushTogether(files); });
+    After({.call = Call::FlushTogether, .path = {}, .succeeded = flushed, .files = files});
     return flushed;
 }
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ enum class Call {
     ReadAt,
     WriteAt,
     Flush,
+    FlushTogether,
     CheckWrites,
     Close,
     CreateUnnamed,
@@ -47,9 +49,10 @@ struct CallDone {
     std::string path;  // the name given, made, removed or flushed; the file's own for the rest
     sys::Native file = sys::kNoFile;  // the file made, or the one the call was made on
     bool succeeded = false;
-    std::string from = {};        // MoveIntoPlace: the temporary's name
-    std::uint64_t offset = 0;     // WriteAt
-    std::string_view bytes = {};  // WriteAt: what was written
+    std::string from = {};                    // MoveIntoPlace: the temporary's name
+    std::uint64_t offset = 0;                 // WriteAt
+    std::string_view bytes = {};              // WriteAt: what was written
+    std::span<const sys::Native> files = {};  // FlushTogether: the files it flushed
 };
 
 class WrappedSystem : public sys::System {
@@ -73,6 +76,7 @@ class WrappedSystem : public sys::System {
     std::int64_t WriteAt(sys::Native file, std::uint64_t offset, const char* data,
                          std::size_t size) const override;
     bool Flush(sys::Native file) const override;
+    bool FlushTogether(std::span<const sys::Native> files) const override;
     bool CheckWrites(sys::Native file) const override;
     bool Close(sys::Native file) const override;
     sys::Native CreateUnnamed(const std::string& folder) const override;
