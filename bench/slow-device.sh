@@ -4,12 +4,14 @@
 # or a network share does. With the same documents, on the model and on the ordinary disk, it
 # times `cp -r` followed by `sync`, orba-upgrade without and with --sync, and a run as the window
 # makes it (every output flushed, a 5 ms pause after each), and counts the flushes that reached
-# the model's device. Root only; without FUSE or loop devices it says so in one line and exits 0.
-#   bench/slow-device.sh [DOCUMENTS] [DELAY_MS]      (200 and 10 by default)
+# the model's device. It also times copying the outputs themselves, the same bytes as a run writes. Root only; without FUSE or loop devices it says so in one line and exits 0.
+#   bench/slow-device.sh [DOCUMENTS] [DELAY_MS] [TEMPLATE]
+#   (200, 10 and the samples' template, examples/orba.html, by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 documents=${1:-200}
 delay=${2:-10}
+template=$(realpath "${3:-examples/orba.html}")
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "slow device: skipped, it needs root (a loop device and a mount)"
@@ -38,7 +40,7 @@ trap teardown EXIT
 /usr/bin/python3 bench/slow_device/delay_fs.py "$work/backing" "$work/fuse" "$delay" "$count" &
 for _ in $(seq 100); do mountpoint -q "$work/fuse" && break; sleep 0.1; done
 truncate -s 256M "$work/fuse/disk.img"
-mkfs.ext4 -q "$work/fuse/disk.img"
+mkfs.ext4 -q -E lazy_itable_init=0,lazy_journal_init=0 "$work/fuse/disk.img"  # no zeroing left for later
 loop=$(losetup -f --show "$work/fuse/disk.img")
 mount "$loop" "$work/disk"
 
@@ -47,7 +49,7 @@ mount "$loop" "$work/disk"
 make_documents() {
     local into=$1
     mkdir -p "$into/old"
-    cp examples/orba.html "$into/orba.html"
+    cp "$template" "$into/orba.html"
     local start='<div id="DATA_SAVER" class="data_saver">'
     local end='</div>   <!-- <div id="DATA_SAVER">结束 -->'
     local n=0
@@ -85,6 +87,12 @@ for place in disk plain; do
     make_documents "$where"
     name=$([ "$place" = disk ] && echo "slow device" || echo "ordinary disk")
     measure "$name: cp -r && sync" "$where" sh -c "cp -r '$where/old' '$where/copy' && sync"
+    # The same bytes as the outputs: with the samples' viewer (about 240 KB) as the template the
+    # outputs are many times the old maps' size, and copying them is what a run can be held to.
+    build/bin/orba-upgrade "$where/orba.html" "$where/old" >/dev/null
+    mv "$where/old/NewORBA" "$where/outputs"
+    measure "$name: cp -r of the outputs && sync" "$where" \
+        sh -c "cp -r '$where/outputs' '$where/copy' && sync"
     measure "$name: orba-upgrade" "$where" build/bin/orba-upgrade "$where/orba.html" "$where/old"
     measure "$name: orba-upgrade --sync" "$where" \
         build/bin/orba-upgrade --sync "$where/orba.html" "$where/old"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <future>
 #include <optional>
 #include <string>
 #include <vector>
@@ -73,17 +74,19 @@ std::size_t WithinOpenFileLimit(std::size_t prepareAhead) {
 // Outputs that must be on the disk before their names are flushed a batch at a time: a slow
 // device (a USB stick, a share) pays a flush per batch, not per document. A batch is the next
 // documents up to a count and a size, each output holding its file open until it is named.
-constexpr std::size_t kBatchDocuments = 64;
+constexpr std::size_t kBatchDocuments = 256;
+constexpr std::size_t kFirstBatchDocuments = 8;
 constexpr std::uint64_t kBatchBytes = std::uint64_t{16} << 20;
 
 std::size_t BatchLimit(const Files& files, std::size_t prepareAhead) {
     if (files.durability() != Durability::OnDisk) {
         return 1;
     }
+    // Two batches are held at once: one taking its names, the next being flushed.
     const std::uint64_t limit = sys::OpenFileLimit();
     const std::uint64_t busy = kKeptFree + kPerDocument * (prepareAhead + 1);
     return static_cast<std::size_t>(
-        std::clamp<std::uint64_t>(limit > busy ? limit - busy : 1, 1, kBatchDocuments));
+        std::clamp<std::uint64_t>(limit > busy ? (limit - busy) / 2 : 1, 1, kBatchDocuments));
 }
 
 // The output folder's ending, which every way out of a run passes. A run that wrote outputs puts
@@ -189,8 +192,18 @@ class UpgradeRun {
         return true;
     }
 
+    // The next documents of the listing, prepared, their outputs in temporary files.
+    struct Batch {
+        std::size_t first = 0;
+        std::vector<PreparedUpgrade> documents;
+        std::exception_ptr failure;  // of the document that ended the batch
+        std::future<void> flushing;  // last: joined before the outputs go
+    };
+
     // Outputs take their names, and failures are met, strictly in the order of the listing,
-    // however many documents are prepared ahead and flushed together.
+    // however many documents are prepared ahead and flushed together. While one batch takes its
+    // names, the next is flushed on another thread: a slow device writes during the window's
+    // pauses.
     void UpgradeEach(const std::vector<std::string>& documents,
                      const TemplateTransplant& transplant, const std::string& oldFolder,
                      const std::string& outputFolder) {
@@ -200,56 +213,96 @@ class UpgradeRun {
                                       JoinPath(outputFolder, documents[index]), buffer);
             },
             documents.size(), prepareAhead_);
+        // A run that names one document at a time, with a pause after each (the window's),
+        // begins with a small batch, so that names come soon, and doubles it with each batch,
+        // so that a batch's flush takes about as long as the names of the one before. A run
+        // that prepares ahead takes whole batches from the start: fewer flushes.
         const std::size_t batchLimit = BatchLimit(files_, prepareAhead_);
-        std::vector<PreparedUpgrade> batch;
-        for (std::size_t next = 0; next < documents.size();) {
-            const std::size_t first = next;
-            // A document that fails ends the batch: those before it take their names first.
-            std::exception_ptr failure;
-            std::uint64_t bytes = 0;
-            batch.clear();
-            while (next < documents.size() && batch.size() < batchLimit && bytes < kBatchBytes) {
-                files_.ThrowIfStopped();
-                try {
-                    batch.push_back(prepared.Next());
-                } catch (const FileError&) {
-                    failure = std::current_exception();
-                    break;
-                }
-                ++next;
-                bytes += batch.back().output ? batch.back().output->size() : 0;
+        std::size_t batchSize =
+            prepareAhead_ == 0 ? std::min(kFirstBatchDocuments, batchLimit) : batchLimit;
+        std::optional<Batch> previous;
+        std::size_t next = 0;
+        while (true) {
+            std::optional<Batch> current;
+            if (next < documents.size() && !(previous && previous->failure)) {
+                current = Collect(prepared, next, documents.size(), batchSize);
+                batchSize = std::min(batchSize * 2, batchLimit);
+                StartFlush(*current);
             }
-            NameInOrder(batch, documents, first);
-            if (failure) {
-                std::rethrow_exception(failure);
+            if (previous) {
+                NameInOrder(*previous, documents);
+            }
+            if (!current) {
+                return;
+            }
+            if (files_.durability() == Durability::OnDisk) {
+                previous = std::move(current);
+            } else {
+                // Nothing to flush: each document takes its name as soon as it is prepared.
+                NameInOrder(*current, documents);
+                previous.reset();
             }
         }
     }
 
-    // The batch's outputs on the disk together, then each takes its name and is told, in order.
-    // A stop between two of them drops those not yet named.
-    void NameInOrder(std::vector<PreparedUpgrade>& batch, const std::vector<std::string>& documents,
-                     std::size_t first) {
+    // Up to `limit` documents from `next` on, and no more bytes than a batch holds. A document
+    // that fails ends the batch: those before it take their names first.
+    Batch Collect(PreparedInOrder& prepared, std::size_t& next, std::size_t count,
+                  std::size_t limit) {
+        Batch batch;
+        batch.first = next;
+        std::uint64_t bytes = 0;
+        while (next < count && batch.documents.size() < limit && bytes < kBatchBytes) {
+            files_.ThrowIfStopped();
+            try {
+                batch.documents.push_back(prepared.Next());
+            } catch (const FileError&) {
+                batch.failure = std::current_exception();
+                break;
+            }
+            ++next;
+            bytes += batch.documents.back().output ? batch.documents.back().output->size() : 0;
+        }
+        return batch;
+    }
+
+    void StartFlush(Batch& batch) {
         std::vector<PreparedOutput*> outputs;
-        for (PreparedUpgrade& prepared : batch) {
-            if (prepared.output) {
-                outputs.push_back(&*prepared.output);
+        for (PreparedUpgrade& document : batch.documents) {
+            if (document.output) {
+                outputs.push_back(&*document.output);
             }
         }
-        PreparedOutput::FlushTogether(outputs);
-        for (std::size_t at = 0; at < batch.size(); ++at) {
-            const std::string& name = documents[first + at];
+        if (files_.durability() == Durability::OnDisk && outputs.size() > 1) {
+            batch.flushing = std::async(std::launch::async, [outputs = std::move(outputs)] {
+                PreparedOutput::FlushTogether(outputs);
+            });
+        }
+    }
+
+    // Once the batch is on the disk, each output takes its name and is told, in order. A stop
+    // between two of them drops those not yet named.
+    void NameInOrder(Batch& batch, const std::vector<std::string>& documents) {
+        if (batch.flushing.valid()) {
+            batch.flushing.get();
+        }
+        for (std::size_t at = 0; at < batch.documents.size(); ++at) {
+            const std::string& name = documents[batch.first + at];
             if (at > 0) {
                 files_.ThrowIfStopped();
             }
-            if (batch[at].output) {
-                batch[at].output->Commit();
+            PreparedUpgrade& document = batch.documents[at];
+            if (document.output) {
+                document.output->Commit();
                 ++upgraded_;
                 observer_.Upgraded(name, upgraded_);
             } else {
-                observer_.PassedOver(name, batch[at].passedOver);
+                observer_.PassedOver(name, document.passedOver);
             }
-            observer_.Handled(first + at + 1, documents.size());
+            observer_.Handled(batch.first + at + 1, documents.size());
+        }
+        if (batch.failure) {
+            std::rethrow_exception(batch.failure);
         }
     }
 
