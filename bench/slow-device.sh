@@ -4,7 +4,8 @@
 # or a network share does. With the same documents, on the model and on the ordinary disk, it
 # times `cp -r` followed by `sync`, orba-upgrade without and with --sync, and a run as the window
 # makes it (every output flushed, a 5 ms pause after each), and counts the flushes that reached
-# the model's device. It also times copying the outputs themselves, the same bytes as a run writes. Root only; without FUSE or loop devices it says so in one line and exits 0.
+# the model's device. It also times copying the outputs themselves, the same bytes as a run writes,
+# and, where Wine and the Windows build are there, the Windows build's runs. Root only; without FUSE or loop devices it says so in one line and exits 0.
 #   bench/slow-device.sh [DOCUMENTS] [DELAY_MS] [TEMPLATE]
 #   (200, 10 and the samples' template, examples/orba.html, by default)
 set -euo pipefail
@@ -29,6 +30,7 @@ mkdir "$work/backing" "$work/fuse" "$work/disk" "$work/plain"
 count="$work/flushes"
 loop=""
 teardown() {
+    [ -d "$work/wine" ] && WINEPREFIX="$work/wine" /usr/lib/wine/wineserver -k 2>/dev/null || true
     mountpoint -q "$work/disk" && umount "$work/disk"
     [ -n "$loop" ] && losetup -d "$loop"
     mountpoint -q "$work/fuse" && fusermount -u "$work/fuse"
@@ -98,4 +100,16 @@ for place in disk plain; do
         build/bin/orba-upgrade --sync "$where/orba.html" "$where/old"
     measure "$name: the window's run" "$where" \
         build/bin/bench_window_flush --template "$where/orba.html" --folder "$where/old"
+    # The Windows build under Wine, on the same files: its flushes are FlushFileBuffers on each
+    # output of a batch, together. Wine's start is in both rows.
+    if [ -x /usr/lib/wine/wine64 ] && [ -f build-windows/bin/orba-upgrade.exe ]; then
+        wine=(env WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+              /usr/lib/wine/wine64 build-windows/bin/orba-upgrade.exe)
+        "${wine[@]}" --version >/dev/null 2>&1 || true  # the prefix made once, outside the times
+        windows="Z:${where//\//\\}"
+        measure "$name: orba-upgrade.exe (Wine)" "$where" \
+            "${wine[@]}" "$windows\\orba.html" "$windows\\old"
+        measure "$name: orba-upgrade.exe --sync (Wine)" "$where" \
+            "${wine[@]}" --sync "$windows\\orba.html" "$windows\\old"
+    fi
 done
