@@ -215,6 +215,13 @@ class PosixSystem final : public System {
         // Before 5.8 syncfs said nothing of failed writes: each file is flushed on its own there.
         static const bool reportsFailures = KernelAtLeast(5, 8);
         if (reportsFailures && !files.empty()) {
+            // The files' data written out first, all of it under way at once: syncfs then finds
+            // their blocks placed and commits the file system's journal once, not twice.
+            for (const int wait : {0, SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WAIT_AFTER}) {
+                for (const Native file : files) {
+                    ::sync_file_range(static_cast<int>(file), 0, 0, SYNC_FILE_RANGE_WRITE | wait);
+                }
+            }
             return ::syncfs(static_cast<int>(files.front())) == 0;
         }
 #endif
