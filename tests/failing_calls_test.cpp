@@ -301,9 +301,9 @@ class DocumentCannotBeRead final : public WrappedSystem {
 
 TEST_F(FailingCallsTest, UnreadableDocumentEndsTheBatchAfterTheOutputsBeforeIt) {
     const DocumentCannotBeRead system(Join(oldFolder, "b.html"));
-    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk), 2)
-                  .outcome,
-              RunOutcome::Failed);
+    EXPECT_EQ(
+        RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk), 2).outcome,
+        RunOutcome::Failed);
     EXPECT_THAT(host.log, HasSubstr(" 1: a.html: 升级成功"));
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_THAT(host.messages[0], HasSubstr(Join(oldFolder, "b.html")));
