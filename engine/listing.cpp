@@ -1,7 +1,5 @@
 #include "engine/listing.h"
 
-#include <algorithm>
-
 #include "engine/paths.h"
 #include "engine/text.h"
 
@@ -24,27 +22,11 @@ std::optional<NotLookedAtReason> WhyNotADocument(const sys::FolderEntry& entry,
     return std::nullopt;
 }
 
-std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern,
-                                   const Files& files) {
-    std::vector<std::string> names;
-    for (sys::FolderEntry& entry : files.ListEntries(folder)) {
-        if (!WhyNotADocument(entry, pattern)) {
-            names.push_back(std::move(entry.name));
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 bool FileExists(const std::string& path, const Files& files) {
     if (path.empty() || IsSeparator(path.back(), NativePathStyle())) {
         return false;
     }
     return files.IsOrdinaryFile(path);
-}
-
-bool FolderHasFiles(std::string_view folder, const Files& files) {
-    return LookAtFolder(folder, files) == FoundAtPath::Folder;
 }
 
 FoundAtPath LookAtFolder(std::string_view folder, const Files& files) {

@@ -13,23 +13,16 @@
 
 namespace orba {
 
-// Names (without folder) of the ordinary files in `folder` that match `pattern` without regard to
-// ASCII letter case, sorted by their bytes. Throws FileError when the folder cannot be read.
 // Why an entry of a folder is no document for `pattern`; none when it is one: a visible ordinary
 // file (or a link to one) whose name matches.
 std::optional<NotLookedAtReason> WhyNotADocument(const sys::FolderEntry& entry,
                                                  std::string_view pattern);
 
-std::vector<std::string> ListFiles(const std::string& folder, std::string_view pattern,
-                                   const Files& files = Files());
-
 // True when an ordinary file stands at `path`. The path is taken literally: `*` and `?` are
 // ordinary characters here, and a path ending in a separator names no file.
 bool FileExists(const std::string& path, const Files& files = Files());
 
-// True when `folder` holds at least one ordinary file of any name.
-bool FolderHasFiles(std::string_view folder, const Files& files = Files());
-// The same question, told apart: Folder when it holds such a file, else what stands there.
+// Folder when `folder` holds at least one ordinary file of any name, else what stands there.
 FoundAtPath LookAtFolder(std::string_view folder, const Files& files = Files());
 
 }  // namespace orba

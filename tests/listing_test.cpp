@@ -16,32 +16,32 @@ using test::WriteBytes;
 using test::WriteHiddenFile;
 using ::testing::ElementsAre;
 
-TEST(ListFilesTest, ListsOrdinaryHtmlFilesSortedByBytes) {
+TEST(DocumentNamesTest, ListsOrdinaryHtmlFilesSortedByBytes) {
     TempDir dir;
     for (const char* name : {"b.html", "A.HTML", "c.Html", "脑图.html", "d.htm", "e.txt"}) {
         WriteBytes(dir / name, "x");
     }
-    EXPECT_THAT(ListFiles(dir.path(), "*.html"),
+    EXPECT_THAT(test::DocumentNames(dir.path()),
                 ElementsAre("A.HTML", "b.html", "c.Html", "脑图.html"));
 }
 
-TEST(ListFilesTest, UnreadableFolderIsAFailure) {
+TEST(DocumentNamesTest, UnreadableFolderIsAFailure) {
     TempDir dir;
-    EXPECT_THROW(ListFiles(dir / "missing", "*.html"), FileError);
+    EXPECT_THROW(test::DocumentNames(dir / "missing"), FileError);
 }
 
-TEST(FolderHasFilesTest, AnyOrdinaryFileCounts) {
+TEST(LookAtFolderTest, AnyOrdinaryFileCounts) {
     TempDir dir;
-    EXPECT_FALSE(FolderHasFiles(dir.path()));
+    EXPECT_NE(LookAtFolder(dir.path()), FoundAtPath::Folder);
     MakeFolder(dir / "sub");
     WriteBytes(dir / "sub/inner.html", "x");
-    EXPECT_FALSE(FolderHasFiles(dir.path())) << "files in subfolders do not count";
+    EXPECT_NE(LookAtFolder(dir.path()), FoundAtPath::Folder) << "files in subfolders do not count";
     WriteHiddenFile(dir / ".hidden", "x");
-    EXPECT_FALSE(FolderHasFiles(dir.path()));
+    EXPECT_NE(LookAtFolder(dir.path()), FoundAtPath::Folder);
     WriteBytes(dir / "notes.txt", "x");
-    EXPECT_TRUE(FolderHasFiles(dir.path()));
-    EXPECT_TRUE(FolderHasFiles(WithTrailingSeparator(dir.path())));
-    EXPECT_FALSE(FolderHasFiles(dir / "missing"));
+    EXPECT_EQ(LookAtFolder(dir.path()), FoundAtPath::Folder);
+    EXPECT_EQ(LookAtFolder(WithTrailingSeparator(dir.path())), FoundAtPath::Folder);
+    EXPECT_NE(LookAtFolder(dir / "missing"), FoundAtPath::Folder);
 }
 
 }  // namespace

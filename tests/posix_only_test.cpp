@@ -41,7 +41,7 @@ TEST(PosixPathsTest, NativeStyleIsSlashWithoutDrives) {
     EXPECT_FALSE(NativePathStyle().hasDriveLetters);
 }
 
-TEST(ListFilesTest, LeavesOutFoldersSpecialAndHiddenFiles) {
+TEST(DocumentNamesTest, LeavesOutFoldersSpecialAndHiddenFiles) {
     TempDir dir;
     WriteBytes(dir / "real.html", "x");
     WriteBytes(dir / ".hidden.html", "x");
@@ -50,7 +50,7 @@ TEST(ListFilesTest, LeavesOutFoldersSpecialAndHiddenFiles) {
     ASSERT_EQ(::symlink("real.html", (dir / "link.html").c_str()), 0);
     ASSERT_EQ(::symlink("missing.html", (dir / "dangling.html").c_str()), 0);
     ASSERT_EQ(::symlink("folder.html", (dir / "dirlink.html").c_str()), 0);
-    EXPECT_THAT(ListFiles(dir.path(), "*.html"), ElementsAre("link.html", "real.html"));
+    EXPECT_THAT(DocumentNames(dir.path()), ElementsAre("link.html", "real.html"));
 }
 
 TEST(FileExistsTest, OnlyVisibleOrdinaryFilesExist) {
@@ -72,7 +72,7 @@ TEST(FileExistsTest, OnlyVisibleOrdinaryFilesExist) {
     EXPECT_FALSE(FileExists(""));
 }
 
-TEST(FolderHasFilesTest, SocketsAndFifosAreNotFiles) {
+TEST(LookAtFolderTest, SocketsAndFifosAreNotFiles) {
     TempDir dir;
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -83,7 +83,7 @@ TEST(FolderHasFilesTest, SocketsAndFifosAreNotFiles) {
     ASSERT_LT(socketPath.size(), sizeof address.sun_path);
     socketPath.copy(address.sun_path, socketPath.size());
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_FALSE(FolderHasFiles(dir.path()));
+    EXPECT_NE(LookAtFolder(dir.path()), FoundAtPath::Folder);
     ::close(fd);
 }
 

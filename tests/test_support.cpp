@@ -1,5 +1,7 @@
 #include "tests/test_support.h"
 
+#include "engine/listing.h"
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -89,6 +91,17 @@ std::string Document(std::string_view before, std::string_view block, std::strin
     std::string text(before);
     text.append(kStartMarker).append(block).append(kEndMarker).append(after);
     return text;
+}
+
+std::vector<std::string> DocumentNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (sys::FolderEntry& entry : Files().ListEntries(folder)) {
+        if (!WhyNotADocument(entry, "*.html")) {
+            names.push_back(std::move(entry.name));
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string ExpectedLog(const std::vector<std::string>& names, const std::string& outputFolder) {

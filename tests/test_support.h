@@ -47,6 +47,10 @@ void WriteHiddenFile(const std::string& path, std::string_view bytes);
 bool Exists(const std::string& path);
 void Remove(const std::string& path);
 
+// The names of the entries of `folder` that a run takes for *.html documents, sorted by their
+// bytes, as the run's plan lists them. Throws FileError when the folder cannot be read.
+std::vector<std::string> DocumentNames(const std::string& folder);
+
 // Every name in `folder`, hidden ones included, sorted.
 std::vector<std::string> AllNames(const std::string& folder);
 

@@ -51,7 +51,7 @@ TEST(WindowsListingTest, HiddenAndSystemFilesAreNeitherListedNorFound) {
     WriteBytes(dir / "foo.htm", "x");
     SetAttributes(dir / "hidden.html", FILE_ATTRIBUTE_HIDDEN);
     SetAttributes(dir / "system.html", FILE_ATTRIBUTE_SYSTEM);
-    EXPECT_THAT(ListFiles(dir.path(), "*.html"), ElementsAre("FOO.HTML", "visible.html"));
+    EXPECT_THAT(DocumentNames(dir.path()), ElementsAre("FOO.HTML", "visible.html"));
     EXPECT_TRUE(FileExists(dir / "visible.html"));
     EXPECT_FALSE(FileExists(dir / "hidden.html"));
     EXPECT_FALSE(FileExists(dir / "system.html"));
@@ -61,8 +61,8 @@ TEST(WindowsListingTest, HiddenAndSystemFilesAreNeitherListedNorFound) {
 TEST(WindowsListingTest, FolderWithOnlyHiddenFilesHasNoFiles) {
     TempDir dir;
     WriteHiddenFile(dir / "desktop.ini", "x");
-    EXPECT_FALSE(FolderHasFiles(dir.path()));
-    EXPECT_FALSE(FolderHasFiles(WithTrailingSeparator(dir.path())));
+    EXPECT_NE(LookAtFolder(dir.path()), FoundAtPath::Folder);
+    EXPECT_NE(LookAtFolder(WithTrailingSeparator(dir.path())), FoundAtPath::Folder);
 }
 
 TEST_F(UpgradeRunTest, FolderWithOrWithoutTrailingBackslashGivesOneOutputFolder) {
