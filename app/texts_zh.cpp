@@ -116,8 +116,8 @@ std::string StoppedMessage(std::string_view heading, std::string_view reason, St
 
 }  // namespace
 
-std::string FailureMessage(const FileError& error, std::string_view shownPath, Stopped stopped) {
-    return StoppedMessage(std::string(FailureHeading(error.operation())) + std::string(shownPath),
+std::string FailureMessage(const FileError& error, Stopped stopped) {
+    return StoppedMessage(std::string(FailureHeading(error.operation())) + error.path(),
                           ReasonWords(error), stopped);
 }
 

@@ -35,13 +35,9 @@ inline constexpr std::string_view kLeadsBackToFolder =
 // them where it has some, or the system's alone.
 std::string ReasonWords(const FileError& error);
 
-// What went wrong, with which file (shown as `shownPath`, the error's path as it is to be shown),
-// the reason, and what became of the outputs.
-std::string FailureMessage(const FileError& error, std::string_view shownPath,
-                           Stopped stopped = Stopped::Run);
-inline std::string FailureMessage(const FileError& error) {
-    return FailureMessage(error, error.path());
-}
+// What went wrong, with which file, the reason, and what became of the outputs: the window's
+// message box.
+std::string FailureMessage(const FileError& error, Stopped stopped);
 // The same for a failure that is not a file's (out of memory, for one), with its description.
 std::string UnexpectedFailureMessage(std::string_view description, Stopped stopped = Stopped::Run);
 

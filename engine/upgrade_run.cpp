@@ -316,19 +316,20 @@ class UpgradeRun {
 template <typename Steps>
 RunResult Guarded(RunObserver& observer, Stopped stopped, const std::uint64_t& count,
                   Steps&& steps) {
+    // A run that wrote nothing says so.
+    const auto what = [&] {
+        return stopped == Stopped::Run && count == 0 ? Stopped::RunBeforeAnyOutput : stopped;
+    };
     try {
         return steps();
     } catch (const WaitEnded&) {
         return {RunOutcome::Stopped, count};
     } catch (const FileError& error) {
-        observer.Failed(
-            error, stopped == Stopped::Run && count == 0 ? Stopped::RunBeforeAnyOutput : stopped);
+        observer.Failed(error, what());
         return {RunOutcome::Failed, count};
     } catch (const std::exception& error) {
         // Out of memory, say: the run stops as after a file failure, and says so.
-        observer.FailedUnexpectedly(error.what(), stopped == Stopped::Run && count == 0
-                                                      ? Stopped::RunBeforeAnyOutput
-                                                      : stopped);
+        observer.FailedUnexpectedly(error.what(), what());
         return {RunOutcome::Failed, count};
     }
 }

@@ -89,7 +89,7 @@ class RecordingHost : public RunObserver, public HeldFileWait {
         ++resultPauses;
     }
     void Failed(const FileError& error, Stopped stopped) override {
-        messages.push_back(zh::FailureMessage(error, error.path(), stopped));
+        messages.push_back(zh::FailureMessage(error, stopped));
     }
     void FailedUnexpectedly(std::string_view description, Stopped stopped) override {
         messages.push_back(zh::UnexpectedFailureMessage(description, stopped));

@@ -83,16 +83,25 @@ class ExitPressedView final : public ui::ProgressLogView {
     int restingRounds = 0;
 };
 
-TEST(WindowRunsTest, ExitButtonAnswersWhileTheRunWaitsForAHeldFile) {
+// A window whose user presses the exit button once the run has begun its first document.
+struct ExitAfterTheFirstDocumentBegun {
+    explicit ExitAfterTheFirstDocumentBegun(std::vector<ScriptedRun::Entry> documents) {
+        run.documents = std::move(documents);
+        view.runs = &runs;
+        view.pressed = [this] { return !run.begun.empty(); };
+        runs.Start("tpl.html", "old");
+    }
+
     ScriptedRun run;
-    run.documents = {{"a.html", ScriptedRun::Fate::Upgraded, 1000}};  // held for good
     FakeDesktop desktop;
     ExitPressedView view;
-    ui::WindowRuns runs(desktop, view, run.Files());
-    view.runs = &runs;
-    view.pressed = [&] { return !run.begun.empty(); };
+    ui::WindowRuns runs{desktop, view, run.Files()};
+};
 
-    runs.Start("tpl.html", "old");
+TEST(WindowRunsTest, ExitButtonAnswersWhileTheRunWaitsForAHeldFile) {
+    const ExitAfterTheFirstDocumentBegun window({{"a.html", ScriptedRun::Fate::Upgraded, 1000}});
+    const ExitPressedView& view = window.view;
+    const FakeDesktop& desktop = window.desktop;
     EXPECT_EQ(view.restingRounds, 1)
         << "the wait handled the window's events, at rest between them";
     EXPECT_EQ(view.rounds, 0) << "and never spun";
@@ -101,17 +110,10 @@ TEST(WindowRunsTest, ExitButtonAnswersWhileTheRunWaitsForAHeldFile) {
 }
 
 TEST(WindowRunsTest, ExitButtonIsSeenAfterEveryDocumentReadNotOnlyAfterOneWritten) {
-    ScriptedRun run;
-    run.documents = {{"a.html", ScriptedRun::Fate::PassedOver}, {"b.html"}};
-    FakeDesktop desktop;
-    ExitPressedView view;
-    ui::WindowRuns runs(desktop, view, run.Files());
-    view.runs = &runs;
-    view.pressed = [&] { return !run.begun.empty(); };
-
-    runs.Start("tpl.html", "old");
-    EXPECT_EQ(desktop.endRequests, 1);
-    EXPECT_THAT(run.begun, ElementsAre("a.html")) << "b.html is never begun";
+    const ExitAfterTheFirstDocumentBegun window(
+        {{"a.html", ScriptedRun::Fate::PassedOver}, {"b.html"}});
+    EXPECT_EQ(window.desktop.endRequests, 1);
+    EXPECT_THAT(window.run.begun, ElementsAre("a.html")) << "b.html is never begun";
 }
 
 // Records what the run shows outside the window, with how things stood when it was shown.

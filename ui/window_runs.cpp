@@ -50,7 +50,7 @@ class WindowRuns::Observer final : public RunObserver, public HeldFileWait {
         runs_.view_.ShowEnd(ProgressLogView::Paint::Now);
     }
     void Failed(const FileError& error, Stopped stopped) override {
-        ShowFailure(zh::FailureMessage(error, error.path(), stopped));
+        ShowFailure(zh::FailureMessage(error, stopped));
     }
     void FailedUnexpectedly(std::string_view description, Stopped stopped) override {
         ShowFailure(zh::UnexpectedFailureMessage(description, stopped));
