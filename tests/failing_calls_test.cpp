@@ -1,7 +1,7 @@
 // Every file call of a run can fail: the Nth call to the system is made to fail, for N = 1, 2, ...
-// until the run completes. After each failure that must be reported the message names a file and
-// a reason, every output is either what the earlier run left or complete, and no temporary file
-// stays behind.
+// until the run completes. A run that completes all the same has written every output whole; one
+// that fails names a file and a reason; either way every output is what the earlier run left or
+// complete, and no temporary file stays behind but one whose removal failed.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -27,29 +27,75 @@ namespace {
 using namespace test;  // NOLINT: the fixtures and helpers
 using ::testing::HasSubstr;
 
-// Fails the `failAt`th call with a device error, and remembers which call that was. Documents
-// prepared ahead make calls from several threads.
+// Fails the `failAt`th call with a device error, and remembers which call that was and the path
+// it was about. Watches what each output went through before it took its name: its writes checked,
+// and flushed where the outputs must be on the disk. Documents prepared ahead make calls from
+// several threads.
 class FailNthCall final : public WrappedSystem {
   public:
-    explicit FailNthCall(int failAt) : failAt_(failAt) {}
-    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
+    FailNthCall(int failAt, Durability durability) : failAt_(failAt), durability_(durability) {}
+    std::optional<int> Decide(Call call, const std::string& path) const override {
         const std::lock_guard lock(mutex_);
         if (++calls_ == failAt_) {
             failed_ = call;
+            failedPath_ = path;
             return sys::DeviceError();
         }
         return std::nullopt;
+    }
+    void After(const CallDone& done) const override {
+        const std::lock_guard lock(mutex_);
+        if (done.call == Call::WriteAt) {
+            unchecked_.insert(done.file);
+            unflushed_.insert(done.file);
+        } else if (done.succeeded && done.call == Call::CheckWrites) {
+            unchecked_.erase(done.file);
+        } else if (done.succeeded && done.call == Call::Flush) {
+            unflushed_.erase(done.file);
+        } else if (done.succeeded && done.call == Call::FlushTogether) {
+            for (const sys::Native file : done.files) {
+                unflushed_.erase(file);
+            }
+        } else if (done.succeeded && done.call == Call::MoveIntoPlace) {
+            const bool onDisk =
+                !unflushed_.contains(done.file) || durability_ == Durability::Written;
+            if (unchecked_.contains(done.file) || !onDisk) {
+                namedUnverified_.push_back(done.path);
+            }
+            folderFlushed_ = false;
+        } else if (done.succeeded && done.call == Call::FlushFolder) {
+            folderFlushed_ = true;
+        }
     }
     std::optional<Call> failed() const {
         const std::lock_guard lock(mutex_);
         return failed_;
     }
+    std::string failedPath() const {
+        const std::lock_guard lock(mutex_);
+        return failedPath_;
+    }
+    // Outputs that took their name with a write not checked, or not flushed where they must be.
+    std::vector<std::string> namedUnverified() const {
+        const std::lock_guard lock(mutex_);
+        return namedUnverified_;
+    }
+    // Whether a folder was flushed after the last output took its name.
+    bool namesFlushed() const {
+        const std::lock_guard lock(mutex_);
+        return folderFlushed_;
+    }
 
   private:
     mutable std::mutex mutex_;
     int failAt_;
+    Durability durability_;
     mutable int calls_ = 0;
     mutable std::optional<Call> failed_;
+    mutable std::string failedPath_;
+    mutable std::set<sys::Native> unchecked_, unflushed_;
+    mutable std::vector<std::string> namedUnverified_;
+    mutable bool folderFlushed_ = false;
 };
 
 bool IsTemporary(const std::string& name) {
@@ -77,15 +123,15 @@ class FailingCallsTest : public UpgradeRunTest {
     }
 
     // Every output is the earlier run's or the complete new one (as `upgraded` makes it); no
-    // temporary file is visible unless `allowTemporary`.
+    // temporary file is visible but `allowedTemporary`, one whose removal was refused.
     template <class Upgrade>
-    void ExpectOutputsWhole(bool allowTemporary, Upgrade&& upgraded) {
+    void ExpectOutputsWhole(const std::string& allowedTemporary, Upgrade&& upgraded) {
         for (const std::string& name : AllNames(output)) {
             if (name == kLeftover) {
                 continue;  // the next run that completes removes it
             }
             if (IsTemporary(name)) {
-                EXPECT_TRUE(allowTemporary) << "temporary file left: " << name;
+                EXPECT_EQ(Join(output, name), allowedTemporary) << "temporary file left";
                 continue;
             }
             const std::string bytes = ReadBytes(Join(output, name));
@@ -95,7 +141,7 @@ class FailingCallsTest : public UpgradeRunTest {
             EXPECT_TRUE(asBefore || complete) << name << " is partial: " << bytes;
         }
     }
-    void ExpectOutputsWhole(bool allowTemporary) { ExpectOutputsWhole(allowTemporary, Upgraded); }
+    void ExpectOutputsWhole() { ExpectOutputsWhole({}, Upgraded); }
 
     // Back to the earlier run's outputs, without what a run left.
     void RestoreEarlier() {
@@ -141,7 +187,7 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
     int failAt = 1;
     for (;; ++failAt) {
         SCOPED_TRACE("call " + std::to_string(failAt) + " fails");
-        FailNthCall system(failAt);
+        FailNthCall system(failAt, durability);
         RecordingHost failing;
         const RunResult result =
             RunUpgrade(templatePath, oldFolder, failing, Files(system, durability), prepareAhead);
@@ -152,27 +198,28 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
         const Call call = *system.failed();
         failed.insert(call);
         SCOPED_TRACE("call kind " + std::to_string(static_cast<int>(call)));
-        // A failed question or clean-up may let the run go on, or make it refuse the inputs; a
-        // run that completes all the same has written every output.
-        if (!MustBeReported(call)) {
-            if (result.outcome == RunOutcome::Completed) {
-                for (const char* name : {"a.html", "b.html", "c.html"}) {
-                    EXPECT_EQ(ReadBytes(Join(output, name)), upgraded(std::string("块-") + name));
-                }
+        // A failure the run went on past (a question, a clean-up, a flush made another way) must
+        // have cost nothing: a run that completes wrote every output whole, each checked, on the
+        // disk where it must be, with its name. Any other failure is told, naming a file.
+        if (result.outcome == RunOutcome::Completed) {
+            for (const char* name : {"a.html", "b.html", "c.html"}) {
+                EXPECT_EQ(ReadBytes(Join(output, name)), upgraded(std::string("块-") + name));
             }
-            ExpectOutputsWhole(true, upgraded);
-            RestoreEarlier();
-            continue;
+            EXPECT_THAT(system.namedUnverified(), ::testing::IsEmpty());
+            EXPECT_TRUE(durability == Durability::Written || system.namesFlushed());
+        } else if (result.outcome == RunOutcome::Failed) {
+            ASSERT_EQ(failing.messages.size(), 1u);
+            EXPECT_THAT(failing.messages[0],
+                        ::testing::AnyOf(HasSubstr(templatePath), HasSubstr(oldFolder)))
+                << "the message names a file";
+            EXPECT_THAT(failing.messages[0], HasSubstr("系统原因："));
+            EXPECT_THAT(failing.log, ::testing::Not(HasSubstr("【处理结束")))
+                << "no closing entries";
+        } else {
+            EXPECT_EQ(result.outcome, RunOutcome::Refused);
+            EXPECT_EQ(failing.messages.size(), 1u);
         }
-        EXPECT_EQ(result.outcome, RunOutcome::Failed);
-        ASSERT_EQ(failing.messages.size(), 1u);
-        EXPECT_THAT(failing.messages[0],
-                    ::testing::AnyOf(HasSubstr(templatePath), HasSubstr(oldFolder)))
-            << "the message names a file";
-        EXPECT_THAT(failing.messages[0], HasSubstr("系统原因："));
-        EXPECT_THAT(failing.log, ::testing::Not(HasSubstr("【处理结束"))) << "no closing entries";
-
-        ExpectOutputsWhole(false, upgraded);
+        ExpectOutputsWhole(system.failedPath(), upgraded);
         // Each run begins alike, so that the Nth call is the same kind from one run to the next.
         RestoreEarlier();
         EXPECT_LT(failAt, 400) << "the run never completes";
@@ -180,7 +227,7 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
             break;
         }
     }
-    ExpectOutputsWhole(false, upgraded);
+    ExpectOutputsWhole({}, upgraded);
     EXPECT_FALSE(Exists(Join(output, kLeftover)));
     EXPECT_FALSE(Exists(Join(output, "unended.html")));
     EXPECT_EQ(ReadBytes(Join(output, "gone.html")), "earlier gone");
@@ -248,7 +295,7 @@ TEST_F(FailingCallsTest, RefusedFolderFlushIsTheFileSystemsAnswerAndIsTold) {
         RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk));
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
     EXPECT_THAT(host.unflushedFolders, ::testing::ElementsAre(output));
-    ExpectOutputsWhole(false);
+    ExpectOutputsWhole();
 
     // Any other failure of the flush stops the run.
     host = {};
@@ -349,7 +396,7 @@ TEST_F(FailingCallsTest, DeferredWriteFailureKeepsTheEarlierOutput) {
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_THAT(host.messages[0], HasSubstr("无法写入文件 " + Join(output, "a.html")));
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), "earlier a");
-    ExpectOutputsWhole(false);
+    ExpectOutputsWhole();
 }
 
 TEST_F(FailingCallsTest, DryRunTriesThatTheOutputsCouldBeWritten) {

@@ -2,22 +2,6 @@
 
 namespace orba::test {
 
-bool MustBeReported(Call call) {
-    switch (call) {
-        case Call::FlushTogether:  // each file is flushed on its own then
-        case Call::Close:          // of a file read, or of an output already in place
-        case Call::RemoveName:
-        case Call::RemoveIfAbandoned:
-        case Call::RemoveEmptyFolder:
-        case Call::ListFolder:  // also asked whether the folder has files, and for the clean-up
-        case Call::KindOf:
-        case Call::IsSameFile:
-            return false;
-        default:
-            return true;
-    }
-}
-
 namespace {
 
 // The call made, unless `error` refuses it: then it fails as the real call fails, with `failure`
@@ -100,7 +84,10 @@ bool WrappedSystem::FlushTogether(std::span<const sys::Native> files) const {
 }
 
 bool WrappedSystem::CheckWrites(sys::Native file) const {
-    return Through(Ask(Call::CheckWrites, file), false, [&] { return inner_.CheckWrites(file); });
+    const bool checked =
+        Through(Ask(Call::CheckWrites, file), false, [&] { return inner_.CheckWrites(file); });
+    After({Call::CheckWrites, PathOf(file), file, checked});
+    return checked;
 }
 
 bool WrappedSystem::Close(sys::Native file) const {

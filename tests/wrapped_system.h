@@ -2,8 +2,8 @@
 
 // The system's file calls, wrapped so that a test can fail, delay or hold any of them without
 // touching the code above: each call first asks Decide, then goes to the real system or fails with
-// the error code it was given, as the real call would fail; a call that may change the disk then
-// tells After what it did.
+// the error code it was given, as the real call would fail; a call that may change the disk, or
+// check an output's writes, then tells After what it did.
 
 #include <map>
 #include <mutex>
@@ -39,11 +39,7 @@ enum class Call {
     IsSameFile,
 };
 
-// The calls whose failure a run must report: the others are questions, or clean-up that may fail
-// in silence.
-bool MustBeReported(Call call);
-
-// What a call that may change the disk did.
+// What a call that may change the disk, or check an output's writes, did.
 struct CallDone {
     Call call;
     std::string path;  // the name given, made, removed or flushed; the file's own for the rest
