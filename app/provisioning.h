@@ -22,10 +22,10 @@ inline constexpr std::string_view kSystemDialogControlPath = "C:\\Windows\\SysWO
 // The application's copy: the folder, a separator and the file name, except at a drive root (a
 // folder of at most 3 characters), which already ends in its separator.
 std::string ApplicationDialogControlPath(std::string_view applicationFolder,
-                                         PathStyle style = NativePathStyle());
+                                         PathStyle style = kNativePathStyle);
 
 // The system's copy, on platforms that have the fixed system location.
-std::optional<std::string> SystemDialogControlPath(PathStyle style = NativePathStyle());
+std::optional<std::string> SystemDialogControlPath(PathStyle style = kNativePathStyle);
 
 struct ProvisioningFiles {
     std::function<bool(const std::string&)> exists;
@@ -39,6 +39,6 @@ enum class Provisioning { NothingToDo, Copied };
 Provisioning ProvisionDialogControl(std::string_view applicationFolder,
                                     const std::optional<std::string>& systemCopy,
                                     const ProvisioningFiles& files,
-                                    PathStyle style = NativePathStyle());
+                                    PathStyle style = kNativePathStyle);
 
 }  // namespace orba::app

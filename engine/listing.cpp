@@ -13,7 +13,7 @@ std::optional<NotLookedAtReason> WhyNotADocument(const sys::FolderEntry& entry,
     if (entry.folder) {
         return NotLookedAtReason::Folder;
     }
-    if (!entry.ordinaryFile) {
+    if (!entry.IsVisibleOrdinaryFile()) {
         return NotLookedAtReason::NotAFile;
     }
     if (!MatchesPattern(entry.name, pattern)) {
@@ -23,7 +23,7 @@ std::optional<NotLookedAtReason> WhyNotADocument(const sys::FolderEntry& entry,
 }
 
 bool FileExists(const std::string& path, const Files& files) {
-    if (path.empty() || IsSeparator(path.back(), NativePathStyle())) {
+    if (path.empty() || IsSeparator(path.back(), kNativePathStyle)) {
         return false;
     }
     return files.IsOrdinaryFile(path);

@@ -1,13 +1,8 @@
 #include "engine/paths.h"
 
 #include "engine/text.h"
-#include "storage/system.h"
 
 namespace orba {
-
-PathStyle NativePathStyle() {
-    return {sys::kPathSeparator, sys::kHasDriveLetters};
-}
 
 std::string CutLastBackslash(std::string_view path, PathStyle style) {
     if (!path.empty() && IsSeparator(path.back(), style)) {

@@ -36,7 +36,7 @@ std::string Unquoted(std::string_view path, const Files& files) {
 
 // The output folder among the old-version folder's entries: the run's own, not accounted for.
 bool IsOutputFolder(const sys::FolderEntry& entry) {
-    return entry.folder && (NativePathStyle().hasDriveLetters
+    return entry.folder && (kNativePathStyle.hasDriveLetters
                                 ? AsciiLower(entry.name) == AsciiLower(kOutputFolderName)
                                 : entry.name == kOutputFolderName);
 }

@@ -248,9 +248,8 @@ std::optional<bool> Files::HasOrdinaryFiles(const std::string& folder) const {
     if (!system_->ListFolder(folder, entries)) {
         return std::nullopt;
     }
-    return std::any_of(entries.begin(), entries.end(), [](const sys::FolderEntry& entry) {
-        return entry.ordinaryFile && !entry.hidden;
-    });
+    return std::any_of(entries.begin(), entries.end(),
+                       [](const sys::FolderEntry& entry) { return entry.IsVisibleOrdinaryFile(); });
 }
 
 void Files::RemoveLeftovers(const std::string& folder) const {

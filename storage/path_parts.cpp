@@ -4,7 +4,7 @@ namespace orba::sys {
 
 namespace {
 std::size_t LastSeparator(std::string_view path) {
-    return path.find_last_of(std::string{'/', kPathSeparator});
+    return path.find_last_of(std::string{'/', kNativePathStyle.separator});
 }
 }  // namespace
 

@@ -15,18 +15,14 @@
 #include <vector>
 
 #include "storage/file_stamp.h"
+#include "storage/path_style.h"
 
 namespace orba::sys {
-
-// The character that separates folders in this system's paths, and whether paths begin with a
-// drive letter (so that a folder like "E:\" is a drive root).
-extern const char kPathSeparator;
 
 // A path's folder and its last name, split at its last separator (a slash, and on Windows a
 // backslash too). The folder is "/" for a name in the root, "." for a path without a separator.
 std::string FolderOf(std::string_view path);
 std::string_view NameOf(std::string_view path);
-extern const bool kHasDriveLetters;
 // Whether CreateUnnamed can succeed at all: elsewhere temporary files are named from the start.
 extern const bool kUnnamedFiles;
 
@@ -60,18 +56,26 @@ struct FileKind {
     bool changedJustNow = false;  // written or changed less than kJustNowMilliseconds ago
 };
 
+enum class PathKind {
+    Nothing,       // nothing there, or nothing that can be looked at
+    OrdinaryFile,  // a visible ordinary file
+    Folder,
+    Other,  // hidden files, devices, FIFOs, sockets, links that lead nowhere
+};
+
 struct FolderEntry {
     std::string name;
     bool ordinaryFile = false;  // a regular file or a link to one
     bool hidden = false;        // hidden by the system's own rule
     bool folder = false;        // a folder or a link to one
-};
 
-enum class PathKind {
-    Nothing,       // nothing there, or nothing that can be looked at
-    OrdinaryFile,  // a visible regular file, or a link to one
-    Folder,
-    Other,  // hidden files, devices, FIFOs, sockets, links that lead nowhere
+    // A visible ordinary file: the one kind of entry a run may read.
+    bool IsVisibleOrdinaryFile() const { return ordinaryFile && !hidden; }
+    PathKind kind() const {
+        return folder                    ? PathKind::Folder
+               : IsVisibleOrdinaryFile() ? PathKind::OrdinaryFile
+                                         : PathKind::Other;
+    }
 };
 
 class System {

@@ -40,6 +40,12 @@ bool IsHiddenName(std::string_view name) {
     return !name.empty() && name.front() == '.';
 }
 
+// What `status`, found at `name` (with links followed), is as an entry of its folder.
+sys::FolderEntry EntryOf(std::string_view name, const struct stat& status) {
+    return {std::string(name), S_ISREG(status.st_mode) && !name.empty(), IsHiddenName(name),
+            S_ISDIR(status.st_mode)};
+}
+
 [[maybe_unused]] bool KernelAtLeast(int major, int minor) {
     struct utsname names {};
     int hasMajor = 0;
@@ -112,8 +118,6 @@ int OpenNoHang(int dirFd, const char* name, int flags) {
 
 namespace sys {
 
-const char kPathSeparator = '/';
-const bool kHasDriveLetters = false;
 #ifdef O_TMPFILE
 const bool kUnnamedFiles = true;
 #else
@@ -395,15 +399,15 @@ class PosixSystem final : public System {
             if (name == "." || name == "..") {
                 continue;
             }
-            bool ordinary = entry->d_type == DT_REG;
-            bool folder = entry->d_type == DT_DIR;
+            struct stat status {};
             if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-                struct stat status {};
-                const bool known = ::fstatat(dirFd, entry->d_name, &status, 0) == 0;
-                ordinary = known && S_ISREG(status.st_mode);
-                folder = known && S_ISDIR(status.st_mode);
+                if (::fstatat(dirFd, entry->d_name, &status, 0) != 0) {
+                    status.st_mode = 0;  // a link that leads nowhere: neither file nor folder
+                }
+            } else {
+                status.st_mode = DTTOIF(entry->d_type);
             }
-            entries.push_back({entry->d_name, ordinary, IsHiddenName(name), folder});
+            entries.push_back(EntryOf(name, status));
         }
     }
 
@@ -419,13 +423,7 @@ class PosixSystem final : public System {
                 return PathKind::Other;
             }
         }
-        if (S_ISDIR(status.st_mode)) {
-            return PathKind::Folder;
-        }
-        const std::string_view name = NameOf(path);
-        return S_ISREG(status.st_mode) && !name.empty() && !IsHiddenName(name)
-                   ? PathKind::OrdinaryFile
-                   : PathKind::Other;
+        return EntryOf(NameOf(path), status).kind();
     }
 
     bool IsSameFile(const std::string& a, const std::string& b) const override {

@@ -48,6 +48,12 @@ DWORD ChunkOf(std::size_t size) {
 constexpr DWORD kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr DWORD kNotAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
 
+// What an entry with these attributes is.
+sys::FolderEntry EntryOf(std::string name, DWORD attributes) {
+    return {std::move(name), (attributes & kNotAFile) == 0, (attributes & kHiddenOrSystem) != 0,
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+}
+
 // While marked, the file is removed when its last handle closes, also when the process dies.
 bool MarkForDeletion(HANDLE file, bool marked) {
     FILE_DISPOSITION_INFO disposition{};
@@ -104,8 +110,6 @@ bool ReplaceWithOpenFile(HANDLE file, const std::wstring& target) {
 
 namespace sys {
 
-const char kPathSeparator = '\\';
-const bool kHasDriveLetters = true;
 const bool kUnnamedFiles = false;
 
 int LastError() {
@@ -341,9 +345,7 @@ class WindowsSystem final : public System {
         do {
             const std::wstring_view name = found.cFileName;
             if (name != L"." && name != L"..") {
-                entries.push_back({Utf8FromWide(name), (found.dwFileAttributes & kNotAFile) == 0,
-                                   (found.dwFileAttributes & kHiddenOrSystem) != 0,
-                                   (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+                entries.push_back(EntryOf(Utf8FromWide(name), found.dwFileAttributes));
             }
         } while (::FindNextFileW(search, &found));
         const DWORD error = ::GetLastError();
@@ -357,11 +359,7 @@ class WindowsSystem final : public System {
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             return PathKind::Nothing;
         }
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            return PathKind::Folder;
-        }
-        return (attributes & (kNotAFile | kHiddenOrSystem)) == 0 ? PathKind::OrdinaryFile
-                                                                 : PathKind::Other;
+        return EntryOf({}, attributes).kind();
     }
 
     bool IsSameFile(const std::string& a, const std::string& b) const override {

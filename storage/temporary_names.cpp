@@ -14,7 +14,7 @@ std::string TemporaryPathIn(const std::string& folder, std::uint64_t process) {
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     char suffix[17];
     std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
-    return folder + sys::kPathSeparator + std::string(kTemporaryPrefix) + suffix +
+    return folder + kNativePathStyle.separator + std::string(kTemporaryPrefix) + suffix +
            std::string(kTemporarySuffix);
 }
 

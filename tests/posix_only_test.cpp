@@ -37,8 +37,8 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 
 TEST(PosixPathsTest, NativeStyleIsSlashWithoutDrives) {
-    EXPECT_EQ(NativePathStyle().separator, '/');
-    EXPECT_FALSE(NativePathStyle().hasDriveLetters);
+    EXPECT_EQ(kNativePathStyle.separator, '/');
+    EXPECT_FALSE(kNativePathStyle.hasDriveLetters);
 }
 
 TEST(DocumentNamesTest, LeavesOutFoldersSpecialAndHiddenFiles) {

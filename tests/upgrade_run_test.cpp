@@ -102,7 +102,7 @@ TEST_F(UpgradeRunTest, RefusesATemplateWithoutAUsableBlock) {
 TEST_F(UpgradeRunTest, RefusesAMissingOrEmptyFolder) {
     ExpectRefused(Run(templatePath, "  "), InputProblem::FolderNotGiven);
     host = {};
-    const std::string oneSeparator = std::string(" ").append(1, NativePathStyle().separator) + " ";
+    const std::string oneSeparator = std::string(" ").append(1, kNativePathStyle.separator) + " ";
     ExpectRefused(Run(templatePath, oneSeparator), InputProblem::FolderNotGiven);
     host = {};
     ExpectRefused(Run(), InputProblem::FolderHasNoFiles);

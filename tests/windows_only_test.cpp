@@ -36,8 +36,8 @@ DWORD Attributes(const std::string& path) {
 }
 
 TEST(WindowsPathsTest, NativeStyleIsBackslashWithDrives) {
-    EXPECT_EQ(NativePathStyle().separator, '\\');
-    EXPECT_TRUE(NativePathStyle().hasDriveLetters);
+    EXPECT_EQ(kNativePathStyle.separator, '\\');
+    EXPECT_TRUE(kNativePathStyle.hasDriveLetters);
     EXPECT_EQ(JoinPath(CutLastBackslash("D:\\a\\"), "NewORBA"), "D:\\a\\NewORBA");
     EXPECT_EQ(JoinPath(CutLastBackslash("D:\\a"), "NewORBA"), "D:\\a\\NewORBA");
 }

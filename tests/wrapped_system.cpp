@@ -149,7 +149,7 @@ bool WrappedSystem::RemoveName(sys::Native file, const std::string& temporary) c
 bool WrappedSystem::RemoveIfAbandoned(const std::string& folder, const std::string& name) const {
     const bool removed = Through(Ask(Call::RemoveIfAbandoned, folder), false,
                                  [&] { return inner_.RemoveIfAbandoned(folder, name); });
-    After({Call::RemoveIfAbandoned, folder + std::string(1, sys::kPathSeparator) + name,
+    After({Call::RemoveIfAbandoned, folder + std::string(1, kNativePathStyle.separator) + name,
            sys::kNoFile, removed});
     return removed;
 }
