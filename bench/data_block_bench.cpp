@@ -73,13 +73,6 @@ void BM_FindBytesWholeRealCorpus(benchmark::State& state) {
 }
 BENCHMARK(BM_FindBytesWholeRealCorpus)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_FindBytesSse2WholeRealCorpus(benchmark::State& state) {
-    ScanWholeCorpus(state, [](const std::string& text, const std::string& needle) {
-        return orba::FindBytesWith(orba::SearchUnit::Sse2, text, needle, 0);
-    });
-}
-BENCHMARK(BM_FindBytesSse2WholeRealCorpus)->Unit(benchmark::kMillisecond)->UseRealTime();
-
 void BM_MemmemWholeRealCorpus(benchmark::State& state) {
     ScanWholeCorpus(state, [](const std::string& text, const std::string& needle) {
         return ::memmem(text.data(), text.size(), needle.data(), needle.size());
@@ -89,21 +82,20 @@ BENCHMARK(BM_MemmemWholeRealCorpus)->Unit(benchmark::kMillisecond)->UseRealTime(
 
 // The search as a run makes it: over one buffer of real text that stays in the cache, for a
 // marker that is not there.
-void SearchInCache(benchmark::State& state, orba::SearchUnit unit) {
+void SearchInCache(benchmark::State& state) {
     const std::string& text = RealDocuments().front();
     const std::string_view buffer(text.data(), orba::kReadBufferSize);
     const std::string absent = std::string(orba::kEndMarker) + "!";
     for (auto _ : state) {
-        benchmark::DoNotOptimize(orba::FindBytesWith(unit, buffer, absent, 0));
+        benchmark::DoNotOptimize(orba::FindBytes(buffer, absent, 0));
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(buffer.size()));
 }
-BENCHMARK_CAPTURE(SearchInCache, Avx2, orba::SearchUnit::Avx2);
-BENCHMARK_CAPTURE(SearchInCache, Sse2, orba::SearchUnit::Sse2);
+BENCHMARK(SearchInCache);
 
 // A block made to defeat the filter: the end marker with one byte changed, again and again, so
 // that every copy passes the filter and is compared whole.
-void SearchDefeatedFilter(benchmark::State& state, orba::SearchUnit unit) {
+void SearchDefeatedFilter(benchmark::State& state) {
     std::string nearMiss(orba::kEndMarker);
     nearMiss.back() = '?';
     std::string buffer;
@@ -111,16 +103,15 @@ void SearchDefeatedFilter(benchmark::State& state, orba::SearchUnit unit) {
         buffer += nearMiss;
     }
     for (auto _ : state) {
-        benchmark::DoNotOptimize(orba::FindBytesWith(unit, buffer, orba::kEndMarker, 0));
+        benchmark::DoNotOptimize(orba::FindBytes(buffer, orba::kEndMarker, 0));
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(buffer.size()));
 }
-BENCHMARK_CAPTURE(SearchDefeatedFilter, Avx2, orba::SearchUnit::Avx2);
-BENCHMARK_CAPTURE(SearchDefeatedFilter, Sse2, orba::SearchUnit::Sse2);
+BENCHMARK(SearchDefeatedFilter);
 
 // The densest candidates a filter on two bytes can be given: runs of each filter byte, as long
 // as their distance in the marker, one after the other, so that half of all positions pass.
-void SearchDensestCandidates(benchmark::State& state, orba::SearchUnit unit) {
+void SearchDensestCandidates(benchmark::State& state) {
     const std::string_view marker = orba::kEndMarker;
     const std::size_t first = marker.find('!');
     const std::size_t second = marker.find('_');
@@ -130,12 +121,11 @@ void SearchDensestCandidates(benchmark::State& state, orba::SearchUnit unit) {
         buffer += std::string(distance, '!') + std::string(distance, '_');
     }
     for (auto _ : state) {
-        benchmark::DoNotOptimize(orba::FindBytesWith(unit, buffer, marker, 0));
+        benchmark::DoNotOptimize(orba::FindBytes(buffer, marker, 0));
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(buffer.size()));
 }
-BENCHMARK_CAPTURE(SearchDensestCandidates, Avx2, orba::SearchUnit::Avx2);
-BENCHMARK_CAPTURE(SearchDensestCandidates, Sse2, orba::SearchUnit::Sse2);
+BENCHMARK(SearchDensestCandidates);
 
 std::string FillerDocument(std::size_t before, std::size_t block) {
     return std::string(before, 'v') + std::string(orba::kStartMarker) + std::string(block, 'd') +

@@ -7,7 +7,7 @@
 
 #if defined(__x86_64__) || defined(_M_X64)
 #define ORBA_SEARCH_SIMD 1
-#include <immintrin.h>
+#include <emmintrin.h>
 #endif
 
 namespace orba {
@@ -110,7 +110,8 @@ std::size_t FindSse2(std::string_view haystack, std::string_view needle, std::si
         return _mm_and_si128(_mm_cmpeq_epi8(x, first), _mm_cmpeq_epi8(y, second));
     };
     std::size_t at = from;
-    // As in FindAvx2: one block where the search starts, then aligned rounds of four.
+    // One block where the search starts, then rounds of four blocks whose first loads are aligned,
+    // so that only the second load of a block may straddle two cache lines.
     if (at + kWidth + needle.size() - 1 <= haystack.size()) {
         const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(candidates(at)));
         if (const std::size_t found = FirstMatch(mask, data, at, needle); found != npos) {
@@ -146,67 +147,6 @@ std::size_t FindSse2(std::string_view haystack, std::string_view needle, std::si
     return FindBytesPlain(haystack, needle, at);
 }
 
-// The positions of a block whose bytes at `atFirst` and `atSecond` are the two filter bytes.
-__attribute__((target("avx2"), always_inline)) inline __m256i Candidates256(const char* atFirst,
-                                                                            const char* atSecond,
-                                                                            __m256i first,
-                                                                            __m256i second) {
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(atFirst));
-    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(atSecond));
-    return _mm256_and_si256(_mm256_cmpeq_epi8(x, first), _mm256_cmpeq_epi8(y, second));
-}
-
-__attribute__((target("avx2"))) std::size_t FindAvx2(std::string_view haystack,
-                                                     std::string_view needle, std::size_t from) {
-    constexpr std::size_t kWidth = 32;
-    const auto [p, q] = FilterPositions(needle);
-    const __m256i first = _mm256_set1_epi8(needle[p]);
-    const __m256i second = _mm256_set1_epi8(needle[q]);
-    const char* const data = haystack.data();
-#define ORBA_CANDIDATES(at) Candidates256(data + (at) + p, data + (at) + q, first, second)
-    std::size_t at = from;
-    // One block where the search starts, then blocks whose first load is aligned, so that only
-    // the second load of a round may straddle two cache lines.
-    if (at + kWidth + needle.size() - 1 <= haystack.size()) {
-        const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(ORBA_CANDIDATES(at)));
-        if (const std::size_t found = FirstMatch(mask, data, at, needle); found != npos) {
-            return found;
-        }
-        const auto misalignment = reinterpret_cast<std::uintptr_t>(data + at + p) % kWidth;
-        at += kWidth - misalignment;
-    }
-    // Two blocks a round, tested together: candidates are rare in real text.
-    for (; at + 2 * kWidth + needle.size() - 1 <= haystack.size(); at += 2 * kWidth) {
-        const __m256i low = ORBA_CANDIDATES(at);
-        const __m256i high = ORBA_CANDIDATES(at + kWidth);
-        _mm_prefetch(data + at + p + 512, _MM_HINT_T0);
-        if (!_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high))) {
-            const auto lowMask = static_cast<std::uint32_t>(_mm256_movemask_epi8(low));
-            if (const std::size_t found = FirstMatch(lowMask, data, at, needle); found != npos) {
-                return found;
-            }
-            const auto highMask = static_cast<std::uint32_t>(_mm256_movemask_epi8(high));
-            if (const std::size_t found = FirstMatch(highMask, data, at + kWidth, needle);
-                found != npos) {
-                return found;
-            }
-        }
-    }
-    for (; at + kWidth + needle.size() - 1 <= haystack.size(); at += kWidth) {
-        const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(ORBA_CANDIDATES(at)));
-        if (const std::size_t found = FirstMatch(mask, data, at, needle); found != npos) {
-            return found;
-        }
-    }
-#undef ORBA_CANDIDATES
-    return FindBytesPlain(haystack, needle, at);
-}
-
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
-
 #endif
 
 }  // namespace
@@ -223,40 +163,16 @@ std::size_t FindBytesPlain(std::string_view haystack, std::string_view needle, s
     return npos;
 }
 
-bool ProcessorHas(SearchUnit unit) {
-#ifdef ORBA_SEARCH_SIMD
-    return unit != SearchUnit::Avx2 || HasAvx2();
-#else
-    return unit == SearchUnit::Plain;
-#endif
-}
-
-std::size_t FindBytesWith(SearchUnit unit, std::string_view haystack, std::string_view needle,
-                          std::size_t from) {
+std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::size_t from) {
     if (from > haystack.size() || needle.size() > haystack.size() - from) {
         return npos;
     }
-    if (needle.size() < 2 || !ProcessorHas(unit)) {
-        return haystack.find(needle, from);
-    }
 #ifdef ORBA_SEARCH_SIMD
-    switch (unit) {
-        case SearchUnit::Avx2:
-            return FindAvx2(haystack, needle, from);
-        case SearchUnit::Sse2:
-            return FindSse2(haystack, needle, from);
-        case SearchUnit::Plain:
-            break;
+    if (needle.size() >= 2) {
+        return FindSse2(haystack, needle, from);
     }
 #endif
     return haystack.find(needle, from);
-}
-
-std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::size_t from) {
-    static const SearchUnit widest = ProcessorHas(SearchUnit::Avx2)   ? SearchUnit::Avx2
-                                     : ProcessorHas(SearchUnit::Sse2) ? SearchUnit::Sse2
-                                                                      : SearchUnit::Plain;
-    return FindBytesWith(widest, haystack, needle, from);
 }
 
 }  // namespace orba

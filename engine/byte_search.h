@@ -16,10 +16,4 @@ std::size_t FindBytes(std::string_view haystack, std::string_view needle, std::s
 // The same, one position after another: the reference that FindBytes must always agree with.
 std::size_t FindBytesPlain(std::string_view haystack, std::string_view needle, std::size_t from);
 
-// The vector units the search can use; FindBytes takes the widest one the processor has.
-enum class SearchUnit { Plain, Sse2, Avx2 };
-bool ProcessorHas(SearchUnit unit);
-std::size_t FindBytesWith(SearchUnit unit, std::string_view haystack, std::string_view needle,
-                          std::size_t from);
-
 }  // namespace orba
