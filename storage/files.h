@@ -135,9 +135,6 @@ class Files {
     // Whether `folder` holds at least one ordinary file; none when it cannot be listed.
     std::optional<bool> HasOrdinaryFiles(const std::string& folder) const;
 
-    bool Exists(const std::string& path) const {
-        return system_->KindOf(path) != sys::PathKind::Nothing;
-    }
     bool IsOrdinaryFile(const std::string& path) const {
         return system_->KindOf(path) == sys::PathKind::OrdinaryFile;
     }

@@ -36,7 +36,6 @@ void SetLastError(int error);
 std::string Reason(int error);
 int DeviceError();   // an I/O error reported by a device
 int NotSupported();  // what CreateUnnamed fails with where the file system has no unnamed files
-int HeldError();     // what a call fails with while another program holds the file
 bool IsNameTaken(int error);
 bool IsInterrupted(int error);
 // How many files the process may have open at once.

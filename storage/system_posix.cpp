@@ -145,10 +145,6 @@ int NotSupported() {
     return EOPNOTSUPP;
 }
 
-int HeldError() {
-    return EBUSY;
-}
-
 bool IsNameTaken(int error) {
     return error == EEXIST;
 }

@@ -144,10 +144,6 @@ int NotSupported() {
     return ERROR_NOT_SUPPORTED;
 }
 
-int HeldError() {
-    return ERROR_SHARING_VIOLATION;
-}
-
 bool IsNameTaken(int error) {
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }

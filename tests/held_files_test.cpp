@@ -28,7 +28,7 @@ using ::testing::HasSubstr;
 // another program unless another error is given.
 class HeldFile final : public WrappedSystem {
   public:
-    HeldFile(Call kind, std::string path, int times, int error = sys::HeldError())
+    HeldFile(Call kind, std::string path, int times, int error = HeldError())
         : kind_(kind), path_(std::move(path)), times_(times), error_(error) {}
     std::optional<int> Decide(Call call, const std::string& path) const override {
         const std::lock_guard lock(mutex_);

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <stdexcept>
 
 #include "engine/paths.h"
@@ -11,6 +12,10 @@ void WriteHiddenFile(const std::string& path, std::string_view bytes) {
         throw std::invalid_argument("a hidden file's name begins with a dot: " + path);
     }
     WriteBytes(path, bytes);
+}
+
+int HeldError() {
+    return EBUSY;
 }
 
 }  // namespace orba::test

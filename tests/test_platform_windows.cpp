@@ -14,4 +14,8 @@ void WriteHiddenFile(const std::string& path, std::string_view bytes) {
     }
 }
 
+int HeldError() {
+    return ERROR_SHARING_VIOLATION;
+}
+
 }  // namespace orba::test

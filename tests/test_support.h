@@ -44,6 +44,8 @@ void MakeFolder(const std::string& path);
 // A file that this platform hides from listings: its name begins with a dot, and on Windows it
 // also carries the hidden attribute.
 void WriteHiddenFile(const std::string& path, std::string_view bytes);
+// The error a file call fails with while another program holds the file.
+int HeldError();
 bool Exists(const std::string& path);
 void Remove(const std::string& path);
 
