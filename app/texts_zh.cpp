@@ -49,29 +49,32 @@ std::string EndEntries(std::uint64_t count, std::string_view outputFolder) {
            std::string(kCrLf);
 }
 
+namespace {
+
+std::string_view OwnReasonWords(OwnReason reason) {
+    switch (reason) {
+        case OwnReason::NotARegularFile:
+            return kNotARegularFile;
+        case OwnReason::ChangedWhileRead:
+            return kChangedWhileRead;
+        case OwnReason::NameTaken:
+            return kNameTaken;
+        case OwnReason::HeldByAnotherProgram:
+            return kHeldByAnotherProgram;
+        case OwnReason::LeadsBackToFolder:
+            return kLeadsBackToFolder;
+    }
+    return {};
+}
+
+}  // namespace
+
 std::string ReasonWords(const FileError& error) {
     const auto own = error.ownReason();
     if (!own) {
         return error.systemReason();
     }
-    std::string words;
-    switch (*own) {
-        case OwnReason::NotARegularFile:
-            words = kNotARegularFile;
-            break;
-        case OwnReason::ChangedWhileRead:
-            words = kChangedWhileRead;
-            break;
-        case OwnReason::NameTaken:
-            words = kNameTaken;
-            break;
-        case OwnReason::HeldByAnotherProgram:
-            words = kHeldByAnotherProgram;
-            break;
-        case OwnReason::LeadsBackToFolder:
-            words = kLeadsBackToFolder;
-            break;
-    }
+    std::string words(OwnReasonWords(*own));
     if (!error.systemReason().empty()) {
         words += "（" + error.systemReason() + "）";
     }

@@ -4,7 +4,12 @@ namespace orba::sys {
 
 namespace {
 std::size_t LastSeparator(std::string_view path) {
-    return path.find_last_of(std::string{'/', kNativePathStyle.separator});
+    for (std::size_t at = path.size(); at > 0; --at) {
+        if (IsSeparator(path[at - 1])) {
+            return at - 1;
+        }
+    }
+    return std::string_view::npos;
 }
 }  // namespace
 
