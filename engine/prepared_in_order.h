@@ -44,6 +44,14 @@ class PreparedInOrder {
         return prepared;
     }
 
+    // From now on the next document is the `index`th, with `ahead` prepared ahead: those prepared
+    // ahead before are dropped, their temporaries with them.
+    void RestartAt(std::size_t index, std::size_t ahead) {
+        pending_.clear();
+        started_ = index;
+        ahead_ = std::min(ahead, buffers_.size());
+    }
+
   private:
     Prepare prepare_;
     std::size_t count_;

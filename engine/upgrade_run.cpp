@@ -77,16 +77,46 @@ std::size_t WithinOpenFileLimit(std::size_t prepareAhead) {
 constexpr std::size_t kBatchDocuments = 256;
 constexpr std::size_t kFirstBatchDocuments = 8;
 constexpr std::uint64_t kBatchBytes = std::uint64_t{16} << 20;
+// Where the file system keeps no unnamed files, the temporaries a killed run may leave behind:
+// two batches and the documents prepared ahead.
+constexpr std::size_t kNamedTemporariesAtMost = 16;
+constexpr std::size_t kNamedPreparedAhead = 4;
 
-std::size_t BatchLimit(const Files& files, std::size_t prepareAhead) {
+// How a run with outputs that must be on the disk holds them in batches.
+struct Batching {
+    std::size_t prepareAhead = 0;
+    std::size_t limit = 1;         // documents a batch holds at most
+    bool wholeFileSystem = false;  // one flush of the output folder's file system reaches all
+};
+
+Batching BatchingFor(const Files& files, const std::string& outputFolder,
+                     std::size_t prepareAhead) {
     if (files.durability() != Durability::OnDisk) {
-        return 1;
+        return {prepareAhead};
+    }
+    // Whether a killed run would leave its temporaries behind, learnt from one that leaves
+    // nothing; a trial that fails says so too, and each document then meets the failure itself.
+    bool named = sys::kNamedTemporariesOutliveProcess;
+    if (named) {
+        try {
+            named = PreparedOutput(files, JoinPath(outputFolder, "trial.html")).named();
+        } catch (const FileError&) {
+        }
+    }
+    if (named) {
+        prepareAhead = std::min(prepareAhead, kNamedPreparedAhead);
     }
     // Two batches are held at once: one taking its names, the next being flushed.
     const std::uint64_t limit = sys::OpenFileLimit();
     const std::uint64_t busy = kKeptFree + kPerDocument * (prepareAhead + 1);
-    return static_cast<std::size_t>(
-        std::clamp<std::uint64_t>(limit > busy ? (limit - busy) / 2 : 1, 1, kBatchDocuments));
+    std::uint64_t documents =
+        std::clamp<std::uint64_t>(limit > busy ? (limit - busy) / 2 : 1, 1, kBatchDocuments);
+    if (named) {
+        documents =
+            std::min<std::uint64_t>(documents, (kNamedTemporariesAtMost - prepareAhead) / 2);
+    }
+    return {prepareAhead, static_cast<std::size_t>(documents),
+            files.OneFlushReachesEveryFile(outputFolder)};
 }
 
 // The output folder's ending, which every way out of a run passes. A run that wrote outputs puts
@@ -197,6 +227,7 @@ class UpgradeRun {
         std::size_t first = 0;
         std::vector<PreparedUpgrade> documents;
         std::exception_ptr failure;  // of the document that ended the batch
+        bool diskFull = false;       // the next document found no room: it is tried again alone
         std::future<void> flushing;  // last: joined before the outputs go
     };
 
@@ -207,32 +238,50 @@ class UpgradeRun {
     void UpgradeEach(const std::vector<std::string>& documents,
                      const TemplateTransplant& transplant, const std::string& oldFolder,
                      const std::string& outputFolder) {
+        Batching batching = BatchingFor(files_, outputFolder, prepareAhead_);
         PreparedInOrder prepared(
             [&](std::size_t index, std::span<char> buffer) {
                 return PrepareUpgrade(files_, transplant, JoinPath(oldFolder, documents[index]),
                                       JoinPath(outputFolder, documents[index]), buffer);
             },
-            documents.size(), prepareAhead_);
+            documents.size(), batching.prepareAhead);
         // A run that names one document at a time, with a pause after each (the window's),
         // begins with a small batch, so that names come soon, and doubles it with each batch,
         // so that a batch's flush takes about as long as the names of the one before. A run
         // that prepares ahead takes whole batches from the start: fewer flushes.
-        const std::size_t batchLimit = BatchLimit(files_, prepareAhead_);
-        std::size_t batchSize =
-            prepareAhead_ == 0 ? std::min(kFirstBatchDocuments, batchLimit) : batchLimit;
-        std::optional<Batch> previous;
+        std::size_t batchSize = batching.prepareAhead == 0
+                                    ? std::min(kFirstBatchDocuments, batching.limit)
+                                    : batching.limit;
+        // A document that found the disk full is tried again once the outputs before it took
+        // their names, and so freed the room of those they replaced, with nothing else of the run
+        // held: one document at a time from then on. Alone, the failure stands.
+        std::optional<Batch> previous;  // flushed on another thread, its names to come
         std::size_t next = 0;
-        while (true) {
+        const auto goOnAlone = [&] {
+            diskFull_ = true;
+            batching = {0, 1, batching.wholeFileSystem};
+            batchSize = 1;
+            prepared.RestartAt(next, 0);
+        };
+        for (;;) {
             std::optional<Batch> current;
-            if (next < documents.size() && !(previous && previous->failure)) {
-                current = Collect(prepared, next, documents.size(), batchSize);
-                batchSize = std::min(batchSize * 2, batchLimit);
-                StartFlush(*current);
+            if (next < documents.size() &&
+                !(previous && (previous->failure || previous->diskFull))) {
+                current = Collect(prepared, next, documents.size(), batchSize, outputFolder);
+                batchSize = std::min(batchSize * 2, batching.limit);
+                StartFlush(*current, batching.wholeFileSystem);
             }
             if (previous) {
                 NameInOrder(*previous, documents);
+                if (previous->diskFull) {
+                    goOnAlone();
+                }
+                previous.reset();
             }
             if (!current) {
+                if (next < documents.size()) {
+                    continue;
+                }
                 return;
             }
             if (files_.durability() == Durability::OnDisk) {
@@ -240,24 +289,36 @@ class UpgradeRun {
             } else {
                 // Nothing to flush: each document takes its name as soon as it is prepared.
                 NameInOrder(*current, documents);
-                previous.reset();
+                if (current->diskFull) {
+                    goOnAlone();
+                }
             }
         }
     }
 
-    // Up to `limit` documents from `next` on, and no more bytes than a batch holds. A document
-    // that fails ends the batch: those before it take their names first.
+    // Up to `limit` documents from `next` on, and no more bytes than a batch holds, nor than
+    // half the room left in the output folder: the batch being named holds the rest. A
+    // document that fails ends the batch: those before it take their names first.
     Batch Collect(PreparedInOrder& prepared, std::size_t& next, std::size_t count,
-                  std::size_t limit) {
+                  std::size_t limit, const std::string& outputFolder) {
         Batch batch;
         batch.first = next;
+        std::uint64_t room = kBatchBytes;
+        if (limit > 1) {
+            room = std::min(room, files_.FreeSpace(outputFolder).value_or(room) / 2);
+        }
         std::uint64_t bytes = 0;
-        while (next < count && batch.documents.size() < limit && bytes < kBatchBytes) {
+        while (next < count && batch.documents.size() < limit &&
+               (batch.documents.empty() || bytes < room)) {
             files_.ThrowIfStopped();
             try {
                 batch.documents.push_back(prepared.Next());
-            } catch (const FileError&) {
-                batch.failure = std::current_exception();
+            } catch (const FileError& error) {
+                if (error.diskFull() && !diskFull_) {
+                    batch.diskFull = true;
+                } else {
+                    batch.failure = std::current_exception();
+                }
                 break;
             }
             ++next;
@@ -266,7 +327,7 @@ class UpgradeRun {
         return batch;
     }
 
-    void StartFlush(Batch& batch) {
+    void StartFlush(Batch& batch, bool wholeFileSystem) {
         std::vector<PreparedOutput*> outputs;
         for (PreparedUpgrade& document : batch.documents) {
             if (document.output) {
@@ -274,9 +335,10 @@ class UpgradeRun {
             }
         }
         if (files_.durability() == Durability::OnDisk && outputs.size() > 1) {
-            batch.flushing = std::async(std::launch::async, [outputs = std::move(outputs)] {
-                PreparedOutput::FlushTogether(outputs);
-            });
+            batch.flushing =
+                std::async(std::launch::async, [outputs = std::move(outputs), wholeFileSystem] {
+                    PreparedOutput::FlushTogether(outputs, wholeFileSystem);
+                });
         }
     }
 
@@ -310,6 +372,7 @@ class UpgradeRun {
     RunObserver& observer_;
     std::size_t prepareAhead_;
     std::uint64_t upgraded_ = 0;
+    bool diskFull_ = false;  // a document found the disk full: one at a time from then on
 };
 
 // Every way a run or a dry run can end early, told as the facts they are.

@@ -23,11 +23,14 @@ class FileError : public std::runtime_error {
     // WriteInFolder: no file of the folder could be written (a dry run's trial).
     enum class Operation { Read, Write, CreateFolder, ListFolder, WriteInFolder };
 
-    FileError(Operation operation, std::string path, std::string systemReason)
+    // `diskFull`: the system said that the device, or the user's quota, has no room left.
+    FileError(Operation operation, std::string path, std::string systemReason,
+              bool diskFull = false)
         : std::runtime_error(path + ": " + systemReason),
           operation_(operation),
           path_(std::move(path)),
-          systemReason_(std::move(systemReason)) {}
+          systemReason_(std::move(systemReason)),
+          diskFull_(diskFull) {}
 
     FileError(Operation operation, std::string path, OwnReason own, std::string systemReason = {})
         : FileError(operation, std::move(path), std::move(systemReason)) {
@@ -44,12 +47,14 @@ class FileError : public std::runtime_error {
     const std::string& path() const { return path_; }
     std::optional<OwnReason> ownReason() const { return own_; }
     const std::string& systemReason() const { return systemReason_; }
+    bool diskFull() const { return diskFull_; }
 
   private:
     Operation operation_;
     std::string path_;
     std::string systemReason_;
     std::optional<OwnReason> own_;
+    bool diskFull_ = false;
 };
 
 // The user ended the program, or asked the run to stop, while it read or waited: the run goes no

@@ -146,6 +146,16 @@ class Files {
     bool IsSameFile(const std::string& a, const std::string& b) const {
         return system_->IsSameFile(a, b);
     }
+    // Whether one flush of the file system that holds `folder` reaches every file on it.
+    bool OneFlushReachesEveryFile(const std::string& folder) const {
+        return system_->OneFlushReachesEveryFile(folder);
+    }
+    // The room left to this user on the file system that holds `folder`; none where the system
+    // does not say.
+    std::optional<std::uint64_t> FreeSpace(const std::string& folder) const {
+        std::uint64_t bytes = 0;
+        return system_->FreeSpace(folder, bytes) ? std::optional(bytes) : std::nullopt;
+    }
 
     // Removes the temporary files that runs which are no longer alive left in `folder`; never one
     // that a live run is writing. Clean-up is best effort: what cannot be removed is left.

@@ -1,6 +1,11 @@
 #include "storage/prepared_output.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "storage/file_error.h"
@@ -26,6 +31,51 @@ bool WithFreshName(const sys::System& system, const std::string& folder, std::st
         }
     }
     return false;
+}
+
+// Makes `call` again while a signal interrupts it.
+template <class Call>
+bool Uninterrupted(Call&& call) {
+    bool done = false;
+    while (!(done = call()) && sys::IsInterrupted(sys::LastError())) {
+    }
+    return done;
+}
+
+// Calls `each` for every item, from this thread and up to kAtOnce - 1 others: a slow device
+// merges the flushes that are under way together. The first exception thrown ends the work and is
+// thrown again once every thread is done. Where no thread can be had, this one does it all.
+template <class Item, class Each>
+void OnThreads(std::span<Item> items, Each&& each) {
+    constexpr std::size_t kAtOnce = 16;
+    std::atomic<std::size_t> next{0};
+    std::mutex mutex;
+    std::exception_ptr failure;
+    const auto work = [&] {
+        for (std::size_t at = next++; at < items.size(); at = next++) {
+            try {
+                each(items[at]);
+            } catch (...) {
+                const std::lock_guard lock(mutex);
+                failure = failure ? failure : std::current_exception();
+                next = items.size();
+            }
+        }
+    };
+    {
+        std::vector<std::jthread> threads;
+        try {
+            while (threads.size() + 1 < std::min(kAtOnce, items.size())) {
+                threads.emplace_back(work);
+            }
+        } catch (const std::system_error&) {
+            // Those started, and this one, do the work.
+        }
+        work();
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }
 
 }  // namespace
@@ -59,7 +109,8 @@ PreparedOutput::PreparedOutput(PreparedOutput&& other) noexcept
       temporary_(std::move(other.temporary_)),
       file_(std::exchange(other.file_, sys::kNoFile)),
       size_(std::exchange(other.size_, 0)),
-      flushed_(other.flushed_) {}
+      flushed_(other.flushed_),
+      failure_(other.failure_) {}
 
 PreparedOutput& PreparedOutput::operator=(PreparedOutput&& other) noexcept {
     if (this != &other) {
@@ -70,6 +121,7 @@ PreparedOutput& PreparedOutput::operator=(PreparedOutput&& other) noexcept {
         file_ = std::exchange(other.file_, sys::kNoFile);
         size_ = std::exchange(other.size_, 0);
         flushed_ = other.flushed_;
+        failure_ = other.failure_;
     }
     return *this;
 }
@@ -113,33 +165,66 @@ void PreparedOutput::Repeat(std::uint64_t offset, std::uint64_t length, std::spa
 }
 
 void PreparedOutput::Flush() {
-    if (files_.durability() == Durability::OnDisk && !flushed_) {
-        // A signal may interrupt a flush on a slow device; the flush is made again.
-        while (!system().Flush(file_)) {
-            if (!sys::IsInterrupted(sys::LastError())) {
-                Fail(sys::LastError());
-            }
-        }
-        flushed_ = true;
+    if (files_.durability() == Durability::OnDisk && !flushed_ && failure_ == 0) {
+        FlushNow();
+    }
+    if (failure_ != 0) {
+        Fail(failure_);
     }
 }
 
-void PreparedOutput::FlushTogether(std::span<PreparedOutput* const> outputs) {
-    std::vector<sys::Native> files;
-    for (const PreparedOutput* output : outputs) {
-        if (output->files_.durability() == Durability::OnDisk && !output->flushed_) {
-            files.push_back(output->file_);
+void PreparedOutput::FlushNow() {
+    // A signal may interrupt a flush on a slow device; the flush is made again.
+    if (Uninterrupted([&] { return system().Flush(file_); })) {
+        flushed_ = true;
+    } else {
+        Failed(sys::LastError());
+    }
+}
+
+void PreparedOutput::FlushTogether(std::span<PreparedOutput* const> outputs, bool wholeFileSystem) {
+    std::vector<PreparedOutput*> due;
+    for (PreparedOutput* output : outputs) {
+        if (output->files_.durability() == Durability::OnDisk && !output->flushed_ &&
+            output->failure_ == 0) {
+            due.push_back(output);
         }
     }
-    if (files.size() > 1) {
-        bool flushed = false;
-        const sys::System& system = outputs.front()->system();
-        while (!(flushed = system.FlushTogether(files)) && sys::IsInterrupted(sys::LastError())) {
+    if (due.empty()) {
+        return;
+    }
+    if (!wholeFileSystem) {
+        OnThreads(std::span(due), [](PreparedOutput* output) {
+            output->files_.ThrowIfStopped();
+            output->FlushNow();
+        });
+        return;
+    }
+    // Every file's data under way at once, then waited for file by file, so that a stop is seen
+    // between two: the file system's flush then finds it written and commits its journal once.
+    const Files& files = due.front()->files_;
+    const sys::System& system = due.front()->system();
+    for (const bool wait : {false, true}) {
+        for (PreparedOutput* output : due) {
+            files.ThrowIfStopped();
+            if (output->failure_ == 0 &&
+                !Uninterrupted([&] { return system.WriteOut(output->file_, wait); })) {
+                output->Failed(sys::LastError());
+            }
+        }
+    }
+    files.ThrowIfStopped();
+    const bool flushed = Uninterrupted([&] { return system.FlushFileSystem(due.front()->file_); });
+    const int error = sys::LastError();
+    for (PreparedOutput* output : due) {
+        if (output->failure_ != 0) {
+            continue;
         }
         if (flushed) {
-            for (PreparedOutput* output : outputs) {
-                output->flushed_ = true;
-            }
+            output->flushed_ = true;
+        } else {
+            // Not known to be on the disk: the file system does not say whose write failed.
+            output->Failed(error);
         }
     }
 }
@@ -163,11 +248,7 @@ void PreparedOutput::Commit() {
     const bool moved = files_.WhileHeld(
         path_, FileError::Operation::Write,
         [&] {
-            bool done = false;
-            while (!(done = system().MoveIntoPlace(file_, temporary_, path_)) &&
-                   sys::IsInterrupted(sys::LastError())) {
-            }
-            return done;
+            return Uninterrupted([&] { return system().MoveIntoPlace(file_, temporary_, path_); });
         },
         [](bool done) { return !done; });
     if (!moved) {
@@ -196,7 +277,7 @@ void PreparedOutput::Discard() noexcept {
 
 void PreparedOutput::Fail(int error) {
     Discard();
-    throw FileError(FileError::Operation::Write, path_, sys::Reason(error));
+    throw FileError(FileError::Operation::Write, path_, sys::Reason(error), sys::IsDiskFull(error));
 }
 
 }  // namespace orba

@@ -28,6 +28,9 @@ class PreparedOutput {
 
     const std::string& path() const { return path_; }
     std::uint64_t size() const { return size_; }
+    // Whether its temporary file has a name already: one that the file system keeps where it has
+    // no unnamed files.
+    bool named() const { return !temporary_.empty(); }
 
     // Appends `bytes`.
     void Write(std::string_view bytes);
@@ -37,10 +40,13 @@ class PreparedOutput {
     // Where the output must be on the disk, puts what was written there now, so that a commit
     // later has only the name to give.
     void Flush();
-    // The same for outputs that lie in one folder, at once: one flush of their file system, or
-    // their flushes under way together, where the system has such a call. Where it cannot, each
-    // output is flushed at its commit, which then names the one that failed.
-    static void FlushTogether(std::span<PreparedOutput* const> outputs);
+    // The same for outputs that lie in one folder, at once: with one flush of their file system
+    // where it reaches every file (`wholeFileSystem`), else with their own flushes on several
+    // threads. A failed flush is believed: the system reports a write error once, and a second
+    // flush may succeed over lost data. Each output whose flush failed, or whose file system's
+    // flush failed, fails at its commit with that error. A stop between two calls throws
+    // WaitEnded.
+    static void FlushTogether(std::span<PreparedOutput* const> outputs, bool wholeFileSystem);
 
     // The complete output takes its final name, replacing what stood there: written, flushed
     // where the output must be on the disk, every deferred write checked, then renamed. Any
@@ -50,6 +56,8 @@ class PreparedOutput {
   private:
     const sys::System& system() const { return files_.system(); }
     void Discard() noexcept;
+    void FlushNow();
+    void Failed(int error) { failure_ = error != 0 ? error : sys::DeviceError(); }
     [[noreturn]] void Fail(int error);
 
     Files files_;
@@ -58,6 +66,7 @@ class PreparedOutput {
     sys::Native file_ = sys::kNoFile;
     std::uint64_t size_ = 0;
     bool flushed_ = false;  // nothing written since the last flush
+    int failure_ = 0;       // the error of a failed flush, never asked for again
 };
 
 }  // namespace orba

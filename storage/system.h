@@ -25,6 +25,9 @@ std::string FolderOf(std::string_view path);
 std::string_view NameOf(std::string_view path);
 // Whether CreateUnnamed can succeed at all: elsewhere temporary files are named from the start.
 extern const bool kUnnamedFiles;
+// Whether a named temporary file outlives a process that is killed (not on Windows, which removes
+// it at its last close): then the next run's clean-up removes it.
+extern const bool kNamedTemporariesOutliveProcess;
 
 // A file handle of the system (a descriptor, a HANDLE) as a number; kNoFile is none.
 using Native = std::intptr_t;
@@ -38,6 +41,7 @@ int DeviceError();   // an I/O error reported by a device
 int NotSupported();  // what CreateUnnamed fails with where the file system has no unnamed files
 bool IsNameTaken(int error);
 bool IsInterrupted(int error);
+bool IsDiskFull(int error);  // no room left on the device, or in the user's quota
 // How many files the process may have open at once.
 std::uint64_t OpenFileLimit();
 // True when a flush of a folder failed with `error` because the file system keeps no folder of
@@ -94,11 +98,20 @@ class System {
                                  std::size_t size) const = 0;
     // Puts what was written to the file on the disk.
     virtual bool Flush(Native file) const = 0;
-    // Puts what was written to all of `files`, which lie on one file system, on the disk at once:
-    // with one flush of that file system where it reports every file's failed writes (syncfs on
-    // Linux 5.8 and later), else with each file's flush under way together. False when the
-    // system cannot or did not: each file's own flush then tells which failed.
-    virtual bool FlushTogether(std::span<const Native> files) const = 0;
+    // Whether one flush of the file system that holds `folder` puts every file's written data on
+    // the disk and reports each file's failed writes: syncfs on Linux 5.8 and later, on the file
+    // systems of a block device. Not on FUSE (sshfs, encrypted and union mounts, fuseblk) nor on
+    // network file systems, which syncfs does not reach, nor on Windows, where no call flushes a
+    // volume without an administrator's rights: there each file is flushed on its own.
+    virtual bool OneFlushReachesEveryFile(const std::string& folder) const = 0;
+    // Has the system write the file's data to its device: starts it, or with `wait` starts what
+    // is left and waits until all of it is written, reporting a failed write. Not a flush: the
+    // file system's own records, and the device's cache, may still hold it back. Only where
+    // OneFlushReachesEveryFile.
+    virtual bool WriteOut(Native file, bool wait) const = 0;
+    // Flushes the whole file system that holds `file`: false when a write of any file on it
+    // failed. Only where OneFlushReachesEveryFile.
+    virtual bool FlushFileSystem(Native file) const = 0;
     // Reports a write that the system deferred and found failed, as closing the file would
     // (NFS, quotas), while the file stays open.
     virtual bool CheckWrites(Native file) const = 0;
@@ -125,6 +138,8 @@ class System {
     virtual bool RemoveIfAbandoned(const std::string& folder, const std::string& name) const = 0;
 
     virtual bool MakeFolder(const std::string& path) const = 0;
+    // How many bytes this user may still write on the file system that holds `folder`.
+    virtual bool FreeSpace(const std::string& folder, std::uint64_t& bytes) const = 0;
     // Removes the folder only if it is empty.
     virtual bool RemoveEmptyFolder(const std::string& path) const = 0;
     // Puts the folder's names (renames, new entries) on the disk.

@@ -12,7 +12,12 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/utsname.h>
+#ifdef __linux__
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#endif
 #include <unistd.h>
 
 #include <algorithm>
@@ -53,6 +58,33 @@ sys::FolderEntry EntryOf(std::string_view name, const struct stat& status) {
     return ::uname(&names) == 0 && std::sscanf(names.release, "%d.%d", &hasMajor, &hasMinor) == 2 &&
            (hasMajor > major || (hasMajor == major && hasMinor >= minor));
 }
+
+#ifdef __linux__
+// The file systems that keep their files on a block device of this machine, in its page cache: a
+// flush of the file system writes out every file. FUSE (fuseblk too), network and union file
+// systems, and any not named here, are not taken for such.
+bool IsBlockDeviceFileSystem(std::uint32_t type) {
+    constexpr std::uint32_t kExfat = 0x2011BAB0;
+    constexpr std::uint32_t kNtfs3 = 0x7366746E;
+    constexpr std::uint32_t kF2fs = 0xF2F52010;
+    constexpr std::uint32_t kXfs = 0x58465342;
+    constexpr std::uint32_t kJfs = 0x3153464A;
+    switch (type) {
+        case EXT4_SUPER_MAGIC:  // ext2 and ext3 too
+        case BTRFS_SUPER_MAGIC:
+        case MSDOS_SUPER_MAGIC:  // vfat
+        case kExfat:
+        case kNtfs3:
+        case kF2fs:
+        case kXfs:
+        case kJfs:
+        case TMPFS_MAGIC:  // nothing to flush: the files are in memory
+            return true;
+        default:
+            return false;
+    }
+}
+#endif
 
 bool SameInode(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -123,6 +155,7 @@ const bool kUnnamedFiles = true;
 #else
 const bool kUnnamedFiles = false;
 #endif
+const bool kNamedTemporariesOutliveProcess = true;
 
 int LastError() {
     return errno;
@@ -151,6 +184,10 @@ bool IsNameTaken(int error) {
 
 bool IsInterrupted(int error) {
     return error == EINTR;
+}
+
+bool IsDiskFull(int error) {
+    return error == ENOSPC || error == EDQUOT;
 }
 
 std::uint64_t OpenFileLimit() {
@@ -210,24 +247,41 @@ class PosixSystem final : public System {
 
     bool Flush(Native file) const override { return ::fdatasync(static_cast<int>(file)) == 0; }
 
-    bool FlushTogether(std::span<const Native> files) const override {
+    bool OneFlushReachesEveryFile(const std::string& folder) const override {
 #ifdef __linux__
-        // Before 5.8 syncfs said nothing of failed writes: each file is flushed on its own there.
+        // Before 5.8 syncfs said nothing of failed writes.
         static const bool reportsFailures = KernelAtLeast(5, 8);
-        if (reportsFailures && !files.empty()) {
-            // The files' data written out first, all of it under way at once: syncfs then finds
-            // their blocks placed and commits the file system's journal once, not twice.
-            for (const int wait : {0, SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WAIT_AFTER}) {
-                for (const Native file : files) {
-                    ::sync_file_range(static_cast<int>(file), 0, 0, SYNC_FILE_RANGE_WRITE | wait);
-                }
-            }
-            return ::syncfs(static_cast<int>(files.front())) == 0;
-        }
+        struct statfs status {};
+        return reportsFailures && ::statfs(folder.c_str(), &status) == 0 &&
+               IsBlockDeviceFileSystem(static_cast<std::uint32_t>(status.f_type));
+#else
+        (void)folder;
+        return false;
 #endif
-        (void)files;
+    }
+
+    bool WriteOut(Native file, bool wait) const override {
+#ifdef __linux__
+        const unsigned flags =
+            wait ? SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER
+                 : SYNC_FILE_RANGE_WRITE;
+        return ::sync_file_range(static_cast<int>(file), 0, 0, flags) == 0;
+#else
+        (void)file;
+        (void)wait;
         errno = ENOTSUP;
         return false;
+#endif
+    }
+
+    bool FlushFileSystem(Native file) const override {
+#ifdef __linux__
+        return ::syncfs(static_cast<int>(file)) == 0;
+#else
+        (void)file;
+        errno = ENOTSUP;
+        return false;
+#endif
     }
 
     bool CheckWrites(Native file) const override {
@@ -360,6 +414,15 @@ class PosixSystem final : public System {
         if (::stat(path.c_str(), &status) == 0 && (status.st_mode & S_IRWXU) != S_IRWXU) {
             ::chmod(path.c_str(), (status.st_mode & 07777) | S_IRWXU);
         }
+        return true;
+    }
+
+    bool FreeSpace(const std::string& folder, std::uint64_t& bytes) const override {
+        struct statvfs status {};
+        if (::statvfs(folder.c_str(), &status) != 0) {
+            return false;
+        }
+        bytes = static_cast<std::uint64_t>(status.f_bavail) * status.f_frsize;
         return true;
     }
 

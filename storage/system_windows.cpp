@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <future>
 #include <vector>
 
 #include "storage/system.h"
@@ -111,6 +110,9 @@ bool ReplaceWithOpenFile(HANDLE file, const std::wstring& target) {
 namespace sys {
 
 const bool kUnnamedFiles = false;
+// Temporary files are marked for deletion until they take their name: the system removes them
+// with the process.
+const bool kNamedTemporariesOutliveProcess = false;
 
 int LastError() {
     return static_cast<int>(::GetLastError());
@@ -150,6 +152,10 @@ bool IsNameTaken(int error) {
 
 bool IsInterrupted(int /*error*/) {
     return false;  // Windows' file calls are not interrupted by signals
+}
+
+bool IsDiskFull(int error) {
+    return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
 }
 
 // Handles have no limit of their own that a run could reach.
@@ -226,27 +232,17 @@ class WindowsSystem final : public System {
 
     bool Flush(Native file) const override { return ::FlushFileBuffers(AsHandle(file)) != 0; }
 
-    // No call flushes a volume without an administrator's rights: the files' flushes go to the
-    // device together, from threads of their own, and it merges them.
-    bool FlushTogether(std::span<const Native> files) const override {
-        constexpr std::size_t kAtOnce = 16;
-        bool flushed = true;
-        for (std::size_t first = 0; first < files.size(); first += kAtOnce) {
-            std::vector<std::future<DWORD>> flushes;
-            for (const Native file :
-                 files.subspan(first, std::min(kAtOnce, files.size() - first))) {
-                flushes.push_back(std::async(std::launch::async, [file] {
-                    return ::FlushFileBuffers(AsHandle(file)) != 0 ? DWORD{0} : ::GetLastError();
-                }));
-            }
-            for (auto& flush : flushes) {
-                if (const DWORD error = flush.get(); error != 0 && flushed) {
-                    flushed = false;
-                    ::SetLastError(error);
-                }
-            }
-        }
-        return flushed;
+    // No call flushes a volume without an administrator's rights: each file is flushed.
+    bool OneFlushReachesEveryFile(const std::string& /*folder*/) const override { return false; }
+
+    bool WriteOut(Native /*file*/, bool /*wait*/) const override {
+        ::SetLastError(ERROR_NOT_SUPPORTED);
+        return false;
+    }
+
+    bool FlushFileSystem(Native /*file*/) const override {
+        ::SetLastError(ERROR_NOT_SUPPORTED);
+        return false;
     }
 
     bool CheckWrites(Native /*file*/) const override {
@@ -305,6 +301,20 @@ class WindowsSystem final : public System {
 
     bool MakeFolder(const std::string& path) const override {
         return ::CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0;
+    }
+
+    bool FreeSpace(const std::string& folder, std::uint64_t& bytes) const override {
+        // A folder of a share is named with a backslash at its end.
+        std::wstring path = SystemPath(folder);
+        if (path.empty() || path.back() != L'\\') {
+            path += L'\\';
+        }
+        ULARGE_INTEGER available{};
+        if (!::GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr)) {
+            return false;
+        }
+        bytes = available.QuadPart;
+        return true;
     }
 
     bool RemoveEmptyFolder(const std::string& path) const override {

@@ -61,10 +61,10 @@ void DiskRecorder::After(const CallDone& done) const {
         case Call::Flush:
             Flushed(id());
             return;
-        case Call::FlushTogether:
-            for (const sys::Native file : done.files) {
-                const auto found = files_.find(file);
-                Flushed(found == files_.end() ? 0 : found->second);
+        case Call::FlushFileSystem:
+            // Every file of the file system: those this run has open are all it wrote to.
+            for (const auto& [file, known] : files_) {
+                Flushed(known);
             }
             return;
         case Call::Close:

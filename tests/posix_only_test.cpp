@@ -588,8 +588,8 @@ TEST_F(UpgradeRunTest, FolderMadeUnderAStrictUmaskTakesTheOutputs) {
 class InterruptedOnce final : public WrappedSystem {
   public:
     std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
-        if ((call == Call::Flush || call == Call::FlushTogether || call == Call::MoveIntoPlace ||
-             call == Call::FlushFolder) &&
+        if ((call == Call::Flush || call == Call::WriteOut || call == Call::FlushFileSystem ||
+             call == Call::MoveIntoPlace || call == Call::FlushFolder) &&
             interrupted_.insert(call).second) {
             return EINTR;
         }

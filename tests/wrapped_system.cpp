@@ -75,11 +75,22 @@ bool WrappedSystem::Flush(sys::Native file) const {
     return flushed;
 }
 
-bool WrappedSystem::FlushTogether(std::span<const sys::Native> files) const {
-    const bool flushed =
-        Through(Ask(Call::FlushTogether, files.empty() ? sys::kNoFile : files.front()), false,
-                [&] { return inner_.FlushTogether(files); });
-    After({.call = Call::FlushTogether, .path = {}, .succeeded = flushed, .files = files});
+bool WrappedSystem::OneFlushReachesEveryFile(const std::string& folder) const {
+    return Through(Ask(Call::OneFlushReachesEveryFile, folder), false,
+                   [&] { return inner_.OneFlushReachesEveryFile(folder); });
+}
+
+bool WrappedSystem::WriteOut(sys::Native file, bool wait) const {
+    const bool written =
+        Through(Ask(Call::WriteOut, file), false, [&] { return inner_.WriteOut(file, wait); });
+    After({Call::WriteOut, PathOf(file), file, written});
+    return written;
+}
+
+bool WrappedSystem::FlushFileSystem(sys::Native file) const {
+    const bool flushed = Through(Ask(Call::FlushFileSystem, file), false,
+                                 [&] { return inner_.FlushFileSystem(file); });
+    After({Call::FlushFileSystem, PathOf(file), file, flushed});
     return flushed;
 }
 
@@ -159,6 +170,11 @@ bool WrappedSystem::MakeFolder(const std::string& path) const {
         Through(Ask(Call::MakeFolder, path), false, [&] { return inner_.MakeFolder(path); });
     After({Call::MakeFolder, path, sys::kNoFile, made});
     return made;
+}
+
+bool WrappedSystem::FreeSpace(const std::string& folder, std::uint64_t& bytes) const {
+    return Through(Ask(Call::FreeSpace, folder), false,
+                   [&] { return inner_.FreeSpace(folder, bytes); });
 }
 
 bool WrappedSystem::RemoveEmptyFolder(const std::string& path) const {

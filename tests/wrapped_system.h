@@ -8,7 +8,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -22,7 +21,9 @@ enum class Call {
     ReadAt,
     WriteAt,
     Flush,
-    FlushTogether,
+    OneFlushReachesEveryFile,
+    WriteOut,
+    FlushFileSystem,
     CheckWrites,
     Close,
     CreateUnnamed,
@@ -32,6 +33,7 @@ enum class Call {
     RemoveName,
     RemoveIfAbandoned,
     MakeFolder,
+    FreeSpace,
     RemoveEmptyFolder,
     FlushFolder,
     ListFolder,
@@ -45,10 +47,9 @@ struct CallDone {
     std::string path;  // the name given, made, removed or flushed; the file's own for the rest
     sys::Native file = sys::kNoFile;  // the file made, or the one the call was made on
     bool succeeded = false;
-    std::string from = {};                    // MoveIntoPlace: the temporary's name
-    std::uint64_t offset = 0;                 // WriteAt
-    std::string_view bytes = {};              // WriteAt: what was written
-    std::span<const sys::Native> files = {};  // FlushTogether: the files it flushed
+    std::string from = {};        // MoveIntoPlace: the temporary's name
+    std::uint64_t offset = 0;     // WriteAt
+    std::string_view bytes = {};  // WriteAt: what was written
 };
 
 class WrappedSystem : public sys::System {
@@ -72,7 +73,9 @@ class WrappedSystem : public sys::System {
     std::int64_t WriteAt(sys::Native file, std::uint64_t offset, const char* data,
                          std::size_t size) const override;
     bool Flush(sys::Native file) const override;
-    bool FlushTogether(std::span<const sys::Native> files) const override;
+    bool OneFlushReachesEveryFile(const std::string& folder) const override;
+    bool WriteOut(sys::Native file, bool wait) const override;
+    bool FlushFileSystem(sys::Native file) const override;
     bool CheckWrites(sys::Native file) const override;
     bool Close(sys::Native file) const override;
     sys::Native CreateUnnamed(const std::string& folder) const override;
@@ -83,6 +86,7 @@ class WrappedSystem : public sys::System {
     bool RemoveName(sys::Native file, const std::string& temporary) const override;
     bool RemoveIfAbandoned(const std::string& folder, const std::string& name) const override;
     bool MakeFolder(const std::string& path) const override;
+    bool FreeSpace(const std::string& folder, std::uint64_t& bytes) const override;
     bool RemoveEmptyFolder(const std::string& path) const override;
     bool FlushFolder(const std::string& path) const override;
     bool ListFolder(const std::string& folder,
