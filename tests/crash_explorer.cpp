@@ -16,7 +16,11 @@ std::string LeafOf(const std::string& path) {
 
 }  // namespace
 
-std::optional<int> DiskRecorder::Decide(Call /*call*/, const std::string& /*path*/) const {
+std::optional<int> DiskRecorder::Decide(Call call, const std::string& /*path*/) const {
+    const std::lock_guard lock(mutex_);
+    if (failing_.contains(call) && failed_.insert(call).second) {
+        return sys::DeviceError();
+    }
     return std::nullopt;
 }
 
@@ -35,7 +39,7 @@ std::vector<DiskRecorder::Event> DiskRecorder::Events() const {
 }
 
 void DiskRecorder::Flushed(int file) const {
-    if (fault_ == PlantedFault::DataFlushSwallowed) {
+    if (fault_ == PlantedFault::DataFlushSwallowed || lost_.contains(file)) {
         return;
     }
     if (fault_ == PlantedFault::RenameBeforeFlush) {
@@ -46,14 +50,21 @@ void DiskRecorder::Flushed(int file) const {
 }
 
 void DiskRecorder::After(const CallDone& done) const {
-    if (!done.succeeded) {
-        return;
-    }
     const std::lock_guard lock(mutex_);
     const auto id = [&] {
         const auto found = files_.find(done.file);
         return found == files_.end() ? 0 : found->second;
     };
+    if (!done.succeeded) {
+        if (done.call == Call::Flush || done.call == Call::WriteOut) {
+            lost_.insert(id());
+        } else if (done.call == Call::FlushFileSystem) {
+            for (const auto& [file, known] : files_) {
+                lost_.insert(known);
+            }
+        }
+        return;
+    }
     switch (done.call) {
         case Call::WriteAt:
             Record({Kind::Write, id(), {}, {}, done.offset, std::string(done.bytes)});

@@ -54,7 +54,12 @@ class DiskRecorder final : public WrappedSystem {
         std::string bytes = {};  // Write
     };
 
-    explicit DiskRecorder(PlantedFault fault = PlantedFault::None) : fault_(fault) {}
+    // `failing`: calls that fail with a device error the first time they are made, as a device
+    // that loses a write does; a flush that failed keeps nothing of the file on the disk, however
+    // often the file is flushed again. With OneFlushReachesEveryFile among them, each file is
+    // flushed on its own.
+    explicit DiskRecorder(PlantedFault fault = PlantedFault::None, std::set<Call> failing = {})
+        : fault_(fault), failing_(std::move(failing)) {}
 
     std::optional<int> Decide(Call call, const std::string& path) const override;
     // The run told the user that it is over (its end entry, a failure's message, its stop): what
@@ -69,7 +74,10 @@ class DiskRecorder final : public WrappedSystem {
     void Flushed(int file) const;    // likewise
 
     PlantedFault fault_;
+    std::set<Call> failing_;
     mutable std::mutex mutex_;
+    mutable std::set<Call> failed_;
+    mutable std::set<int> lost_;  // files a failed flush lost
     mutable std::vector<Event> events_;
     mutable std::map<sys::Native, int> files_;
     mutable std::set<int> flushesHeldBack_;  // RenameBeforeFlush: made only after the rename

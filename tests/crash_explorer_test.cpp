@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <regex>
+#include <set>
 
 #include "engine/upgrade_run.h"
 #include "storage/files.h"
@@ -149,6 +150,24 @@ TEST_F(CrashExplorerTest, FailedAndStoppedRunsKeepWhatTheyWroteThroughAPowerCut)
                     IsEmpty());
         EXPECT_EQ(outcome, RunOutcome::Stopped);
         EXPECT_EQ(rules.reported.size(), 2u);
+    }
+}
+
+// A device that loses a batch's writes says so once, to the call that asks first: no output of
+// that batch may take its name, whichever call of the flush it was.
+TEST_F(CrashExplorerTest, BatchWhoseFlushFailedIsNeverNamed) {
+    const std::set<Call> failings[] = {
+        {Call::WriteOut}, {Call::FlushFileSystem}, {Call::OneFlushReachesEveryFile, Call::Flush}};
+    for (const std::set<Call>& failing : failings) {
+        SCOPED_TRACE("fails first: " + std::to_string(static_cast<int>(*failing.rbegin())));
+        std::filesystem::remove_all(output);
+        rules.reported.clear();
+        const DiskRecorder disk(PlantedFault::None, failing);
+        EXPECT_THAT(RunAndExplore(disk), IsEmpty());
+        // Where a single flush does not reach this disk, its calls are never made.
+        const bool flushFailed =
+            failing.contains(Call::Flush) || sys::TheSystem().OneFlushReachesEveryFile(oldFolder);
+        EXPECT_EQ(outcome, flushFailed ? RunOutcome::Failed : RunOutcome::Completed);
     }
 }
 

@@ -21,17 +21,22 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-// Asks for the stop as the first piece of `at` is read, and counts the calls made after that.
-class StopAtFirstRead final : public WrappedSystem {
+// Asks for the stop as the first call of a kind (the first piece of a read, say) is made on
+// `at` (on any path where it is empty), and counts the calls made after that. With `eachFile`, the
+// file system is one that a single flush does not reach.
+class StopAtFirst final : public WrappedSystem {
   public:
-    StopAtFirstRead(std::string at, std::stop_source stop)
-        : at_(std::move(at)), stop_(std::move(stop)) {}
+    StopAtFirst(Call call, std::string at, std::stop_source stop, bool eachFile = false)
+        : call_(call), at_(std::move(at)), stop_(std::move(stop)), eachFile_(eachFile) {}
 
     std::optional<int> Decide(Call call, const std::string& path) const override {
+        if (eachFile_ && call == Call::OneFlushReachesEveryFile) {
+            return sys::NotSupported();
+        }
         const std::lock_guard lock(mutex_);
-        if (stopped_ && (call == Call::ReadAt || call == Call::OpenToRead)) {
+        if (stopped_) {
             ++afterStop_[call];
-        } else if (call == Call::ReadAt && path == at_) {
+        } else if (call == call_ && (at_.empty() || path == at_)) {
             stopped_ = true;
             stop_.request_stop();
         }
@@ -43,8 +48,10 @@ class StopAtFirstRead final : public WrappedSystem {
     }
 
   private:
+    Call call_;
     std::string at_;
     std::stop_source stop_;
+    bool eachFile_;
     mutable std::mutex mutex_;
     mutable bool stopped_ = false;
     mutable std::map<Call, int> afterStop_;
@@ -64,7 +71,7 @@ class StoppingTest : public UpgradeRunTest {
 };
 
 TEST_F(StoppingTest, StopDuringALargePageWithoutABlockBeginsNoFurtherDocument) {
-    const StopAtFirstRead system(Join(oldFolder, "b.html"), stop);
+    const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), stop);
     const RunResult result =
         RunUpgrade(templatePath, oldFolder, host, Files(system).StoppingAt(stop.get_token()));
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
@@ -77,7 +84,7 @@ TEST_F(StoppingTest, StopDuringALargePageWithoutABlockBeginsNoFurtherDocument) {
 
 // Each thread may be in one read as the stop comes; none reads on past it.
 TEST_F(StoppingTest, DocumentsPreparedAheadAreDroppedAtTheStop) {
-    const StopAtFirstRead system(Join(oldFolder, "b.html"), stop);
+    const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), stop);
     constexpr std::size_t kAhead = 2;
     const RunResult result = RunUpgrade(templatePath, oldFolder, host,
                                         Files(system).StoppingAt(stop.get_token()), kAhead);
@@ -89,7 +96,7 @@ TEST_F(StoppingTest, DocumentsPreparedAheadAreDroppedAtTheStop) {
 
 TEST_F(StoppingTest, StopWhileTheTemplateIsReadMakesNothing) {
     WriteBytes(templatePath, Document(std::string(std::size_t{4} << 20, 'v'), "T", ""));
-    const StopAtFirstRead system(templatePath, stop);
+    const StopAtFirst system(Call::ReadAt, templatePath, stop);
     const RunResult result =
         RunUpgrade(templatePath, oldFolder, host, Files(system).StoppingAt(stop.get_token()));
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
@@ -99,13 +106,39 @@ TEST_F(StoppingTest, StopWhileTheTemplateIsReadMakesNothing) {
 }
 
 TEST_F(StoppingTest, DryRunStopsAtTheStopToo) {
-    const StopAtFirstRead system(Join(oldFolder, "b.html"), stop);
+    const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), stop);
     const RunResult result =
         CheckUpgrade(templatePath, oldFolder, host, Files(system).StoppingAt(stop.get_token()));
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_EQ(system.AfterStop(Call::ReadAt), 0);
     EXPECT_EQ(system.AfterStop(Call::OpenToRead), 0) << "c.html is never looked at";
     EXPECT_THAT(host.messages, ::testing::IsEmpty());
+}
+
+// A slow device may take seconds to flush a batch: the stop is seen between two calls of the
+// flush, and the batch is dropped, none of its outputs named.
+TEST_F(StoppingTest, StopDuringABatchsFlushEndsItAtTheNextCall) {
+    for (const bool eachFile : {false, true}) {
+        SCOPED_TRACE(eachFile ? "each output flushed on its own" : "one flush of the file system");
+        stop = {};
+        host = {};
+        const bool wholeFileSystem =
+            !eachFile && sys::TheSystem().OneFlushReachesEveryFile(oldFolder);
+        const StopAtFirst system(wholeFileSystem ? Call::WriteOut : Call::Flush, "", stop,
+                                 eachFile);
+        const RunResult result =
+            RunUpgrade(templatePath, oldFolder, host,
+                       Files(system, Durability::OnDisk).StoppingAt(stop.get_token()));
+        EXPECT_EQ(result.outcome, RunOutcome::Stopped);
+        // The other output's flush may have been under way on a thread of its own.
+        EXPECT_LE(system.AfterStop(Call::WriteOut) + system.AfterStop(Call::Flush) +
+                      system.AfterStop(Call::FlushFileSystem),
+                  wholeFileSystem ? 0 : 1);
+        EXPECT_EQ(system.AfterStop(Call::MoveIntoPlace), 0);
+        EXPECT_FALSE(Exists(Join(output, "a.html")));
+        EXPECT_FALSE(Exists(Join(output, "c.html")));
+        EXPECT_THAT(host.log, Not(HasSubstr("升级成功")));
+    }
 }
 
 }  // namespace
