@@ -284,10 +284,11 @@ class UpgradeRun {
                 }
                 return;
             }
-            if (files_.durability() == Durability::OnDisk) {
+            if (files_.durability() == Durability::OnDisk && !diskFull_) {
                 previous = std::move(current);
             } else {
-                // Nothing to flush: each document takes its name as soon as it is prepared.
+                // Nothing to flush, or nothing else to hold: each document takes its name as soon
+                // as it is prepared.
                 NameInOrder(*current, documents);
                 if (current->diskFull) {
                     goOnAlone();

@@ -364,6 +364,71 @@ TEST_F(FailingCallsTest, BatchFlushedFileByFileStopsAtTheFirstOutputNotOnTheDisk
     EXPECT_TRUE(failedYet) << host.messages[0];
 }
 
+// A disk with room for `room` outputs being written at once, besides what stands: a write into a
+// temporary file beyond that finds the disk full.
+class DiskWithRoomFor final : public WrappedSystem {
+  public:
+    explicit DiskWithRoomFor(int room) : room_(room) {}
+    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
+        const std::lock_guard lock(mutex_);
+        return call == Call::WriteAt && held_ > room_ ? std::optional(DiskFullError())
+                                                      : std::nullopt;
+    }
+    void After(const CallDone& done) const override {
+        const std::lock_guard lock(mutex_);
+        if ((done.call == Call::CreateUnnamed || done.call == Call::CreateExclusive) &&
+            done.succeeded) {
+            ++held_;
+        } else if (done.call == Call::Close && temporaries_.contains(done.file)) {
+            --held_;
+        }
+        if (done.call == Call::CreateUnnamed || done.call == Call::CreateExclusive) {
+            temporaries_.insert(done.file);
+        } else if (done.call == Call::Close) {
+            temporaries_.erase(done.file);
+        }
+    }
+
+  private:
+    int room_;
+    mutable std::mutex mutex_;
+    mutable int held_ = 0;
+    mutable std::set<sys::Native> temporaries_;
+};
+
+// A document that finds the disk full while other outputs of the run hold room is tried again
+// alone once those before it took their names; one that finds it full alone fails, naming it.
+// Either way by the same rule, however many documents were prepared ahead or held in a batch.
+TEST_F(FailingCallsTest, DiskFullWhileOtherOutputsHoldRoomIsTriedAgainAlone) {
+    for (const Sweep& way : {Sweep{0, Durability::OnDisk}, Sweep{0, Durability::OnDisk, true},
+                             Sweep{2, Durability::OnDisk}, Sweep{2, Durability::Written}}) {
+        SCOPED_TRACE(::testing::Message()
+                     << "ahead " << way.prepareAhead << ", each file " << way.eachFile);
+        RestoreEarlier();
+        host = {};
+        const DiskWithRoomFor one(1);
+        EXPECT_EQ(
+            RunUpgrade(templatePath, oldFolder, host, Files(one, way.durability), way.prepareAhead)
+                .outcome,
+            RunOutcome::Completed)
+            << ::testing::PrintToString(host.messages);
+        for (const char* name : {"a.html", "b.html", "c.html"}) {
+            EXPECT_EQ(ReadBytes(Join(output, name)), Upgraded(std::string("块-") + name));
+        }
+
+        RestoreEarlier();
+        host = {};
+        const DiskWithRoomFor none(0);
+        EXPECT_EQ(
+            RunUpgrade(templatePath, oldFolder, host, Files(none, way.durability), way.prepareAhead)
+                .outcome,
+            RunOutcome::Failed);
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_THAT(host.messages[0], HasSubstr("无法写入文件 " + Join(output, "a.html")));
+        ExpectOutputsWhole();
+    }
+}
+
 // A document that cannot be read ends its batch: the outputs before it take their names, then
 // the failure is told, as when each output is flushed on its own.
 class DocumentCannotBeRead final : public WrappedSystem {

@@ -178,11 +178,23 @@ class NoUnnamedFiles final : public WrappedSystem {
         }
         return std::nullopt;
     }
+    // Named temporaries held at once: a killed run leaves them behind.
+    void After(const CallDone& done) const override {
+        const std::lock_guard lock(mutex_);
+        if (done.succeeded && done.call == Call::CreateExclusive) {
+            mostHeld = std::max(mostHeld, ++held_);
+        } else if (done.succeeded &&
+                   (done.call == Call::MoveIntoPlace || done.call == Call::RemoveName)) {
+            --held_;
+        }
+    }
 
     mutable int named = 0;
+    mutable int mostHeld = 0;
 
   private:
     mutable std::mutex mutex_;
+    mutable int held_ = 0;
 };
 
 TEST_F(UpgradeRunTest, FileSystemWithoutUnnamedFilesGetsNamedTemporaryFiles) {
@@ -196,6 +208,21 @@ TEST_F(UpgradeRunTest, FileSystemWithoutUnnamedFilesGetsNamedTemporaryFiles) {
     EXPECT_GE(system.named, 3) << "one for each output begun";
     EXPECT_THAT(AllNames(output), ElementsAre("a.html", "b.html"));
     EXPECT_EQ(ReadBytes(Join(output, "b.html")), Upgraded("b.html"));
+
+    // Outputs that must be on the disk are held in batches, as many as a killed run may leave.
+    for (int document = 0; document < 40; ++document) {
+        WriteBytes(Join(oldFolder, "m" + std::to_string(document) + ".html"),
+                   Document("", "M", ""));
+    }
+    const NoUnnamedFiles batched;
+    EXPECT_EQ(
+        RunUpgrade(templatePath, oldFolder, host, host.With(Files(batched, Durability::OnDisk)), 16)
+            .outcome,
+        RunOutcome::Completed);
+    EXPECT_EQ(ReadBytes(Join(output, "m39.html")), Upgraded("M"));
+    if (sys::kNamedTemporariesOutliveProcess) {
+        EXPECT_LE(batched.mostHeld, 16);
+    }
 }
 
 }  // namespace

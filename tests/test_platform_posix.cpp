@@ -18,4 +18,8 @@ int HeldError() {
     return EBUSY;
 }
 
+int DiskFullError() {
+    return ENOSPC;
+}
+
 }  // namespace orba::test

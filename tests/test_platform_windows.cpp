@@ -18,4 +18,8 @@ int HeldError() {
     return ERROR_SHARING_VIOLATION;
 }
 
+int DiskFullError() {
+    return ERROR_DISK_FULL;
+}
+
 }  // namespace orba::test

@@ -46,6 +46,8 @@ void MakeFolder(const std::string& path);
 void WriteHiddenFile(const std::string& path, std::string_view bytes);
 // The error a file call fails with while another program holds the file.
 int HeldError();
+// The error a write fails with where the disk has no room left.
+int DiskFullError();
 bool Exists(const std::string& path);
 void Remove(const std::string& path);
 
