@@ -46,23 +46,7 @@ mkfs.ext4 -q -E lazy_itable_init=0,lazy_journal_init=0 "$work/fuse/disk.img"  # 
 loop=$(losetup -f --show "$work/fuse/disk.img")
 mount "$loop" "$work/disk"
 
-# The documents: the samples' template, and old maps whose data blocks are whole files of real
-# text from Debian's packages, 8 to 20 KB each.
-make_documents() {
-    local into=$1
-    mkdir -p "$into/old"
-    cp "$template" "$into/orba.html"
-    local start='<div id="DATA_SAVER" class="data_saver">'
-    local end='</div>   <!-- <div id="DATA_SAVER">结束 -->'
-    local n=0
-    while IFS= read -r file; do
-        { printf '<html><body>%s' "$start"; cat "$file"; printf '%s</body></html>\n' "$end"; } \
-            >"$into/old/map$((n += 1)).html"
-        [ "$n" -ge "$documents" ] && break
-    done < <(find /usr/share/doc /usr/share/javascript /usr/share/nodejs \
-                 \( -name '*.html' -o -name '*.js' -o -name '*.css' -o -name '*.txt' \) \
-                 -size +8k -size -20k 2>/dev/null | sort)
-}
+source bench/slow_device/documents.sh
 
 flushes() { cat "$count"; }
 # label, the folder it works in, then the command: its time and, on the model, its flushes
@@ -86,7 +70,7 @@ measure() {
 echo "$documents documents, each flush of the model waits $delay ms"
 for place in disk plain; do
     where="$work/$place"
-    make_documents "$where"
+    make_documents "$where" "$documents" "$template"
     name=$([ "$place" = disk ] && echo "slow device" || echo "ordinary disk")
     measure "$name: cp -r && sync" "$where" sh -c "cp -r '$where/old' '$where/copy' && sync"
     # The same bytes as the outputs: with the samples' viewer (about 240 KB) as the template the

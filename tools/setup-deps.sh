@@ -11,8 +11,9 @@ case "${1:-build}" in
                      chromium python3 lintian desktop-file-utils dpkg-dev appstream nsis
                      at-spi2-core python3-pyatspi dbus strace locales libc-l10n) ;;
     stress) packages=(stress-ng) ;;
-    # The slow-device model of bench/slow-device.sh: a FUSE file system in Python, ext4 on a loop.
-    slowdevice) packages=(python3-fusepy fuse3 e2fsprogs util-linux bc) ;;
+    # The device model of bench/slow-device.sh and bench/device-checks.sh: a FUSE file system in
+    # Python, ext4 on a loop, exFAT through FUSE.
+    slowdevice) packages=(python3-fusepy fuse3 e2fsprogs util-linux bc exfat-fuse exfatprogs) ;;
     windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest nsis) ;;
     # Real HTML, JavaScript and CSS for the benchmark corpus: Python's manual, MathJax, TypeScript.
     bench) packages+=(python3.11-doc libjs-mathjax node-typescript) ;;

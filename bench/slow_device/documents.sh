@@ -1,0 +1,19 @@
+# make_documents FOLDER COUNT TEMPLATE: the template as FOLDER/orba.html, and COUNT old maps in
+# FOLDER/old whose data blocks are whole files of real text from Debian's packages, 8 to 20 KB
+# each. The same maps each time. Sourced, not run.
+make_documents() {
+    local into=$1 documents=$2 template=$3
+    mkdir -p "$into/old"
+    cp "$template" "$into/orba.html"
+    local start='<div id="DATA_SAVER" class="data_saver">'
+    local end='</div>   <!-- <div id="DATA_SAVER">结束 -->'
+    local n=0
+    while IFS= read -r file; do
+        { printf '<html><body>%s' "$start"; cat "$file"; printf '%s</body></html>\n' "$end"; } \
+            >"$into/old/map$((n += 1)).html"
+        [ "$n" -ge "$documents" ] && break
+    done < <(find /usr/share/doc /usr/share/javascript /usr/share/nodejs \
+                 \( -name '*.html' -o -name '*.js' -o -name '*.css' -o -name '*.txt' \) \
+                 -size +8k -size -20k 2>/dev/null | sort)
+    [ "$n" -ge "$documents" ] || { echo "only $n files of real text for maps" >&2; return 1; }
+}
