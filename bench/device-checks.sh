@@ -198,8 +198,8 @@ seen=0
 while kill -0 "$run" 2>/dev/null; do
     n=$(find "$work/exfat/many/old/NewORBA" -name '.orba-upgrade-*' 2>/dev/null | wc -l)
     most=$((n > most ? n : most))
-    [ "$n" -gt 0 ] && seen=$((seen + 1))
-    [ "$seen" -ge 20 ] && kill -KILL "$run" 2>/dev/null
+    if [ "$n" -gt 0 ]; then seen=$((seen + 1)); fi
+    if [ "$seen" -ge 20 ]; then kill -KILL "$run" 2>/dev/null || true; fi
     sleep 0.005
 done
 wait "$run" 2>/dev/null || true
