@@ -21,10 +21,11 @@ WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/orba-wine-prefix-$(id -u)}" WINEDEBUG=
     WINEDLLOVERRIDES="mscoree,mshtml=" /usr/lib/wine/wine64 "$program" --sync "Z:${work//\//\\}\\tpl.html" \
     "Z:${work//\//\\}\\old" >/dev/null 2>"$work/relay" || { echo "the run failed"; exit 1; }
 
-# Threads interleave their lines, each whole; handles are hexadecimal.
+# Threads interleave their lines, each whole; handles are hexadecimal. The relay shows an
+# argument's whole register: above a 32-bit flag's 8 digits may stand what the register held.
 verdict=$(grep -E 'Call KERNEL32\.(FlushFileBuffers|SetFileInformationByHandle|CreateFileW)\(' \
               "$work/relay" | sed -E 's/^[0-9a-f]+:Call KERNEL32\.//' | awk -v outputs=5 '
-    /^CreateFileW\(/ { folder = ($0 ~ /,02000000,[0-9a-f]+\) ret=/) ? $0 : ""; next }
+    /^CreateFileW\(/ { folder = ($0 ~ /,[0-9a-f]*02000000,[0-9a-f]+\) ret=/) ? $0 : ""; next }
     /^FlushFileBuffers\(/ {
         handle = $0; sub(/^FlushFileBuffers\(/, "", handle); sub(/\).*/, "", handle)
         if (folder != "") {
