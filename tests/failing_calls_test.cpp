@@ -365,11 +365,15 @@ TEST_F(FailingCallsTest, BatchFlushedFileByFileStopsAtTheFirstOutputNotOnTheDisk
 }
 
 // A disk with room for `room` outputs being written at once, besides what stands: a write into a
-// temporary file beyond that finds the disk full.
+// temporary file beyond that finds the disk full. With `eachFile`, one that a single flush does
+// not reach.
 class DiskWithRoomFor final : public WrappedSystem {
   public:
-    explicit DiskWithRoomFor(int room) : room_(room) {}
+    DiskWithRoomFor(int room, bool eachFile) : room_(room), eachFile_(eachFile) {}
     std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
+        if (eachFile_ && call == Call::OneFlushReachesEveryFile) {
+            return sys::NotSupported();
+        }
         const std::lock_guard lock(mutex_);
         return call == Call::WriteAt && held_ > room_ ? std::optional(DiskFullError())
                                                       : std::nullopt;
@@ -391,6 +395,7 @@ class DiskWithRoomFor final : public WrappedSystem {
 
   private:
     int room_;
+    bool eachFile_;
     mutable std::mutex mutex_;
     mutable int held_ = 0;
     mutable std::set<sys::Native> temporaries_;
@@ -404,28 +409,26 @@ TEST_F(FailingCallsTest, DiskFullWhileOtherOutputsHoldRoomIsTriedAgainAlone) {
                              Sweep{2, Durability::OnDisk}, Sweep{2, Durability::Written}}) {
         SCOPED_TRACE(::testing::Message()
                      << "ahead " << way.prepareAhead << ", each file " << way.eachFile);
-        RestoreEarlier();
-        host = {};
-        const DiskWithRoomFor one(1);
-        EXPECT_EQ(
-            RunUpgrade(templatePath, oldFolder, host, Files(one, way.durability), way.prepareAhead)
-                .outcome,
-            RunOutcome::Completed)
-            << ::testing::PrintToString(host.messages);
-        for (const char* name : {"a.html", "b.html", "c.html"}) {
-            EXPECT_EQ(ReadBytes(Join(output, name)), Upgraded(std::string("块-") + name));
+        for (const int room : {1, 0}) {
+            RestoreEarlier();
+            host = {};
+            const DiskWithRoomFor disk(room, way.eachFile);
+            const RunOutcome outcome = RunUpgrade(templatePath, oldFolder, host,
+                                                  Files(disk, way.durability), way.prepareAhead)
+                                           .outcome;
+            if (room == 1) {
+                EXPECT_EQ(outcome, RunOutcome::Completed)
+                    << ::testing::PrintToString(host.messages);
+                for (const char* name : {"a.html", "b.html", "c.html"}) {
+                    EXPECT_EQ(ReadBytes(Join(output, name)), Upgraded(std::string("块-") + name));
+                }
+                continue;
+            }
+            EXPECT_EQ(outcome, RunOutcome::Failed);
+            ASSERT_EQ(host.messages.size(), 1u);
+            EXPECT_THAT(host.messages[0], HasSubstr("无法写入文件 " + Join(output, "a.html")));
+            ExpectOutputsWhole();
         }
-
-        RestoreEarlier();
-        host = {};
-        const DiskWithRoomFor none(0);
-        EXPECT_EQ(
-            RunUpgrade(templatePath, oldFolder, host, Files(none, way.durability), way.prepareAhead)
-                .outcome,
-            RunOutcome::Failed);
-        ASSERT_EQ(host.messages.size(), 1u);
-        EXPECT_THAT(host.messages[0], HasSubstr("无法写入文件 " + Join(output, "a.html")));
-        ExpectOutputsWhole();
     }
 }
 
