@@ -19,18 +19,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 template=$(realpath "${1:-examples/orba.html}")
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "device checks: skipped, they need root (loop devices and mounts)"
-    exit 0
-fi
-if [ ! -e /dev/fuse ] || [ ! -e /dev/loop-control ]; then
-    echo "device checks: skipped, this machine has no FUSE or no loop devices"
-    exit 0
-fi
-tools/setup-deps.sh slowdevice >/dev/null
-tools/setup-deps.sh bench >/dev/null
+source bench/slow_device/common.sh
+skip_without_devices "device checks"
 cmake --build build --target orba-upgrade >/dev/null
-source bench/slow_device/documents.sh
 program=$PWD/build/bin/orba-upgrade
 
 work=$(mktemp -d)

@@ -14,15 +14,8 @@ documents=${1:-200}
 delay=${2:-10}
 template=$(realpath "${3:-examples/orba.html}")
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "slow device: skipped, it needs root (a loop device and a mount)"
-    exit 0
-fi
-if [ ! -e /dev/fuse ] || [ ! -e /dev/loop-control ]; then
-    echo "slow device: skipped, this machine has no FUSE or no loop devices"
-    exit 0
-fi
-tools/setup-deps.sh slowdevice >/dev/null
+source bench/slow_device/common.sh
+skip_without_devices "slow device"
 cmake --build build --target orba-upgrade bench_window_flush >/dev/null
 
 work=$(mktemp -d)
@@ -46,7 +39,6 @@ mkfs.ext4 -q -E lazy_itable_init=0,lazy_journal_init=0 "$work/fuse/disk.img"  # 
 loop=$(losetup -f --show "$work/fuse/disk.img")
 mount "$loop" "$work/disk"
 
-source bench/slow_device/documents.sh
 
 flushes() { cat "$count"; }
 # label, the folder it works in, then the command: its time and, on the model, its flushes

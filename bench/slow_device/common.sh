@@ -1,6 +1,22 @@
+# What the device scripts share; sourced, not run.
+
+# skip_without_devices NAME: exits 0 with one line where the device model cannot run here.
+skip_without_devices() {
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "$1: skipped, it needs root (loop devices and mounts)"
+        exit 0
+    fi
+    if [ ! -e /dev/fuse ] || [ ! -e /dev/loop-control ]; then
+        echo "$1: skipped, this machine has no FUSE or no loop devices"
+        exit 0
+    fi
+    tools/setup-deps.sh slowdevice >/dev/null
+    tools/setup-deps.sh bench >/dev/null
+}
+
 # make_documents FOLDER COUNT TEMPLATE: the template as FOLDER/orba.html, and COUNT old maps in
 # FOLDER/old whose data blocks are whole files of real text from Debian's packages, 8 to 20 KB
-# each. The same maps each time. Sourced, not run.
+# each. The same maps each time.
 make_documents() {
     local into=$1 documents=$2 template=$3
     mkdir -p "$into/old"
