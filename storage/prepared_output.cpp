@@ -203,18 +203,29 @@ void PreparedOutput::FlushTogether(std::span<PreparedOutput* const> outputs, boo
         });
         return;
     }
-    // Every file's data under way at once, then waited for file by file, so that a stop is seen
-    // between two: the file system's flush then finds it written and commits its journal once.
+    // Each file's data is written out while those before it are waited for, file by file, so
+    // that a stop is seen between two; the file system's flush then finds it all written and
+    // commits its journal once. No more than about kWrittenOutAhead bytes are under way beyond the
+    // file waited for: an output dropped at a stop waits at its close for what is under way.
     const Files& files = due.front()->files_;
     const sys::System& system = due.front()->system();
-    for (const bool wait : {false, true}) {
-        for (PreparedOutput* output : due) {
-            files.ThrowIfStopped();
-            if (output->failure_ == 0 &&
-                !Uninterrupted([&] { return system.WriteOut(output->file_, wait); })) {
-                output->Failed(sys::LastError());
-            }
+    const auto writeOut = [&](PreparedOutput* output, bool wait) {
+        files.ThrowIfStopped();
+        if (output->failure_ == 0 &&
+            !Uninterrupted([&] { return system.WriteOut(output->file_, wait); })) {
+            output->Failed(sys::LastError());
         }
+    };
+    constexpr std::uint64_t kWrittenOutAhead = std::uint64_t{1} << 20;
+    std::size_t started = 0;
+    std::uint64_t underWay = 0;
+    for (PreparedOutput* output : due) {
+        while (started < due.size() && (due[started] == output || underWay < kWrittenOutAhead)) {
+            writeOut(due[started], false);
+            underWay += due[started++]->size_;
+        }
+        writeOut(output, true);
+        underWay -= output->size_;
     }
     files.ThrowIfStopped();
     const bool flushed = Uninterrupted([&] { return system.FlushFileSystem(due.front()->file_); });
