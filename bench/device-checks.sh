@@ -179,6 +179,9 @@ check "SIGINT during a slow batch flush: ended $seconds s after the signal" \
     test "$(echo "$seconds < 2" | bc)" -eq 1
 
 # 6. A killed --sync run on a file system without unnamed files.
+temporaries() {  # in its NewORBA, which the run makes
+    find "$work/exfat/many/old/NewORBA" -name '.orba-upgrade-*' 2>/dev/null | wc -l || true
+}
 make_documents "$work/exfat/many" 120 "$template"
 sync
 "$program" --sync "$work/exfat/many/orba.html" "$work/exfat/many/old" >/dev/null 2>&1 &
@@ -187,14 +190,14 @@ run=$!
 most=0
 seen=0
 while kill -0 "$run" 2>/dev/null; do
-    n=$(find "$work/exfat/many/old/NewORBA" -name '.orba-upgrade-*' 2>/dev/null | wc -l)
+    n=$(temporaries)
     most=$((n > most ? n : most))
     if [ "$n" -gt 0 ]; then seen=$((seen + 1)); fi
     if [ "$seen" -ge 20 ]; then kill -KILL "$run" 2>/dev/null || true; fi
     sleep 0.005
 done
 wait "$run" 2>/dev/null || true
-left=$(find "$work/exfat/many/old/NewORBA" -name '.orba-upgrade-*' 2>/dev/null | wc -l)
+left=$(temporaries)
 check "--sync run on exfat-fuse: at most $most temporaries at a time" test "$most" -le 16
 check "killed --sync run on exfat-fuse: $left temporaries left" test "$left" -le 16
 
