@@ -131,11 +131,8 @@ PreparedOutput::~PreparedOutput() {
 }
 
 void PreparedOutput::Write(std::string_view bytes) {
-    // Pieces of a bounded size, with a stop looked at between two: a slow device holds every
-    // writer back to its own pace once the system's cache is full.
-    constexpr std::size_t kLargestCall = std::size_t{64} << 10;
+    constexpr std::size_t kLargestCall = std::size_t{1} << 30;
     while (!bytes.empty()) {
-        files_.ThrowIfStopped();
         const std::size_t chunk = std::min(bytes.size(), kLargestCall);
         const std::int64_t written = system().WriteAt(file_, size_, bytes.data(), chunk);
         if (written < 0 && sys::IsInterrupted(sys::LastError())) {
