@@ -186,7 +186,9 @@ class OutputFolderEnding {
 class UpgradeRun {
   public:
     UpgradeRun(const Files& files, RunObserver& observer, std::size_t prepareAhead)
-        : files_(files), observer_(observer), prepareAhead_(WithinOpenFileLimit(prepareAhead)) {}
+        : files_(files.LearningAnew()),
+          observer_(observer),
+          prepareAhead_(WithinOpenFileLimit(prepareAhead)) {}
 
     const std::uint64_t& upgraded() const { return upgraded_; }
 
@@ -369,7 +371,7 @@ class UpgradeRun {
         }
     }
 
-    const Files& files_;
+    const Files files_;  // what its output folder's file system refuses, learnt by this run
     RunObserver& observer_;
     std::size_t prepareAhead_;
     std::uint64_t upgraded_ = 0;

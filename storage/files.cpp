@@ -83,6 +83,12 @@ Files Files::StoppingAt(std::stop_token stop) const {
     return stopping;
 }
 
+Files Files::LearningAnew() const {
+    Files fresh = *this;
+    fresh.lessons_ = std::make_shared<Lessons>();
+    return fresh;
+}
+
 void Files::ThrowIfStopped() const {
     if (stop_.stop_requested()) {
         throw WaitEnded();

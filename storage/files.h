@@ -5,6 +5,7 @@
 // every call through one `sys::System`; a test hands it a wrapped one. Every failure throws
 // FileError naming the file and the reason.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -71,6 +72,13 @@ enum class Durability {
 
 class Files {
   public:
+    // What the output folder's file system was found to refuse, learnt by the first output that
+    // met it and kept for the outputs after it, by every copy of this Files.
+    struct Lessons {
+        std::atomic<bool> noUnnamedFiles{false};
+        std::atomic<bool> noRenameWhileOpen{false};  // not even a file its writer holds open
+    };
+
     Files() = default;  // the system's own calls, no flushing, waits by sleeping
     explicit Files(const sys::System& system, Durability durability = Durability::Written)
         : system_(&system), durability_(durability) {}
@@ -86,6 +94,9 @@ class Files {
     Files StoppingAt(std::stop_token stop) const;
     // Throws WaitEnded when a stop was requested.
     void ThrowIfStopped() const;
+    // The same calls, with nothing learnt yet: for the outputs of one folder.
+    Files LearningAnew() const;
+    Lessons& lessons() const { return *lessons_; }
 
     // How long a run waits for a file that another program holds before it gives up, in pauses
     // that grow from a few milliseconds to about a second.
@@ -181,6 +192,7 @@ class Files {
     Durability durability_ = Durability::Written;
     HeldFileWait* wait_ = nullptr;
     std::stop_token stop_;
+    std::shared_ptr<Lessons> lessons_ = std::make_shared<Lessons>();
 };
 
 template <class Call, class Failed>

@@ -83,7 +83,7 @@ void OnThreads(std::span<Item> items, Each&& each) {
 PreparedOutput::PreparedOutput(const Files& files, std::string path)
     : files_(files), path_(std::move(path)) {
     const std::string folder = sys::FolderOf(path_);
-    if (sys::kUnnamedFiles) {
+    if (sys::kUnnamedFiles && !files_.lessons().noUnnamedFiles) {
         file_ = system().CreateUnnamed(folder);
         if (file_ != sys::kNoFile) {
             return;
@@ -92,6 +92,7 @@ PreparedOutput::PreparedOutput(const Files& files, std::string path)
         if (sys::LastError() != sys::NotSupported()) {
             Fail(sys::LastError());
         }
+        files_.lessons().noUnnamedFiles = true;
     }
     const bool created =
         WithFreshName(system(), folder, temporary_, [&](const std::string& candidate) {
@@ -255,24 +256,65 @@ void PreparedOutput::Commit() {
             Fail(sys::LastError());
         }
     }
+    // Some shares refuse to rename a file that is still open, even by its writer (EBUSY, a lock
+    // violation): there the temporary, written, checked and flushed, is closed first and renamed
+    // by its name. The first output finds out; those after it close first.
+    const auto rename = [&] {
+        return Uninterrupted([&] { return system().MoveIntoPlace(file_, temporary_, path_); });
+    };
+    if (files_.lessons().noRenameWhileOpen) {
+        CloseForRename();
+    }
+    bool moved = rename();
+    const bool refusedWhileOpen = !moved && file_ != sys::kNoFile;
+    if (refusedWhileOpen) {
+        const int error = sys::LastError();
+        if (!system().IsHeld(error, path_)) {
+            Fail(error);
+        }
+        CloseForRename();
+    }
     // A virus scanner, a sync client or a preview may hold the earlier output for a moment.
-    const bool moved = files_.WhileHeld(
-        path_, FileError::Operation::Write,
-        [&] {
-            return Uninterrupted([&] { return system().MoveIntoPlace(file_, temporary_, path_); });
-        },
-        [](bool done) { return !done; });
+    if (!moved) {
+        int tries = 0;
+        moved = files_.WhileHeld(
+            path_, FileError::Operation::Write,
+            [&] {
+                ++tries;
+                return rename();
+            },
+            [](bool done) { return !done; });
+        if (moved && refusedWhileOpen && tries == 1) {
+            files_.lessons().noRenameWhileOpen = true;
+        }
+    }
     if (!moved) {
         Fail(sys::LastError());
     }
     // The name is the output's now, and all it holds was written and checked: closing it can
     // report nothing that was not reported before.
     temporary_.clear();
-    system().Close(std::exchange(file_, sys::kNoFile));
+    if (file_ != sys::kNoFile) {
+        system().Close(std::exchange(file_, sys::kNoFile));
+    }
+}
+
+void PreparedOutput::CloseForRename() {
+    if (!system().KeepAtClose(file_)) {
+        Fail(sys::LastError());
+    }
+    if (!system().Close(std::exchange(file_, sys::kNoFile))) {
+        Fail(sys::LastError());
+    }
 }
 
 void PreparedOutput::Discard() noexcept {
     if (file_ == sys::kNoFile) {
+        if (!temporary_.empty()) {  // closed for its rename
+            const int error = sys::LastError();
+            system().RemoveName(sys::kNoFile, std::exchange(temporary_, {}));
+            sys::SetLastError(error);
+        }
         return;
     }
     const int error = sys::LastError();

@@ -57,6 +57,7 @@ class PreparedOutput {
     const sys::System& system() const { return files_.system(); }
     void Discard() noexcept;
     void FlushNow();
+    void CloseForRename();  // keeps the temporary's name for a rename by name
     void Failed(int error) { failure_ = error != 0 ? error : sys::DeviceError(); }
     [[noreturn]] void Fail(int error);
 

@@ -52,6 +52,7 @@ bool IsFolderFlushRefusal(int error);
 // the clock that file times are taken from, which can lag behind on an idle machine, and a moment
 // in which a busy one may not run the writer.
 inline constexpr std::int64_t kJustNowMilliseconds = 100;
+inline constexpr std::int64_t kAbandonedAfterSeconds = 60;
 
 struct FileKind {
     bool regular = false;         // a regular file on a disk
@@ -127,14 +128,20 @@ class System {
     // Gives an unnamed file the name `path`, only if nothing stands there.
     virtual bool GiveName(Native file, const std::string& path) const = 0;
     // The temporary file named `temporary` takes the place of `path`, replacing what stands there.
+    // With kNoFile, a temporary already closed (KeepAtClose), by its name.
     virtual bool MoveIntoPlace(Native file, const std::string& temporary,
                                const std::string& path) const = 0;
+    // Lets the named temporary file outlive its close as an ordinary file, so that it can take its
+    // place by its name: some shares refuse to rename a file that is still open.
+    virtual bool KeepAtClose(Native file) const = 0;
     // Removes the name `temporary` of a temporary file that will not take its place: at once, or
     // where the system removes an open file's name only at its close, when `file` is closed. With
     // kNoFile, the name of a file already closed.
     virtual bool RemoveName(Native file, const std::string& temporary) const = 0;
     // Removes the temporary file `name` in `folder` unless a live run holds it open: true when it
-    // was removed.
+    // was removed. Where the file system refuses to remove a file that is open (some shares), a
+    // closed temporary is removed only once it has been left alone for kAbandonedAfter: a live run
+    // closes its temporary there a moment before it renames it.
     virtual bool RemoveIfAbandoned(const std::string& folder, const std::string& name) const = 0;
 
     virtual bool MakeFolder(const std::string& path) const = 0;

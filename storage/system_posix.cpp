@@ -378,6 +378,10 @@ class PosixSystem final : public System {
                ::renameat(from.folder(), from.name(), to.folder(), to.name()) == 0;
     }
 
+    bool KeepAtClose(Native /*file*/) const override {
+        return true;
+    }
+
     bool RemoveName(Native /*file*/, const std::string& temporary) const override {
         const InFolder at(temporary);
         return at.opened() && ::unlinkat(at.folder(), at.name(), 0) == 0;
@@ -396,11 +400,22 @@ class PosixSystem final : public System {
         struct stat opened {};
         struct stat named {};
         // A live writer holds its lock from before the file had its name until it is gone.
-        const bool removed = ::flock(file, LOCK_EX | LOCK_NB) == 0 && ::fstat(file, &opened) == 0 &&
-                             S_ISREG(opened.st_mode) &&
-                             ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-                             SameInode(opened, named) && ::unlinkat(dirFd, name.c_str(), 0) == 0;
+        const bool ours = ::flock(file, LOCK_EX | LOCK_NB) == 0 && ::fstat(file, &opened) == 0 &&
+                          S_ISREG(opened.st_mode) &&
+                          ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          SameInode(opened, named);
+        bool removed = ours && ::unlinkat(dirFd, name.c_str(), 0) == 0;
+        const bool refusedWhileOpen = ours && !removed && errno == EBUSY;
         ::close(file);
+        if (refusedWhileOpen) {
+            // A share that removes no open file: a live run's temporary, closed a moment before
+            // its rename, has been changed just now.
+            const std::int64_t left =
+                std::time(nullptr) - std::max(opened.st_mtime, opened.st_ctime);
+            removed = left >= kAbandonedAfterSeconds &&
+                      ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      SameInode(opened, named) && ::unlinkat(dirFd, name.c_str(), 0) == 0;
+        }
         return removed;
     }
 

@@ -271,12 +271,15 @@ class WindowsSystem final : public System {
         return false;
     }
 
-    bool MoveIntoPlace(Native file, const std::string& /*temporary*/,
+    bool MoveIntoPlace(Native file, const std::string& temporary,
                        const std::string& path) const override {
+        if (file == kNoFile) {
+            return ::MoveFileExW(SystemPath(temporary).c_str(), SystemPath(path).c_str(),
+                                 MOVEFILE_REPLACE_EXISTING) != 0;
+        }
         // The finished file takes its final name visible, as an ordinary file, through its
         // handle, so it is never closed before it is in place.
-        if (!SetAttributes(AsHandle(file), FILE_ATTRIBUTE_NORMAL) ||
-            !MarkForDeletion(AsHandle(file), false)) {
+        if (!KeepAtClose(file)) {
             return false;
         }
         if (ReplaceWithOpenFile(AsHandle(file), SystemPath(path))) {
@@ -286,6 +289,11 @@ class WindowsSystem final : public System {
         MarkForDeletion(AsHandle(file), true);
         ::SetLastError(error);
         return false;
+    }
+
+    bool KeepAtClose(Native file) const override {
+        return SetAttributes(AsHandle(file), FILE_ATTRIBUTE_NORMAL) &&
+               MarkForDeletion(AsHandle(file), false);
     }
 
     bool RemoveName(Native file, const std::string& temporary) const override {

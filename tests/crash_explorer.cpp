@@ -87,18 +87,23 @@ void DiskRecorder::After(const CallDone& done) const {
             return;
         case Call::CreateExclusive:
             files_[done.file] = nextFile_;
+            named_[done.path] = nextFile_;
             Record({Kind::Create, nextFile_});
             Record({Kind::Name, nextFile_++, done.path});
             return;
         case Call::GiveName:
+            named_[done.path] = id();
             Record({Kind::Name, id(), done.path});
             return;
-        case Call::MoveIntoPlace:
-            Record({Kind::Rename, id(), done.path, done.from});
-            if (flushesHeldBack_.erase(id()) > 0) {
-                Record({Kind::Flush, id()});
+        case Call::MoveIntoPlace: {
+            // A temporary closed before its rename is known by its name.
+            const int file = done.file == sys::kNoFile ? named_[done.from] : id();
+            Record({Kind::Rename, file, done.path, done.from});
+            if (flushesHeldBack_.erase(file) > 0) {
+                Record({Kind::Flush, file});
             }
             return;
+        }
         case Call::RemoveName:
         case Call::RemoveIfAbandoned:
             Record({Kind::Unlink, 0, done.path});

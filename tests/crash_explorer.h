@@ -58,8 +58,10 @@ class DiskRecorder final : public WrappedSystem {
     // that loses a write does; a flush that failed keeps nothing of the file on the disk, however
     // often the file is flushed again. With OneFlushReachesEveryFile among them, each file is
     // flushed on its own.
-    explicit DiskRecorder(PlantedFault fault = PlantedFault::None, std::set<Call> failing = {})
-        : fault_(fault), failing_(std::move(failing)) {}
+    // `refusals`: what the disk refuses that a local one allows (a share's rules).
+    explicit DiskRecorder(PlantedFault fault = PlantedFault::None, std::set<Call> failing = {},
+                          Refusals refusals = {})
+        : WrappedSystem(refusals), fault_(fault), failing_(std::move(failing)) {}
 
     std::optional<int> Decide(Call call, const std::string& path) const override;
     // The run told the user that it is over (its end entry, a failure's message, its stop): what
@@ -80,7 +82,8 @@ class DiskRecorder final : public WrappedSystem {
     mutable std::set<int> lost_;  // files a failed flush lost
     mutable std::vector<Event> events_;
     mutable std::map<sys::Native, int> files_;
-    mutable std::set<int> flushesHeldBack_;  // RenameBeforeFlush: made only after the rename
+    mutable std::map<std::string, int> named_;  // a temporary's name: its file, closed or not
+    mutable std::set<int> flushesHeldBack_;     // RenameBeforeFlush: made only after the rename
     mutable int nextFile_ = 1;
 };
 

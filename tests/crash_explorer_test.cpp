@@ -128,6 +128,13 @@ TEST_F(CrashExplorerTest, EveryWayARunEndsKeepsItsOutputsThroughAPowerCut) {
         EXPECT_THAT(RunAndExplore(disk), IsEmpty());
         EXPECT_EQ(rules.reported.size(), 3u);
     }
+    rules.reported.clear();
+    {
+        SCOPED_TRACE("the same on a share, which renames no open file");
+        const DiskRecorder disk(PlantedFault::None, {}, kShare);
+        EXPECT_THAT(RunAndExplore(disk), IsEmpty());
+        EXPECT_EQ(rules.reported.size(), 3u);
+    }
 }
 
 TEST_F(CrashExplorerTest, FailedAndStoppedRunsKeepWhatTheyWroteThroughAPowerCut) {

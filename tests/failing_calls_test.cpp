@@ -14,6 +14,7 @@
 #include <set>
 #include <stdexcept>
 #include <utility>
+#include <variant>
 
 #include "engine/markers.h"
 #include "engine/upgrade_run.h"
@@ -32,16 +33,13 @@ using ::testing::HasSubstr;
 // it was about. Watches what each output went through before it took its name: its writes checked,
 // and flushed where the outputs must be on the disk, with no flush of it failed: a device reports
 // a write error once, and a second flush may succeed over lost data. Documents prepared ahead make
-// calls from several threads. With `eachFile`, the file system is one that a single flush does not
+// calls from several threads. `refusals`: what the file system refuses that a local disk allows.
 // reach (FUSE, a share).
 class FailNthCall final : public WrappedSystem {
   public:
-    FailNthCall(int failAt, Durability durability, bool eachFile = false)
-        : failAt_(failAt), durability_(durability), eachFile_(eachFile) {}
+    FailNthCall(int failAt, Durability durability, Refusals refusals = {})
+        : WrappedSystem(refusals), failAt_(failAt), durability_(durability) {}
     std::optional<int> Decide(Call call, const std::string& path) const override {
-        if (eachFile_ && call == Call::OneFlushReachesEveryFile) {
-            return sys::NotSupported();
-        }
         const std::lock_guard lock(mutex_);
         if (++calls_ == failAt_) {
             failed_ = call;
@@ -66,11 +64,18 @@ class FailNthCall final : public WrappedSystem {
         } else if (done.call == Call::FlushFileSystem) {
             unflushed_.clear();
         } else if (done.call == Call::Close) {
-            lost_.erase(done.file);  // its number may be given to another file
+            // Its number may be given to another file; a temporary closed before its rename is
+            // known by its name from now on.
+            for (std::set<File>* files : {&unchecked_, &unflushed_, &lost_}) {
+                if (files->erase(done.file) > 0) {
+                    files->insert(done.path);
+                }
+            }
         } else if (done.succeeded && done.call == Call::MoveIntoPlace) {
-            const bool onDisk = (!unflushed_.contains(done.file) && !lost_.contains(done.file)) ||
+            const File file = done.file != sys::kNoFile ? File(done.file) : File(done.from);
+            const bool onDisk = (!unflushed_.contains(file) && !lost_.contains(file)) ||
                                 durability_ == Durability::Written;
-            if (unchecked_.contains(done.file) || !onDisk) {
+            if (unchecked_.contains(file) || !onDisk) {
                 namedUnverified_.push_back(done.path);
             }
             folderFlushed_ = false;
@@ -104,9 +109,9 @@ class FailNthCall final : public WrappedSystem {
     mutable int calls_ = 0;
     mutable std::optional<Call> failed_;
     mutable std::string failedPath_;
-    bool eachFile_;
-    mutable std::set<sys::Native> unchecked_, unflushed_;
-    mutable std::set<sys::Native> lost_;  // a flush of it failed
+    using File = std::variant<sys::Native, std::string>;  // open, or closed and named
+    mutable std::set<File> unchecked_, unflushed_;
+    mutable std::set<File> lost_;  // a flush of it failed
     mutable std::vector<std::string> namedUnverified_;
     mutable bool folderFlushed_ = false;
 };
@@ -173,11 +178,12 @@ class FailingCallsTest : public UpgradeRunTest {
 // Documents one after the other, as the window runs them, and prepared ahead, as the command line
 // runs them.
 // Each with the outputs flushed to the disk, as the window writes them, and without; flushed with
-// one flush of the file system, and each on its own where one flush does not reach every file.
+// one flush of the file system, and each on its own where one flush does not reach every file;
+// and on a share, which renames no open file.
 struct Sweep {
     std::size_t prepareAhead;
     Durability durability;
-    bool eachFile = false;
+    Refusals refusals = {};
 };
 
 class EveryFailingCallTest : public FailingCallsTest,
@@ -185,16 +191,22 @@ class EveryFailingCallTest : public FailingCallsTest,
 
 INSTANTIATE_TEST_SUITE_P(EachWay, EveryFailingCallTest,
                          ::testing::Values(Sweep{0, Durability::OnDisk},
-                                           Sweep{0, Durability::OnDisk, true},
-                                           Sweep{2, Durability::Written}),
+                                           Sweep{0, Durability::OnDisk, {.oneFlush = true}},
+                                           Sweep{0, Durability::OnDisk, kShare},
+                                           Sweep{2, Durability::Written},
+                                           Sweep{2, Durability::Written, kShare}),
                          [](const auto& sweep) {
-                             return sweep.param.prepareAhead > 0 ? "PreparedAheadUnflushed"
-                                    : sweep.param.eachFile       ? "OneByOneEachFileFlushed"
-                                                                 : "OneByOneFlushed";
+                             const Refusals& refusals = sweep.param.refusals;
+                             return std::string(sweep.param.prepareAhead > 0
+                                                    ? "PreparedAheadUnflushed"
+                                                    : "OneByOneFlushed") +
+                                    (refusals.renameWhileOpen ? "OnAShare"
+                                     : refusals.oneFlush      ? "EachFile"
+                                                              : "");
                          });
 
 TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
-    const auto [prepareAhead, durability, eachFile] = GetParam();
+    const auto [prepareAhead, durability, refusals] = GetParam();
     // The template's block stands twice, so that the old block is also copied from the output.
     WriteBytes(templatePath, kTemplateText + "<!--" + kTemplateText + "-->");
     const auto upgraded = [](const std::string& block) {
@@ -204,7 +216,7 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
     int failAt = 1;
     for (;; ++failAt) {
         SCOPED_TRACE("call " + std::to_string(failAt) + " fails");
-        FailNthCall system(failAt, durability, eachFile);
+        FailNthCall system(failAt, durability, refusals);
         RecordingHost failing;
         const RunResult result =
             RunUpgrade(templatePath, oldFolder, failing, Files(system, durability), prepareAhead);
@@ -263,16 +275,20 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
                                Call::RemoveIfAbandoned};
     if (durability == Durability::OnDisk) {
         expected.insert({Call::FlushFolder, Call::FreeSpace});
-        if (eachFile || !sys::TheSystem().OneFlushReachesEveryFile(output)) {
+        if (refusals.oneFlush || !sys::TheSystem().OneFlushReachesEveryFile(output)) {
             expected.insert(Call::Flush);
         } else {
             expected.insert(
                 {Call::OneFlushReachesEveryFile, Call::WriteOut, Call::FlushFileSystem});
         }
     }
-    expected.insert(sys::kUnnamedFiles ? Call::CreateUnnamed : Call::CreateExclusive);
+    const bool unnamed = sys::kUnnamedFiles && !refusals.unnamedFiles;
+    expected.insert(unnamed ? Call::CreateUnnamed : Call::CreateExclusive);
     // A temporary file with a name has it removed when it is not used.
-    expected.insert(sys::kUnnamedFiles ? Call::GiveName : Call::RemoveName);
+    expected.insert(unnamed ? Call::GiveName : Call::RemoveName);
+    if (refusals.renameWhileOpen) {
+        expected.insert(Call::KeepAtClose);
+    }
     for (const Call call : expected) {
         EXPECT_TRUE(failed.contains(call)) << "never failed: " << static_cast<int>(call);
     }
@@ -365,15 +381,11 @@ TEST_F(FailingCallsTest, BatchFlushedFileByFileStopsAtTheFirstOutputNotOnTheDisk
 }
 
 // A disk with room for `room` outputs being written at once, besides what stands: a write into a
-// temporary file beyond that finds the disk full. With `eachFile`, one that a single flush does
-// not reach.
+// temporary file beyond that finds the disk full.
 class DiskWithRoomFor final : public WrappedSystem {
   public:
-    DiskWithRoomFor(int room, bool eachFile) : room_(room), eachFile_(eachFile) {}
+    DiskWithRoomFor(int room, Refusals refusals) : WrappedSystem(refusals), room_(room) {}
     std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
-        if (eachFile_ && call == Call::OneFlushReachesEveryFile) {
-            return sys::NotSupported();
-        }
         const std::lock_guard lock(mutex_);
         return call == Call::WriteAt && held_ > room_ ? std::optional(DiskFullError())
                                                       : std::nullopt;
@@ -395,7 +407,6 @@ class DiskWithRoomFor final : public WrappedSystem {
 
   private:
     int room_;
-    bool eachFile_;
     mutable std::mutex mutex_;
     mutable int held_ = 0;
     mutable std::set<sys::Native> temporaries_;
@@ -405,14 +416,14 @@ class DiskWithRoomFor final : public WrappedSystem {
 // alone once those before it took their names; one that finds it full alone fails, naming it.
 // Either way by the same rule, however many documents were prepared ahead or held in a batch.
 TEST_F(FailingCallsTest, DiskFullWhileOtherOutputsHoldRoomIsTriedAgainAlone) {
-    for (const Sweep& way : {Sweep{0, Durability::OnDisk}, Sweep{0, Durability::OnDisk, true},
+    for (const Sweep& way : {Sweep{0, Durability::OnDisk}, Sweep{0, Durability::OnDisk, kShare},
                              Sweep{2, Durability::OnDisk}, Sweep{2, Durability::Written}}) {
         SCOPED_TRACE(::testing::Message()
-                     << "ahead " << way.prepareAhead << ", each file " << way.eachFile);
+                     << "ahead " << way.prepareAhead << ", share " << way.refusals.renameWhileOpen);
         for (const int room : {1, 0}) {
             RestoreEarlier();
             host = {};
-            const DiskWithRoomFor disk(room, way.eachFile);
+            const DiskWithRoomFor disk(room, way.refusals);
             const RunOutcome outcome = RunUpgrade(templatePath, oldFolder, host,
                                                   Files(disk, way.durability), way.prepareAhead)
                                            .outcome;

@@ -70,7 +70,9 @@ TEST_F(HeldFilesTest, DocumentHeldForAMomentIsReadOnceFree) {
 TEST_F(HeldFilesTest, OutputHeldForAMomentIsReplacedOnceFree) {
     const HeldFile system(Call::MoveIntoPlace, Join(output, "b.html"), 3);
     EXPECT_EQ(RunWith(system).outcome, RunOutcome::Completed);
-    EXPECT_EQ(host.heldPauses.size(), 3u);
+    // The first refusal may be a share's, which renames no open file: the temporary is closed
+    // and renamed by its name at once. A pause for each refusal after it.
+    EXPECT_EQ(host.heldPauses.size(), 2u);
     for (const char* name : {"a.html", "b.html", "c.html"}) {
         EXPECT_EQ(ReadBytes(Join(output, name)), Upgraded(name));
     }

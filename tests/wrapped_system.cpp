@@ -1,5 +1,7 @@
 #include "tests/wrapped_system.h"
 
+#include "tests/test_support.h"
+
 namespace orba::test {
 
 namespace {
@@ -76,8 +78,9 @@ bool WrappedSystem::Flush(sys::Native file) const {
 }
 
 bool WrappedSystem::OneFlushReachesEveryFile(const std::string& folder) const {
-    return Through(Ask(Call::OneFlushReachesEveryFile, folder), false,
-                   [&] { return inner_.OneFlushReachesEveryFile(folder); });
+    return Through(
+        Ask(Call::OneFlushReachesEveryFile, folder, refusals_.oneFlush, sys::NotSupported()), false,
+        [&] { return inner_.OneFlushReachesEveryFile(folder); });
 }
 
 bool WrappedSystem::WriteOut(sys::Native file, bool wait) const {
@@ -112,8 +115,9 @@ bool WrappedSystem::Close(sys::Native file) const {
 }
 
 sys::Native WrappedSystem::CreateUnnamed(const std::string& folder) const {
-    const sys::Native file = Through(Ask(Call::CreateUnnamed, folder), sys::kNoFile,
-                                     [&] { return Opened(inner_.CreateUnnamed(folder), folder); });
+    const sys::Native file =
+        Through(Ask(Call::CreateUnnamed, folder, refusals_.unnamedFiles, sys::NotSupported()),
+                sys::kNoFile, [&] { return Opened(inner_.CreateUnnamed(folder), folder); });
     After({Call::CreateUnnamed, folder, file, file != sys::kNoFile});
     return file;
 }
@@ -139,15 +143,21 @@ bool WrappedSystem::GiveName(sys::Native file, const std::string& path) const {
 
 bool WrappedSystem::MoveIntoPlace(sys::Native file, const std::string& temporary,
                                   const std::string& path) const {
-    const bool moved = Through(Ask(Call::MoveIntoPlace, path), false, [&] {
-        const bool done = inner_.MoveIntoPlace(file, temporary, path);
-        if (done) {
-            Named(file, path);
-        }
-        return done;
-    });
+    const bool moved = Through(Ask(Call::MoveIntoPlace, path,
+                                   refusals_.renameWhileOpen && file != sys::kNoFile, HeldError()),
+                               false, [&] {
+                                   const bool done = inner_.MoveIntoPlace(file, temporary, path);
+                                   if (done && file != sys::kNoFile) {
+                                       Named(file, path);
+                                   }
+                                   return done;
+                               });
     After({Call::MoveIntoPlace, path, file, moved, temporary});
     return moved;
+}
+
+bool WrappedSystem::KeepAtClose(sys::Native file) const {
+    return Through(Ask(Call::KeepAtClose, file), false, [&] { return inner_.KeepAtClose(file); });
 }
 
 bool WrappedSystem::RemoveName(sys::Native file, const std::string& temporary) const {

@@ -30,6 +30,7 @@ enum class Call {
     CreateExclusive,
     GiveName,
     MoveIntoPlace,
+    KeepAtClose,
     RemoveName,
     RemoveIfAbandoned,
     MakeFolder,
@@ -52,9 +53,19 @@ struct CallDone {
     std::string_view bytes = {};  // WriteAt: what was written
 };
 
+// What a file system refuses that a local disk allows: a share through FUSE has no unnamed
+// files, renames no file that is still open, and no single flush of it reaches every file.
+struct Refusals {
+    bool oneFlush = false;
+    bool unnamedFiles = false;
+    bool renameWhileOpen = false;
+};
+inline constexpr Refusals kShare{true, true, true};
+
 class WrappedSystem : public sys::System {
   public:
     explicit WrappedSystem(const sys::System& inner = sys::TheSystem()) : inner_(inner) {}
+    explicit WrappedSystem(Refusals refusals) : inner_(sys::TheSystem()), refusals_(refusals) {}
 
     // Asked before each call, with the path it is about (for a call on an open file, the path it
     // was opened or named by; for an unnamed file, its folder): nothing lets it go through, an
@@ -83,6 +94,7 @@ class WrappedSystem : public sys::System {
     bool GiveName(sys::Native file, const std::string& path) const override;
     bool MoveIntoPlace(sys::Native file, const std::string& temporary,
                        const std::string& path) const override;
+    bool KeepAtClose(sys::Native file) const override;
     bool RemoveName(sys::Native file, const std::string& temporary) const override;
     bool RemoveIfAbandoned(const std::string& folder, const std::string& name) const override;
     bool MakeFolder(const std::string& path) const override;
@@ -102,12 +114,18 @@ class WrappedSystem : public sys::System {
 
   private:
     std::optional<int> Ask(Call call, const std::string& path) const { return Decide(call, path); }
+    // Decide's answer, else the refusal of the file system modelled, else nothing.
+    std::optional<int> Ask(Call call, const std::string& path, bool refused, int error) const {
+        const std::optional<int> decided = Decide(call, path);
+        return decided || !refused ? decided : std::optional(error);
+    }
     std::optional<int> Ask(Call call, sys::Native file) const { return Decide(call, PathOf(file)); }
     sys::Native Opened(sys::Native file, const std::string& path) const;
     void Named(sys::Native file, const std::string& path) const;
     void Closed(sys::Native file) const;
 
     const sys::System& inner_;
+    Refusals refusals_;
     mutable std::mutex pathsMutex_;
     mutable std::map<sys::Native, std::string> paths_;
 };
