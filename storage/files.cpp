@@ -85,8 +85,32 @@ Files Files::StoppingAt(std::stop_token stop) const {
 
 Files Files::LearningAnew() const {
     Files fresh = *this;
-    fresh.lessons_ = std::make_shared<Lessons>();
+    fresh.run_ = std::make_shared<RunState>(*system_);
     return fresh;
+}
+
+Files::RunState::RunState(const sys::System& system)
+    : system_(system), name_(NewRunName(system.ProcessNumber())) {}
+
+Files::RunState::~RunState() {
+    if (markFile_ != sys::kNoFile) {
+        // Best effort, as clean-up is: a mark left behind is another run's to remove.
+        const bool removed = system_.RemoveName(markFile_, mark_);
+        system_.Close(markFile_);
+        if (!removed) {
+            system_.RemoveName(sys::kNoFile, mark_);
+        }
+    }
+}
+
+bool Files::RunState::Mark(const std::string& folder) {
+    const std::lock_guard lock(mutex_);
+    if (markFile_ != sys::kNoFile) {
+        return true;
+    }
+    mark_ = folder + kNativePathStyle.separator + RunMarkName(name_);
+    markFile_ = system_.CreateExclusive(mark_);
+    return markFile_ != sys::kNoFile;
 }
 
 void Files::ThrowIfStopped() const {
@@ -261,9 +285,16 @@ std::optional<bool> Files::HasOrdinaryFiles(const std::string& folder) const {
 void Files::RemoveLeftovers(const std::string& folder) const {
     std::vector<sys::FolderEntry> entries;
     system_->ListFolder(folder, entries);  // what could be listed is cleaned
-    for (const sys::FolderEntry& entry : entries) {
-        if (entry.ordinaryFile && IsTemporaryName(entry.name)) {
-            system_->RemoveIfAbandoned(folder, entry.name);
+    // The temporaries first, each with its run's mark, then the marks of runs no longer alive.
+    for (const bool marks : {false, true}) {
+        for (const sys::FolderEntry& entry : entries) {
+            if (entry.ordinaryFile && !marks && IsTemporaryName(entry.name)) {
+                const auto run = RunOf(entry.name);
+                system_->RemoveIfAbandoned(folder, entry.name,
+                                           run ? RunMarkName(*run) : std::string());
+            } else if (entry.ordinaryFile && marks && IsRunMarkName(entry.name)) {
+                system_->RemoveIfAbandoned(folder, entry.name, {});
+            }
         }
     }
 }

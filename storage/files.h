@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <stop_token>
@@ -72,16 +73,35 @@ enum class Durability {
 
 class Files {
   public:
-    // What the output folder's file system was found to refuse, learnt by the first output that
-    // met it and kept for the outputs after it, by every copy of this Files.
-    struct Lessons {
+    // One run's own over its output folder: what the folder's file system was found to refuse,
+    // learnt by the first output that met it and kept for those after it, and the run's name and
+    // mark (see RunMarkName). Shared by every copy of a Files; the last removes the mark.
+    class RunState {
+      public:
+        explicit RunState(const sys::System& system);
+        RunState(const RunState&) = delete;
+        RunState& operator=(const RunState&) = delete;
+        ~RunState();
+
+        const std::string& name() const { return name_; }
+        // Makes the run's mark in `folder` unless it stands; false, with the system's error,
+        // when it cannot be made.
+        bool Mark(const std::string& folder);
+
         std::atomic<bool> noUnnamedFiles{false};
         std::atomic<bool> noRenameWhileOpen{false};  // not even a file its writer holds open
+
+      private:
+        const sys::System& system_;
+        std::string name_;
+        std::mutex mutex_;
+        std::string mark_;
+        sys::Native markFile_ = sys::kNoFile;
     };
 
-    Files() = default;  // the system's own calls, no flushing, waits by sleeping
+    Files() : Files(sys::TheSystem()) {}  // the system's own calls, no flushing, waits by sleeping
     explicit Files(const sys::System& system, Durability durability = Durability::Written)
-        : system_(&system), durability_(durability) {}
+        : system_(&system), durability_(durability), run_(std::make_shared<RunState>(system)) {}
 
     const sys::System& system() const { return *system_; }
     Durability durability() const { return durability_; }
@@ -94,9 +114,9 @@ class Files {
     Files StoppingAt(std::stop_token stop) const;
     // Throws WaitEnded when a stop was requested.
     void ThrowIfStopped() const;
-    // The same calls, with nothing learnt yet: for the outputs of one folder.
+    // The same calls, for a run of its own: nothing learnt yet, no mark.
     Files LearningAnew() const;
-    Lessons& lessons() const { return *lessons_; }
+    RunState& run() const { return *run_; }
 
     // How long a run waits for a file that another program holds before it gives up, in pauses
     // that grow from a few milliseconds to about a second.
@@ -188,11 +208,11 @@ class Files {
     void WaitForHeld(const std::string& path, FileError::Operation operation,
                      std::chrono::milliseconds& pause, std::chrono::milliseconds& waited) const;
 
-    const sys::System* system_ = &sys::TheSystem();
+    const sys::System* system_;
     Durability durability_ = Durability::Written;
     HeldFileWait* wait_ = nullptr;
     std::stop_token stop_;
-    std::shared_ptr<Lessons> lessons_ = std::make_shared<Lessons>();
+    std::shared_ptr<RunState> run_;
 };
 
 template <class Call, class Failed>

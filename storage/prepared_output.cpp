@@ -15,13 +15,15 @@ namespace orba {
 
 namespace {
 
-// Tries fresh temporary names in `folder` until `take` accepts one that nothing else holds.
+// Tries fresh temporary names of the run `files` makes in `folder` until `take` accepts one that
+// nothing else holds.
 template <class Take>
-bool WithFreshName(const sys::System& system, const std::string& folder, std::string& name,
-                   Take&& take) {
+bool WithFreshName(const Files& files, const std::string& folder, std::string& name, Take&& take) {
+    const sys::System& system = files.system();
+    const std::string& run = files.run().name();
     constexpr int kAttempts = 16;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        std::string candidate = TemporaryPathIn(folder, system.ProcessNumber());
+        std::string candidate = TemporaryPathIn(folder, run, system.ProcessNumber());
         if (take(candidate)) {
             name = std::move(candidate);
             return true;
@@ -83,7 +85,7 @@ void OnThreads(std::span<Item> items, Each&& each) {
 PreparedOutput::PreparedOutput(const Files& files, std::string path)
     : files_(files), path_(std::move(path)) {
     const std::string folder = sys::FolderOf(path_);
-    if (sys::kUnnamedFiles && !files_.lessons().noUnnamedFiles) {
+    if (sys::kUnnamedFiles && !files_.run().noUnnamedFiles) {
         file_ = system().CreateUnnamed(folder);
         if (file_ != sys::kNoFile) {
             return;
@@ -92,10 +94,10 @@ PreparedOutput::PreparedOutput(const Files& files, std::string path)
         if (sys::LastError() != sys::NotSupported()) {
             Fail(sys::LastError());
         }
-        files_.lessons().noUnnamedFiles = true;
+        files_.run().noUnnamedFiles = true;
     }
     const bool created =
-        WithFreshName(system(), folder, temporary_, [&](const std::string& candidate) {
+        WithFreshName(files_, folder, temporary_, [&](const std::string& candidate) {
             file_ = system().CreateExclusive(candidate);
             return file_ != sys::kNoFile;
         });
@@ -250,7 +252,7 @@ void PreparedOutput::Commit() {
     }
     if (temporary_.empty()) {
         const bool named =
-            WithFreshName(system(), sys::FolderOf(path_), temporary_,
+            WithFreshName(files_, sys::FolderOf(path_), temporary_,
                           [&](const std::string& name) { return system().GiveName(file_, name); });
         if (!named) {
             Fail(sys::LastError());
@@ -262,7 +264,7 @@ void PreparedOutput::Commit() {
     const auto rename = [&] {
         return Uninterrupted([&] { return system().MoveIntoPlace(file_, temporary_, path_); });
     };
-    if (files_.lessons().noRenameWhileOpen) {
+    if (files_.run().noRenameWhileOpen) {
         CloseForRename();
     }
     bool moved = rename();
@@ -285,7 +287,7 @@ void PreparedOutput::Commit() {
             },
             [](bool done) { return !done; });
         if (moved && refusedWhileOpen && tries == 1) {
-            files_.lessons().noRenameWhileOpen = true;
+            files_.run().noRenameWhileOpen = true;
         }
     }
     if (!moved) {
@@ -300,7 +302,9 @@ void PreparedOutput::Commit() {
 }
 
 void PreparedOutput::CloseForRename() {
-    if (!system().KeepAtClose(file_)) {
+    // The run's mark, made before the first of its temporaries is closed, keeps the clean-up of
+    // other runs away from them until the run ends.
+    if (!files_.run().Mark(sys::FolderOf(path_)) || !system().KeepAtClose(file_)) {
         Fail(sys::LastError());
     }
     if (!system().Close(std::exchange(file_, sys::kNoFile))) {

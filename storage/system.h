@@ -52,7 +52,6 @@ bool IsFolderFlushRefusal(int error);
 // the clock that file times are taken from, which can lag behind on an idle machine, and a moment
 // in which a busy one may not run the writer.
 inline constexpr std::int64_t kJustNowMilliseconds = 100;
-inline constexpr std::int64_t kAbandonedAfterSeconds = 60;
 
 struct FileKind {
     bool regular = false;         // a regular file on a disk
@@ -138,11 +137,13 @@ class System {
     // where the system removes an open file's name only at its close, when `file` is closed. With
     // kNoFile, the name of a file already closed.
     virtual bool RemoveName(Native file, const std::string& temporary) const = 0;
-    // Removes the temporary file `name` in `folder` unless a live run holds it open: true when it
-    // was removed. Where the file system refuses to remove a file that is open (some shares), a
-    // closed temporary is removed only once it has been left alone for kAbandonedAfter: a live run
-    // closes its temporary there a moment before it renames it.
-    virtual bool RemoveIfAbandoned(const std::string& folder, const std::string& name) const = 0;
+    // Removes the temporary file `name` in `folder` unless a live run holds it open, or the run
+    // it belongs to still holds its mark `mark` in `folder` (empty: none told): true when it was
+    // removed. The run's mark is looked at once the file is held, so that a run that closes its
+    // temporary for its rename, after making its mark, is always seen. A file system that removes
+    // no open file has the file closed first.
+    virtual bool RemoveIfAbandoned(const std::string& folder, const std::string& name,
+                                   const std::string& mark) const = 0;
 
     virtual bool MakeFolder(const std::string& path) const = 0;
     // How many bytes this user may still write on the file system that holds `folder`.

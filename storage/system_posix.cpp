@@ -146,6 +146,20 @@ int OpenNoHang(int dirFd, const char* name, int flags) {
     return ::openat(dirFd, name, flags | O_NONBLOCK | O_CLOEXEC);
 }
 
+// Whether a live run holds its mark `mark` in the open folder: it stands, and is locked.
+bool HeldByItsRun(int dirFd, const std::string& mark) {
+    if (mark.empty()) {
+        return false;
+    }
+    const int file = OpenNoHang(dirFd, mark.c_str(), O_RDONLY | O_NOFOLLOW);
+    if (file < 0) {
+        return errno != ENOENT;  // a mark that cannot be looked at may be a live run's
+    }
+    const bool held = ::flock(file, LOCK_EX | LOCK_NB) != 0;
+    ::close(file);
+    return held;
+}
+
 }  // namespace
 
 namespace sys {
@@ -387,7 +401,8 @@ class PosixSystem final : public System {
         return at.opened() && ::unlinkat(at.folder(), at.name(), 0) == 0;
     }
 
-    bool RemoveIfAbandoned(const std::string& folder, const std::string& name) const override {
+    bool RemoveIfAbandoned(const std::string& folder, const std::string& name,
+                           const std::string& mark) const override {
         const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
         if (!dir) {
             return false;
@@ -399,21 +414,18 @@ class PosixSystem final : public System {
         }
         struct stat opened {};
         struct stat named {};
-        // A live writer holds its lock from before the file had its name until it is gone.
-        const bool ours = ::flock(file, LOCK_EX | LOCK_NB) == 0 && ::fstat(file, &opened) == 0 &&
-                          S_ISREG(opened.st_mode) &&
-                          ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-                          SameInode(opened, named);
-        bool removed = ours && ::unlinkat(dirFd, name.c_str(), 0) == 0;
-        const bool refusedWhileOpen = ours && !removed && errno == EBUSY;
+        // A live writer holds its lock from before the file had its name until it closes it, and
+        // its run's mark from before that close until it ends.
+        const bool abandoned = ::flock(file, LOCK_EX | LOCK_NB) == 0 &&
+                               !HeldByItsRun(dirFd, mark) && ::fstat(file, &opened) == 0 &&
+                               S_ISREG(opened.st_mode) &&
+                               ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                               SameInode(opened, named);
+        bool removed = abandoned && ::unlinkat(dirFd, name.c_str(), 0) == 0;
+        const bool refusedWhileOpen = abandoned && !removed && errno == EBUSY;
         ::close(file);
-        if (refusedWhileOpen) {
-            // A share that removes no open file: a live run's temporary, closed a moment before
-            // its rename, has been changed just now.
-            const std::int64_t left =
-                std::time(nullptr) - std::max(opened.st_mtime, opened.st_ctime);
-            removed = left >= kAbandonedAfterSeconds &&
-                      ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        if (refusedWhileOpen) {  // a share that removes no open file, even the one removing it
+            removed = ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
                       SameInode(opened, named) && ::unlinkat(dirFd, name.c_str(), 0) == 0;
         }
         return removed;

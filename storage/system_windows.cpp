@@ -302,9 +302,29 @@ class WindowsSystem final : public System {
                                : ::DeleteFileW(SystemPath(temporary).c_str()) != 0;
     }
 
-    bool RemoveIfAbandoned(const std::string& folder, const std::string& name) const override {
-        // A live writer holds its temporary file open without sharing it: the removal fails.
-        return ::DeleteFileW(SystemPath(folder + "\\" + name).c_str()) != 0;
+    bool RemoveIfAbandoned(const std::string& folder, const std::string& name,
+                           const std::string& mark) const override {
+        // A live writer holds its temporary file open without sharing it, and its run's mark
+        // (made with CreateExclusive) from before it closes the file for its rename: either open
+        // fails. The file is held from before its mark is looked at until it is removed.
+        const HANDLE file = ::CreateFileW(SystemPath(folder + "\\" + name).c_str(), DELETE, 0,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            return false;
+        }
+        bool abandoned = true;
+        if (!mark.empty()) {
+            const HANDLE held =
+                ::CreateFileW(SystemPath(folder + "\\" + mark).c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            abandoned = held != INVALID_HANDLE_VALUE || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+            if (held != INVALID_HANDLE_VALUE) {
+                ::CloseHandle(held);
+            }
+        }
+        const bool removed = abandoned && MarkForDeletion(file, true);
+        ::CloseHandle(file);
+        return removed;
     }
 
     bool MakeFolder(const std::string& path) const override {

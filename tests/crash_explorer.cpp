@@ -260,7 +260,7 @@ class Explorer {
   private:
     void CheckState(std::size_t point, const std::map<std::string, int>& names) {
         for (const auto& [name, id] : names) {
-            if (id == kSubfolder || IsTemporaryName(name)) {
+            if (id == kSubfolder || IsTemporaryName(name) || IsRunMarkName(name)) {
                 continue;
             }
             for (const std::string& text : MayHold(files_[id])) {

@@ -392,16 +392,15 @@ class DiskWithRoomFor final : public WrappedSystem {
     }
     void After(const CallDone& done) const override {
         const std::lock_guard lock(mutex_);
-        if ((done.call == Call::CreateUnnamed || done.call == Call::CreateExclusive) &&
-            done.succeeded) {
-            ++held_;
-        } else if (done.call == Call::Close && temporaries_.contains(done.file)) {
-            --held_;
-        }
-        if (done.call == Call::CreateUnnamed || done.call == Call::CreateExclusive) {
+        // Temporaries hold room until they are closed; a run's mark holds none.
+        const bool temporary =
+            done.call == Call::CreateUnnamed ||
+            (done.call == Call::CreateExclusive && IsTemporaryName(sys::NameOf(done.path)));
+        if (temporary && done.succeeded) {
             temporaries_.insert(done.file);
-        } else if (done.call == Call::Close) {
-            temporaries_.erase(done.file);
+            ++held_;
+        } else if (done.call == Call::Close && temporaries_.erase(done.file) > 0) {
+            --held_;
         }
     }
 

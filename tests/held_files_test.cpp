@@ -227,5 +227,24 @@ TEST_F(UpgradeRunTest, FileSystemWithoutUnnamedFilesGetsNamedTemporaryFiles) {
     }
 }
 
+// A run on a share that renames no open file closes each temporary a moment before its rename,
+// after making its mark: the clean-up of another run leaves the temporaries of a run whose mark
+// is held, and removes them, and the mark, once that run is gone.
+TEST_F(UpgradeRunTest, CleanUpLeavesTheClosedTemporariesOfARunThatHoldsItsMark) {
+    MakeFolder(output);
+    const std::string run = NewRunName(1);
+    const std::string temporary = TemporaryPathIn(output, run, 1);
+    WriteBytes(temporary, "closed for its rename");
+    const sys::Native mark = sys::TheSystem().CreateExclusive(Join(output, RunMarkName(run)));
+    ASSERT_NE(mark, sys::kNoFile);
+    Files().RemoveLeftovers(output);
+    EXPECT_TRUE(Exists(temporary)) << "its run is alive";
+
+    // The run is gone: its mark goes with it on Windows, and stays behind on POSIX.
+    sys::TheSystem().Close(mark);
+    Files().RemoveLeftovers(output);
+    EXPECT_THAT(AllNames(output), ::testing::IsEmpty());
+}
+
 }  // namespace
 }  // namespace orba

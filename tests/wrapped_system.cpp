@@ -167,9 +167,10 @@ bool WrappedSystem::RemoveName(sys::Native file, const std::string& temporary) c
     return removed;
 }
 
-bool WrappedSystem::RemoveIfAbandoned(const std::string& folder, const std::string& name) const {
+bool WrappedSystem::RemoveIfAbandoned(const std::string& folder, const std::string& name,
+                                      const std::string& mark) const {
     const bool removed = Through(Ask(Call::RemoveIfAbandoned, folder), false,
-                                 [&] { return inner_.RemoveIfAbandoned(folder, name); });
+                                 [&] { return inner_.RemoveIfAbandoned(folder, name, mark); });
     After({Call::RemoveIfAbandoned, folder + std::string(1, kNativePathStyle.separator) + name,
            sys::kNoFile, removed});
     return removed;

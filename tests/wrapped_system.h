@@ -96,7 +96,8 @@ class WrappedSystem : public sys::System {
                        const std::string& path) const override;
     bool KeepAtClose(sys::Native file) const override;
     bool RemoveName(sys::Native file, const std::string& temporary) const override;
-    bool RemoveIfAbandoned(const std::string& folder, const std::string& name) const override;
+    bool RemoveIfAbandoned(const std::string& folder, const std::string& name,
+                           const std::string& mark) const override;
     bool MakeFolder(const std::string& path) const override;
     bool FreeSpace(const std::string& folder, std::uint64_t& bytes) const override;
     bool RemoveEmptyFolder(const std::string& path) const override;

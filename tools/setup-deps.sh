@@ -14,6 +14,8 @@ case "${1:-build}" in
     # The device model of bench/slow-device.sh and bench/device-checks.sh: a FUSE file system in
     # Python, ext4 on a loop, exFAT through FUSE.
     slowdevice) packages=(python3-fusepy fuse3 e2fsprogs util-linux bc exfat-fuse exfatprogs) ;;
+    # The shares of bench/share-checks.sh: Samba through smbnetfs, and SFTP through sshfs.
+    shares) packages=(samba smbnetfs openssh-server openssh-client sshfs fuse3) ;;
     windows) packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest nsis) ;;
     # Real HTML, JavaScript and CSS for the benchmark corpus: Python's manual, MathJax, TypeScript.
     bench) packages+=(python3.11-doc libjs-mathjax node-typescript) ;;
