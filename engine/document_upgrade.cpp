@@ -42,6 +42,7 @@ class StreamedUpgrade final : public BlockStream {
         }
         OutputSink sink(*output_, buffer);
         transplant_.WriteRest(sink, blockSize());
+        output_->Complete();  // a disk found full is found while the document is prepared
         return {std::move(output_)};
     }
 

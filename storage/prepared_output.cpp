@@ -112,6 +112,7 @@ PreparedOutput::PreparedOutput(PreparedOutput&& other) noexcept
       temporary_(std::move(other.temporary_)),
       file_(std::exchange(other.file_, sys::kNoFile)),
       size_(std::exchange(other.size_, 0)),
+      gathered_(std::move(other.gathered_)),
       flushed_(other.flushed_),
       failure_(other.failure_) {}
 
@@ -123,6 +124,7 @@ PreparedOutput& PreparedOutput::operator=(PreparedOutput&& other) noexcept {
         temporary_ = std::move(other.temporary_);
         file_ = std::exchange(other.file_, sys::kNoFile);
         size_ = std::exchange(other.size_, 0);
+        gathered_ = std::move(other.gathered_);
         flushed_ = other.flushed_;
         failure_ = other.failure_;
     }
@@ -134,23 +136,44 @@ PreparedOutput::~PreparedOutput() {
 }
 
 void PreparedOutput::Write(std::string_view bytes) {
+    // Small pieces are gathered into one write: on a share every call is a round trip.
+    constexpr std::size_t kGathered = std::size_t{64} << 10;
+    if (gathered_.size() + bytes.size() <= kGathered) {
+        gathered_.append(bytes);
+    } else {
+        Complete();
+        WriteNow(bytes);
+    }
+    size_ += bytes.size();
+    flushed_ = false;
+}
+
+void PreparedOutput::Complete() {
+    if (!gathered_.empty()) {
+        WriteNow(gathered_);
+        gathered_.clear();
+    }
+}
+
+void PreparedOutput::WriteNow(std::string_view bytes) {
     constexpr std::size_t kLargestCall = std::size_t{1} << 30;
+    std::uint64_t offset = size_ - gathered_.size();
     while (!bytes.empty()) {
         const std::size_t chunk = std::min(bytes.size(), kLargestCall);
-        const std::int64_t written = system().WriteAt(file_, size_, bytes.data(), chunk);
+        const std::int64_t written = system().WriteAt(file_, offset, bytes.data(), chunk);
         if (written < 0 && sys::IsInterrupted(sys::LastError())) {
             continue;
         }
         if (written <= 0) {
             Fail(written < 0 ? sys::LastError() : sys::DeviceError());
         }
-        size_ += static_cast<std::uint64_t>(written);
-        flushed_ = false;
+        offset += static_cast<std::uint64_t>(written);
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
 }
 
 void PreparedOutput::Repeat(std::uint64_t offset, std::uint64_t length, std::span<char> buffer) {
+    Complete();  // what is repeated is read back from the file
     while (length > 0) {
         const auto wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size()));
@@ -168,6 +191,7 @@ void PreparedOutput::Repeat(std::uint64_t offset, std::uint64_t length, std::spa
 }
 
 void PreparedOutput::Flush() {
+    Complete();
     if (files_.durability() == Durability::OnDisk && !flushed_ && failure_ == 0) {
         FlushNow();
     }
@@ -188,8 +212,10 @@ void PreparedOutput::FlushNow() {
 void PreparedOutput::FlushTogether(std::span<PreparedOutput* const> outputs, bool wholeFileSystem) {
     std::vector<PreparedOutput*> due;
     for (PreparedOutput* output : outputs) {
+        // One with bytes still gathered is flushed at its commit, where a failure to write them
+        // is told.
         if (output->files_.durability() == Durability::OnDisk && !output->flushed_ &&
-            output->failure_ == 0) {
+            output->failure_ == 0 && output->gathered_.empty()) {
             due.push_back(output);
         }
     }
@@ -247,7 +273,8 @@ void PreparedOutput::Commit() {
     // Whatever the system can still report about the writes comes before the rename, while a
     // failure leaves the earlier output as it was.
     Flush();
-    if (!system().CheckWrites(file_)) {
+    // Where the temporary is closed before its rename, its close tells what the check would.
+    if (!files_.run().noRenameWhileOpen && !system().CheckWrites(file_)) {
         Fail(sys::LastError());
     }
     if (temporary_.empty()) {

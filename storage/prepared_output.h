@@ -32,8 +32,10 @@ class PreparedOutput {
     // no unnamed files.
     bool named() const { return !temporary_.empty(); }
 
-    // Appends `bytes`.
+    // Appends `bytes`; small pieces are gathered in memory until Complete.
     void Write(std::string_view bytes);
+    // Writes what is gathered: from then on the file holds everything appended.
+    void Complete();
     // Appends again the `length` bytes written from `offset` on, passing them through `buffer`.
     void Repeat(std::uint64_t offset, std::uint64_t length, std::span<char> buffer);
 
@@ -56,6 +58,7 @@ class PreparedOutput {
   private:
     const sys::System& system() const { return files_.system(); }
     void Discard() noexcept;
+    void WriteNow(std::string_view bytes);  // at the end of what the file holds
     void FlushNow();
     void CloseForRename();  // keeps the temporary's name for a rename by name
     void Failed(int error) { failure_ = error != 0 ? error : sys::DeviceError(); }
@@ -65,7 +68,8 @@ class PreparedOutput {
     std::string path_;       // where the output goes
     std::string temporary_;  // the temporary file's name, where it has one
     sys::Native file_ = sys::kNoFile;
-    std::uint64_t size_ = 0;
+    std::uint64_t size_ = 0;  // with what is gathered
+    std::string gathered_;
     bool flushed_ = false;  // nothing written since the last flush
     int failure_ = 0;       // the error of a failed flush, never asked for again
 };
