@@ -93,12 +93,21 @@ Files::RunState::RunState(const sys::System& system)
     : system_(system), name_(NewRunName(system.ProcessNumber())) {}
 
 Files::RunState::~RunState() {
-    if (markFile_ != sys::kNoFile) {
-        // Best effort, as clean-up is: a mark left behind is another run's to remove.
-        const bool removed = system_.RemoveName(markFile_, mark_);
-        system_.Close(markFile_);
-        if (!removed) {
-            system_.RemoveName(sys::kNoFile, mark_);
+    if (markFile_ == sys::kNoFile) {
+        return;
+    }
+    // Best effort, as clean-up is: a mark left behind is another run's to remove. A share that
+    // removes no open file may still hold it a moment after its close, which FUSE tells the
+    // server later.
+    bool removed = system_.RemoveName(markFile_, mark_);
+    system_.Close(markFile_);
+    for (std::chrono::milliseconds pause{1}; !removed && pause < std::chrono::milliseconds{200};
+         pause *= 2) {
+        removed = system_.RemoveName(sys::kNoFile, mark_);
+        if (!removed && system_.IsHeld(sys::LastError(), mark_)) {
+            std::this_thread::sleep_for(pause);
+        } else {
+            break;
         }
     }
 }
