@@ -40,14 +40,6 @@ teardown() {
 }
 trap teardown EXIT
 failures=0
-check() {  # label, then the test's command: one line
-    if "${@:2}"; then
-        printf 'ok      %s\n' "$1"
-    else
-        printf 'FAILED  %s\n' "$1"
-        failures=$((failures + 1))
-    fi
-}
 # A FUSE model over BACKING at MOUNTPOINT: flush delay, write delay, the arming file.
 model() {
     mkdir -p "$2"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The upgrade on real shares (bench/shares/shares.sh): Samba through smbnetfs, and SFTP through
-# sshfs, both on the loopback. On each, with the samples and with 120 maps of real text: the
+# sshfs, both on the loopback. On each, with the samples and with 200 maps of real text: the
 # command line plain, again over its outputs, with --sync, -n against -v, and the window's run,
 # every output byte-exact against the same run on a local folder; a stop (SIGINT) in the middle;
 # on the Samba share 20 --sync runs killed at random moments, then a run that completes. And the
@@ -28,14 +28,6 @@ teardown() {
 }
 trap teardown EXIT
 failures=0
-check() {  # label, then the test's command
-    if "${@:2}"; then
-        printf 'ok      %s\n' "$1"
-    else
-        printf 'FAILED  %s\n' "$1"
-        failures=$((failures + 1))
-    fi
-}
 # The outputs of two folders are the same files, byte for byte; no temporary stands in the first.
 same_outputs() {
     diff -r "$1" "$2" >/dev/null && ! ls -A "$1" | grep -q '^\.orba-upgrade-'
@@ -52,7 +44,7 @@ timed() {  # prints the wall time of the command in seconds, to the hundredth
 mkdir -p "$work/local/samples"
 cp -r examples/old "$work/local/samples/old"
 cp examples/orba.html "$work/local/samples/orba.html"
-make_documents "$work/local/maps" 120 examples/orba.html
+make_documents "$work/local/maps" 200 examples/orba.html
 for set in samples maps; do
     "$program" "$work/local/$set/orba.html" "$work/local/$set/old" >/dev/null
 done
@@ -146,7 +138,7 @@ for kind in ${kinds[@]}; do
             same_outputs "$at/old/NewORBA" "$work/local/maps/old/NewORBA"
     fi
 
-    # The time of 120 maps against copying them, side by side, three times: with the samples'
+    # The time of 200 maps against copying them, side by side, three times: with the samples'
     # template (each output about 250 KB against the map's 13 KB) against copying the outputs
     # themselves, and with a template of 9 KB against copying the maps.
     { printf '<html><head><script>'; head -c 9000 /usr/share/common-licenses/GPL-3
@@ -162,7 +154,7 @@ for kind in ${kinds[@]}; do
             rm -rf "$at/old/NewORBA" "$at/copy"
             copysync=$(timed sh -c "cp -r '$from' '$at/copy' && sync")
             synced=$(timed "$program" --sync "$at/$template.html" "$at/old")
-            echo "time   $kind, 120 maps, $template template: cp -r ${copy} s," \
+            echo "time   $kind, 200 maps, $template template: cp -r ${copy} s," \
                  "orba-upgrade ${plain} s; cp -r && sync ${copysync} s, --sync ${synced} s"
         done
     done

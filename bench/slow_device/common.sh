@@ -1,5 +1,16 @@
 # What the device scripts share; sourced, not run.
 
+# check LABEL COMMAND...: runs the check's command and says "ok" or "FAILED" with the label,
+# counting failures in $failures.
+check() {
+    if "${@:2}"; then
+        printf 'ok      %s\n' "$1"
+    else
+        printf 'FAILED  %s\n' "$1"
+        failures=$((failures + 1))
+    fi
+}
+
 # skip_without_devices NAME: exits 0 with one line where the device model cannot run here.
 skip_without_devices() {
     if [ "$(id -u)" -ne 0 ]; then
