@@ -21,8 +21,19 @@ namespace {
 
 EndSignals::EndSignals() {
     sigemptyset(&signals_);
-    sigaddset(&signals_, SIGINT);
-    sigaddset(&signals_, SIGTERM);
+    // A signal ignored when the program starts stays ignored, as the shell that started it in the
+    // background asked: a Ctrl+C meant for the foreground does not end it.
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction action {};
+        if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler == SIG_IGN) {
+            continue;
+        }
+        sigaddset(&signals_, signal);
+        wake_ = wake_ != 0 ? wake_ : signal;
+    }
+    if (wake_ == 0) {
+        return;
+    }
     pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
     waiter_ = std::thread([this] {
         for (;;) {
@@ -34,7 +45,7 @@ EndSignals::EndSignals() {
                 }
                 return;
             }
-            // The waiter is woken at the end by a SIGINT that this process sends it once it
+            // The waiter is woken at the end by a signal that this process sends it once it
             // stops waiting; one that anyone else sends is the user's.
             if (stopping_ && info.si_pid == ::getpid()) {
                 return;
@@ -57,7 +68,7 @@ EndSignals::~EndSignals() {
 void EndSignals::StopWaiting() {
     if (waiter_.joinable()) {
         stopping_ = true;
-        pthread_kill(waiter_.native_handle(), SIGINT);
+        pthread_kill(waiter_.native_handle(), wake_);
         waiter_.join();
     }
 }

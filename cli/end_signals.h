@@ -3,7 +3,8 @@
 // SIGINT and SIGTERM, taken as a request to end: while an EndSignals lives, the first of them
 // requests `stop` and the run goes no further; a second one ends the program at once, as a kill
 // does. Made before any other thread, which inherits the two signals blocked: one thread of its
-// own waits for them. Every other signal keeps what it does to any program.
+// own waits for them. One that was ignored when the program started stays ignored. Every other
+// signal keeps what it does to any program.
 
 #include <atomic>
 #include <csignal>
@@ -29,6 +30,7 @@ class EndSignals {
     sigset_t signals_{};
     std::stop_source stop_;
     int signal_ = 0;  // the first one, once the waiter is joined
+    int wake_ = 0;    // what wakes the waiter at the end: one of the signals it waits for
     std::atomic<bool> stopping_{false};
     std::thread waiter_;
 };

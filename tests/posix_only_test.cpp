@@ -494,6 +494,21 @@ TEST_F(CommandLineTest, SigusrOneEndsTheProgramAsItEndsAnyProgram) {
     EXPECT_EQ(result.signal, SIGUSR1) << "exit status " << result.exitStatus;
 }
 
+// A shell starts a script's background jobs with SIGINT ignored, so that a Ctrl+C meant for the
+// foreground leaves them be: a signal ignored at the start stays ignored, and the run completes.
+TEST_F(CommandLineTest, SignalIgnoredWhenTheProgramStartsStaysIgnored) {
+    WriteMapsAndPages(oldFolder, 5);
+    for (const auto& [signal, name] : {std::pair{SIGINT, "INT"}, std::pair{SIGTERM, "TERM"}}) {
+        SCOPED_TRACE(name);
+        ProcessOptions ignoring =
+            WithShim({"SHIM_SIGNAL_AT_RENAME=1", std::string("SHIM_SIGNAL=") + name});
+        ignoring.ignoredSignals = {signal};
+        const ProcessResult result = RunProcess(kProgram, {templatePath, oldFolder}, ignoring);
+        EXPECT_EQ(result.exitStatus, 0) << "signal " << result.signal << ": " << result.err;
+        EXPECT_THAT(result.out, HasSubstr("【处理结束"));
+    }
+}
+
 // A link named NewORBA that leads back to FOLDER would have the outputs replace the documents:
 // the run and the dry run refuse it alike, and the documents stay as they were.
 TEST_F(CommandLineTest, OutputFolderThatIsTheFolderItselfIsRefused) {

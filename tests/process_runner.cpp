@@ -51,6 +51,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
                                static_cast<rlim_t>(options.openFileLimit)};
             ::setrlimit(RLIMIT_NOFILE, &limit);
         }
+        for (const int ignored : options.ignoredSignals) {
+            ::signal(ignored, SIG_IGN);
+        }
         for (const int descriptor : options.closedDescriptors) {
             ::close(descriptor);
         }

@@ -23,6 +23,7 @@ struct ProcessOptions {
     std::vector<int> closedDescriptors = {};
     bool errorsToOutput = false;  // standard error into the same file as standard output
     long openFileLimit = -1;
+    std::vector<int> ignoredSignals = {};  // POSIX only: ignored when the program starts
 };
 
 #ifdef _WIN32

@@ -3,7 +3,7 @@
 //                               that keep no folders of their own to flush refuse it
 //   SHIM_SIGNAL_AT_RENAME=N     the program sends itself SIGTERM at its Nth rename (and at the
 //                               Nth folder-relative one)
-//   SHIM_SIGNAL=USR1            ... or SIGUSR1 in its place
+//   SHIM_SIGNAL=USR1            ... or SIGUSR1 (INT: SIGINT) in its place
 //   SHIM_NO_TMPFILE=1           files without a name (O_TMPFILE) are refused with EOPNOTSUPP, as
 //                               file systems without them refuse them
 //   SHIM_SLOW_STANDARD_ERROR=1  each write to descriptor 2 waits 20 ms first, so that what other
@@ -75,8 +75,9 @@ void Renamed(const std::string& to) {
     Log("rename " + to);
     if (const char* at = std::getenv("SHIM_SIGNAL_AT_RENAME");
         at != nullptr && ++renames == std::atoi(at)) {
-        const char* which = std::getenv("SHIM_SIGNAL");
-        ::kill(::getpid(), which != nullptr && std::strcmp(which, "USR1") == 0 ? SIGUSR1 : SIGTERM);
+        const std::string which =
+            std::getenv("SHIM_SIGNAL") != nullptr ? std::getenv("SHIM_SIGNAL") : "";
+        ::kill(::getpid(), which == "USR1" ? SIGUSR1 : which == "INT" ? SIGINT : SIGTERM);
     }
 }
 
