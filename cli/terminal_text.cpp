@@ -48,11 +48,32 @@ std::size_t DecodeOne(std::string_view text, char32_t& codePoint) {
     return length;
 }
 
+// Unicode's format characters (category Cf), which a terminal shows as nothing or which reorder
+// the text around them: bidirectional marks, embeddings and isolates, zero-width characters, the
+// byte order mark, tag characters (Unicode 15).
+constexpr struct {
+    char32_t first;
+    char32_t last;
+} kFormatCharacters[] = {
+    {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},
+    {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},
+    {0x200B, 0x200F},   {0x202A, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},
+    {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
+    {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+    {0xE0020, 0xE007F},
+};
+
 bool IsUnsafe(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) ||  // C0, DEL, C1 controls
-           c == 0x200E || c == 0x200F ||            // left-to-right and right-to-left marks
-           (c >= 0x2028 && c <= 0x202E) ||          // line and paragraph separators, embeddings
-           (c >= 0x2066 && c <= 0x2069);            // isolates
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F) ||  // C0, DEL, C1 controls
+        c == 0x2028 || c == 0x2029) {            // line and paragraph separators
+        return true;
+    }
+    for (const auto& [first, last] : kFormatCharacters) {
+        if (c >= first && c <= last) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void AppendOctal(std::string& out, unsigned char byte) {

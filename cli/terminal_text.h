@@ -11,8 +11,9 @@ namespace orba::cli {
 
 // `text` with every byte that a terminal could take for a command, or that is no text, written
 // as a backslash and three octal digits, as `ls -b` writes it: control characters (C0, DEL and
-// C1), characters that reorder or separate the lines shown (bidirectional controls, line and
-// paragraph separators), and bytes that are not UTF-8. Everything else, Chinese included, stays.
+// C1), line and paragraph separators, format characters that show as nothing or reorder the text
+// (bidirectional controls, zero-width characters, the byte order mark, tag characters), and bytes
+// that are not UTF-8. Everything else, Chinese included, stays.
 std::string TerminalSafe(std::string_view text);
 
 // True when `stream` writes to a terminal (a console on Windows).

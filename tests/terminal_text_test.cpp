@@ -26,6 +26,14 @@ TEST(TerminalSafeTest, EscapesWhatATerminalCouldTakeForACommand) {
          "evil\\342\\200\\256lmth.exe"},              // right-to-left override
         {"iso\xe2\x81\xa6x", "iso\\342\\201\\246x"},  // left-to-right isolate
         {"sep\xe2\x80\xa8x", "sep\\342\\200\\250x"},  // line separator
+        // Characters that show as nothing: zwsp.html would hide the one it holds.
+        {"zw\xe2\x80\x8bsp", "zw\\342\\200\\213sp"},  // zero-width space
+        {"ar\xd8\x9cm", "ar\\330\\234m"},             // Arabic letter mark
+        {"wj\xe2\x81\xa0x", "wj\\342\\201\\240x"},    // word joiner
+        {"\xef\xbb\xbf"
+         "bom",
+         "\\357\\273\\277bom"},                              // byte order mark
+        {"tag\xf3\xa0\x81\x81", "tag\\363\\240\\201\\201"},  // tag letter A
     };
     for (const auto& [text, shown] : cases) {
         EXPECT_EQ(TerminalSafe(text), shown);
