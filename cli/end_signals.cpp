@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <system_error>
 
 namespace orba::cli {
 
@@ -35,6 +36,17 @@ EndSignals::EndSignals() {
         return;
     }
     pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
+    try {
+        Wait();
+    } catch (const std::system_error&) {
+        // No thread to be had: the signals end the program as they end any program. What it
+        // wrote is whole all the same: an output takes its name only once it is complete.
+        pthread_sigmask(SIG_UNBLOCK, &signals_, nullptr);
+        wake_ = 0;
+    }
+}
+
+void EndSignals::Wait() {
     waiter_ = std::thread([this] {
         for (;;) {
             siginfo_t info{};

@@ -3,8 +3,9 @@
 // SIGINT and SIGTERM, taken as a request to end: while an EndSignals lives, the first of them
 // requests `stop` and the run goes no further; a second one ends the program at once, as a kill
 // does. Made before any other thread, which inherits the two signals blocked: one thread of its
-// own waits for them. One that was ignored when the program started stays ignored. Every other
-// signal keeps what it does to any program.
+// own waits for them; where no thread can be had, they end the program as they end any. One that
+// was ignored when the program started stays ignored. Every other signal keeps what it does to
+// any program.
 
 #include <atomic>
 #include <csignal>
@@ -25,6 +26,7 @@ class EndSignals {
     void EndAsAsked();
 
   private:
+    void Wait();  // starts the thread that waits for the signals
     void StopWaiting();
 
     sigset_t signals_{};

@@ -1,7 +1,8 @@
 #pragma once
 
 // Documents prepared strictly in the listing's order: up to `ahead` of the following ones on
-// other threads while the caller's thread handles the one before. Each has a read buffer of its
+// other threads while the caller's thread handles the one before, fewer where the system has no
+// more threads to give. Each has a read buffer of its
 // own: the k-th uses buffer k modulo their number, free again once the one before it was taken.
 // A prepared output that is never taken leaves no trace: its temporary goes with it.
 
@@ -11,6 +12,7 @@
 #include <functional>
 #include <future>
 #include <span>
+#include <system_error>
 #include <vector>
 
 #include "engine/document_upgrade.h"
@@ -30,9 +32,15 @@ class PreparedInOrder {
     // The next document's share, prepared on this thread if none was ahead.
     PreparedUpgrade Next() {
         while (pending_.size() < ahead_ && started_ < count_) {
-            pending_.push_back(std::async(std::launch::async, [this, index = started_] {
-                return prepare_(index, buffers_[index % buffers_.size()]);
-            }));
+            try {
+                pending_.push_back(std::async(std::launch::async, [this, index = started_] {
+                    return prepare_(index, buffers_[index % buffers_.size()]);
+                }));
+            } catch (const std::system_error&) {
+                // Threads are short: no more ahead than those under way.
+                ahead_ = pending_.size();
+                break;
+            }
             ++started_;
         }
         if (pending_.empty()) {

@@ -5,6 +5,7 @@
 #include <future>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "engine/data_block.h"
@@ -338,10 +339,14 @@ class UpgradeRun {
             }
         }
         if (files_.durability() == Durability::OnDisk && outputs.size() > 1) {
-            batch.flushing =
-                std::async(std::launch::async, [outputs = std::move(outputs), wholeFileSystem] {
+            try {
+                batch.flushing = std::async(std::launch::async, [outputs, wholeFileSystem] {
                     PreparedOutput::FlushTogether(outputs, wholeFileSystem);
                 });
+            } catch (const std::system_error&) {
+                // No thread to be had: the batch is flushed on this one.
+                PreparedOutput::FlushTogether(outputs, wholeFileSystem);
+            }
         }
     }
 

@@ -494,6 +494,30 @@ TEST_F(CommandLineTest, SigusrOneEndsTheProgramAsItEndsAnyProgram) {
     EXPECT_EQ(result.signal, SIGUSR1) << "exit status " << result.exitStatus;
 }
 
+// Under a small `ulimit -u` or a cgroup's pids.max no thread, or only a few, can be made: every
+// way of the command line still completes, with fewer documents prepared ahead and the batch's
+// flush made on the caller's thread.
+TEST_F(CommandLineTest, EveryWayCompletesWhenThreadsAreShort) {
+    WriteMapsAndPages(oldFolder, 20);
+    for (const char* threads : {"0", "2"}) {
+        for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--help"},
+                                                          {"--version"},
+                                                          {"-n", templatePath, oldFolder},
+                                                          {templatePath, oldFolder},
+                                                          {"--sync", templatePath, oldFolder}}) {
+            SCOPED_TRACE(std::string(threads) + " threads: " + arguments[0]);
+            std::filesystem::remove_all(output);
+            const ProcessResult result =
+                RunProcess(kProgram, arguments, WithShim({std::string("SHIM_THREADS=") + threads}));
+            EXPECT_EQ(result.exitStatus, 0) << result.err;
+            if (arguments.back() == oldFolder && arguments[0] != "-n") {
+                EXPECT_THAT(result.out, HasSubstr("【处理结束"));
+                EXPECT_EQ(AllNames(output).size(), 20u);
+            }
+        }
+    }
+}
+
 // A shell starts a script's background jobs with SIGINT ignored, so that a Ctrl+C meant for the
 // foreground leaves them be: a signal ignored at the start stays ignored, and the run completes.
 TEST_F(CommandLineTest, SignalIgnoredWhenTheProgramStartsStaysIgnored) {

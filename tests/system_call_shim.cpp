@@ -15,9 +15,12 @@
 //                               two looks
 //   SHIM_LOG=PATH               each rename and each flush of a folder is written to PATH as a
 //                               line: "rename NEW-PATH" or "folder-flush PATH"
+//   SHIM_THREADS=N              no more than N threads can be made (pthread_create fails with
+//                               EAGAIN), as under a small `ulimit -u` or a cgroup's pids.max
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,8 +53,20 @@ Function Real(const char* name) {
 }
 
 std::atomic<int> renames{0};  // of this process: a shim has no other place for it
+std::atomic<int> threads{0};
 
 }  // namespace
+
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
+                              void* (*start)(void*), void* argument) {
+    if (const char* most = std::getenv("SHIM_THREADS");
+        most != nullptr && threads.fetch_add(1) >= std::atoi(most)) {
+        return EAGAIN;
+    }
+    static const auto real =
+        Real<int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*)>("pthread_create");
+    return real(thread, attributes, start, argument);
+}
 
 extern "C" int fsync(int file) {
     struct stat status {};
