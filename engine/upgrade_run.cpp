@@ -161,10 +161,11 @@ class OutputFolderEnding {
     }
 
   private:
-    // The output folder's names, and the old folder's, which now holds the output folder's name.
+    // The output folder's names, and the old folder's, which now holds the output folder's name
+    // where this run made it (again, after another run took it away).
     void PutNamesOnDisk() {
         Flush(outputFolder_);
-        if (madeByRun_) {
+        if (madeByRun_ || files_.run().remadeFolder) {
             Flush(oldFolder_);
         }
     }
@@ -205,6 +206,7 @@ class UpgradeRun {
         OutputFolderEnding ending(files_, observer_, inputs.oldFolder, upgraded_);
         const std::string outputFolder = JoinPath(inputs.oldFolder, kOutputFolderName);
         ending.Begin(outputFolder, MakeOutputFolder(inputs.oldFolder, outputFolder));
+        files_.run().outputFolder = outputFolder;
         files_.RemoveLeftovers(outputFolder);
         const std::vector<std::string> documents = DocumentsOf(files_, inputs, observer_);
         observer_.Started(documents.size());

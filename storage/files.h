@@ -90,6 +90,11 @@ class Files {
 
         std::atomic<bool> noUnnamedFiles{false};
         std::atomic<bool> noRenameWhileOpen{false};  // not even a file its writer holds open
+        // The folder the run writes its outputs into, set before its first output: where another
+        // run takes it away, the run makes it again, and its name in its parent is then this
+        // run's to put on the disk (remadeFolder).
+        std::string outputFolder;
+        std::atomic<bool> remadeFolder{false};
 
       private:
         const sys::System& system_;

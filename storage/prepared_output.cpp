@@ -85,25 +85,37 @@ void OnThreads(std::span<Item> items, Each&& each) {
 PreparedOutput::PreparedOutput(const Files& files, std::string path)
     : files_(files), path_(std::move(path)) {
     const std::string folder = sys::FolderOf(path_);
+    if (Create(folder)) {
+        return;
+    }
+    // Another run that ended before its first output may have taken away the folder it made, as
+    // this run began to write into it: the run's output folder is made again, once.
+    if (!sys::IsMissing(sys::LastError()) || folder != files_.run().outputFolder) {
+        Fail(sys::LastError());
+    }
+    files_.CreateFolder(folder);
+    files_.run().remadeFolder = true;
+    if (!Create(folder)) {
+        Fail(sys::LastError());
+    }
+}
+
+bool PreparedOutput::Create(const std::string& folder) {
     if (sys::kUnnamedFiles && !files_.run().noUnnamedFiles) {
         file_ = system().CreateUnnamed(folder);
         if (file_ != sys::kNoFile) {
-            return;
+            return true;
         }
         // Only file systems without unnamed files fall back to a named one; other errors stand.
         if (sys::LastError() != sys::NotSupported()) {
-            Fail(sys::LastError());
+            return false;
         }
         files_.run().noUnnamedFiles = true;
     }
-    const bool created =
-        WithFreshName(files_, folder, temporary_, [&](const std::string& candidate) {
-            file_ = system().CreateExclusive(candidate);
-            return file_ != sys::kNoFile;
-        });
-    if (!created) {
-        Fail(sys::LastError());
-    }
+    return WithFreshName(files_, folder, temporary_, [&](const std::string& candidate) {
+        file_ = system().CreateExclusive(candidate);
+        return file_ != sys::kNoFile;
+    });
 }
 
 PreparedOutput::PreparedOutput(PreparedOutput&& other) noexcept
@@ -278,9 +290,17 @@ void PreparedOutput::Commit() {
         Fail(sys::LastError());
     }
     if (temporary_.empty()) {
-        const bool named =
-            WithFreshName(files_, sys::FolderOf(path_), temporary_,
-                          [&](const std::string& name) { return system().GiveName(file_, name); });
+        const auto giveName = [&] {
+            return WithFreshName(files_, sys::FolderOf(path_), temporary_,
+                                 [&](const auto& name) { return system().GiveName(file_, name); });
+        };
+        bool named = giveName();
+        if (!named && sys::IsMissing(sys::LastError()) &&
+            sys::FolderOf(path_) == files_.run().outputFolder) {  // taken away meanwhile
+            files_.CreateFolder(sys::FolderOf(path_));
+            files_.run().remadeFolder = true;
+            named = giveName();
+        }
         if (!named) {
             Fail(sys::LastError());
         }

@@ -57,6 +57,7 @@ class PreparedOutput {
 
   private:
     const sys::System& system() const { return files_.system(); }
+    bool Create(const std::string& folder);  // the temporary file; false with the system's error
     void Discard() noexcept;
     void WriteNow(std::string_view bytes);  // at the end of what the file holds
     void FlushNow();

@@ -40,6 +40,7 @@ std::string Reason(int error);
 int DeviceError();   // an I/O error reported by a device
 int NotSupported();  // what CreateUnnamed fails with where the file system has no unnamed files
 bool IsNameTaken(int error);
+bool IsMissing(int error);  // no file, or no folder, at the path
 bool IsInterrupted(int error);
 bool IsDiskFull(int error);  // no room left on the device, or in the user's quota
 // How many files the process may have open at once.

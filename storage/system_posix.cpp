@@ -196,6 +196,10 @@ bool IsNameTaken(int error) {
     return error == EEXIST;
 }
 
+bool IsMissing(int error) {
+    return error == ENOENT;
+}
+
 bool IsInterrupted(int error) {
     return error == EINTR;
 }

@@ -150,6 +150,10 @@ bool IsNameTaken(int error) {
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
 
+bool IsMissing(int error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 bool IsInterrupted(int /*error*/) {
     return false;  // Windows' file calls are not interrupted by signals
 }

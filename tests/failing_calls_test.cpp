@@ -499,6 +499,44 @@ TEST_F(FailingCallsTest, OutputFolderMadeByAnotherRunMeanwhileIsUsed) {
     }
 }
 
+// Another run that made the output folder, and ends before its first output, takes the folder
+// away as this run begins to write into it (its outputs have no name yet, the folder looks empty):
+// this run makes it again and completes, and puts the folder's name in its parent on the disk.
+class FolderTakenAwayAtTheFirstOutput final : public WrappedSystem {
+  public:
+    explicit FolderTakenAwayAtTheFirstOutput(std::string folder) : folder_(std::move(folder)) {}
+    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
+        if ((call == Call::CreateUnnamed || call == Call::CreateExclusive) &&
+            !std::exchange(takenAway_, true)) {
+            std::filesystem::remove(folder_);
+        }
+        return std::nullopt;
+    }
+    void After(const CallDone& done) const override {
+        parentFlushed_ =
+            done.call == Call::FlushFolder && done.succeeded && done.path == sys::FolderOf(folder_);
+    }
+    bool parentFlushedLast() const { return parentFlushed_; }
+
+  private:
+    std::string folder_;
+    mutable bool takenAway_ = false;
+    mutable bool parentFlushed_ = false;
+};
+
+TEST_F(FailingCallsTest, OutputFolderTakenAwayByAnotherRunIsMadeAgain) {
+    std::filesystem::remove_all(output);
+    MakeFolder(output);  // as the other run made it
+    const FolderTakenAwayAtTheFirstOutput system(output);
+    const RunResult result =
+        RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk));
+    EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
+    for (const char* name : {"a.html", "b.html", "c.html"}) {
+        EXPECT_EQ(ReadBytes(Join(output, name)), Upgraded(std::string("块-") + name));
+    }
+    EXPECT_TRUE(system.parentFlushedLast());
+}
+
 TEST_F(FailingCallsTest, DeferredWriteFailureKeepsTheEarlierOutput) {
     // The system reports it before the output takes its name: the earlier one stays.
     const FailFirst system(Call::CheckWrites);
