@@ -10,6 +10,7 @@
 #     completes;
 #  5. a stop (SIGINT) during a slow batch flush (each write of the device 2 ms): the seconds from
 #     the signal to the end;
+#  5b. NewORBA a link to another mount of FOLDER itself: refused, no document changed;
 #  6. a killed --sync run of 120 maps on exfat-fuse (no unnamed files): the temporaries it left.
 # The Windows build under Wine takes check 1 too, where Wine and the build are there. One line per
 # check, "ok" or "FAILED"; the exit status is 1 when any failed. Root only; without FUSE or loop
@@ -169,6 +170,19 @@ seconds=$(echo "$ended - $signalled" | bc)
 check "SIGINT during a slow batch flush: status $status" test "$status" -eq 130
 check "SIGINT during a slow batch flush: ended $seconds s after the signal" \
     test "$(echo "$seconds < 2" | bc)" -eq 1
+
+# 5b. NewORBA a link to another mount of FOLDER itself (a pass-through FUSE view of it): the run
+# and the dry run refuse it, and no document changes.
+make_documents "$work/mirror" 8 "$template"
+cp -r "$work/mirror/old" "$work/mirror/before"
+model "$work/mirror/old" "$work/mirror-view"
+ln -s "$work/mirror-view" "$work/mirror/old/NewORBA"
+for way in -n --sync; do
+    status=0
+    "$program" "$way" "$work/mirror/orba.html" "$work/mirror/old" >/dev/null 2>&1 || status=$?
+    check "NewORBA another mount of FOLDER, $way: status $status, no document changed" \
+        bash -c "[ $status -eq 1 ] && diff -r --exclude=NewORBA '$work/mirror/before' '$work/mirror/old'"
+done
 
 # 6. A killed --sync run on a file system without unnamed files.
 temporaries() {  # in its NewORBA, which the run makes

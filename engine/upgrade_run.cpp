@@ -24,12 +24,14 @@ namespace {
 // other thing at that name, a file or a link that leads nowhere, stops the run and the dry run
 // alike, before anything is made. One look decides: another run that makes the folder between
 // two looks would otherwise make it look taken. An output folder that is the old-version folder
-// itself (a link to it, a mount of it) would have the outputs replace the old documents.
+// itself (a link to it, a mount of it, another mount of the same folder) would have the outputs
+// replace the old documents.
 bool OutputFolderMustBeMade(const Files& files, const std::string& oldFolder,
                             const std::string& outputFolder) {
     switch (files.KindOf(outputFolder)) {
         case sys::PathKind::Folder:
-            if (files.IsSameFile(outputFolder, oldFolder)) {
+            if (files.IsSameFile(outputFolder, oldFolder) ||
+                files.ShowTheSameFiles(outputFolder, oldFolder)) {
                 throw FileError(FileError::Operation::WriteInFolder, outputFolder,
                                 OwnReason::LeadsBackToFolder);
             }

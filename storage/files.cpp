@@ -257,6 +257,22 @@ void Files::CreateFolder(const std::string& path) const {
     ThrowError(FileError::Operation::CreateFolder, path, error);
 }
 
+bool Files::ShowTheSameFiles(const std::string& a, const std::string& b) const {
+    const std::string probe = TemporaryPathIn(a, run_->name(), system_->ProcessNumber());
+    const sys::Native file = system_->CreateExclusive(probe);
+    if (file == sys::kNoFile) {
+        return false;
+    }
+    const bool same = system_->KindOf(b + kNativePathStyle.separator +
+                                      std::string(sys::NameOf(probe))) != sys::PathKind::Nothing;
+    const bool removed = system_->RemoveName(file, probe);
+    system_->Close(file);
+    if (!removed) {
+        system_->RemoveName(sys::kNoFile, probe);  // a share that removes no open file
+    }
+    return same;
+}
+
 std::optional<std::string> Files::FlushFolder(const std::string& folder) const {
     if (durability_ != Durability::OnDisk) {
         return std::nullopt;

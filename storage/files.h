@@ -182,6 +182,10 @@ class Files {
     bool IsSameFile(const std::string& a, const std::string& b) const {
         return system_->IsSameFile(a, b);
     }
+    // Whether the folders `a` and `b` are one, decided by what they hold: a file made in `a` shows
+    // in `b` (a link, a bind mount, another mount of the same folder, a share of the same disk).
+    // The file is removed again; where none can be made, they are taken for two.
+    bool ShowTheSameFiles(const std::string& a, const std::string& b) const;
     // Whether one flush of the file system that holds `folder` reaches every file on it.
     bool OneFlushReachesEveryFile(const std::string& folder) const {
         return system_->OneFlushReachesEveryFile(folder);

@@ -537,6 +537,41 @@ TEST_F(FailingCallsTest, OutputFolderTakenAwayByAnotherRunIsMadeAgain) {
     EXPECT_TRUE(system.parentFlushedLast());
 }
 
+// NewORBA that is the old-version folder through another mount of it (a FUSE view, a share of the
+// same disk) has a device and an identity of its own: what a file made in it shows in FOLDER tells.
+class OutputFolderMountsTheFolder final : public WrappedSystem {
+  public:
+    OutputFolderMountsTheFolder(std::string folder, std::string output)
+        : folder_(std::move(folder)), output_(std::move(output)) {}
+    std::optional<int> Decide(Call /*call*/, const std::string& /*path*/) const override {
+        return std::nullopt;
+    }
+    sys::PathKind KindOf(const std::string& path) const override {
+        const std::string name(sys::NameOf(path));
+        return WrappedSystem::KindOf(
+            sys::FolderOf(path) == folder_ && IsTemporary(name) ? Join(output_, name) : path);
+    }
+
+  private:
+    std::string folder_;
+    std::string output_;
+};
+
+TEST_F(FailingCallsTest, OutputFolderThatMountsTheFolderItselfIsRefused) {
+    const OutputFolderMountsTheFolder system(oldFolder, output);
+    for (const bool dryRun : {true, false}) {
+        SCOPED_TRACE(dryRun ? "dry run" : "run");
+        host = {};
+        const RunResult result = dryRun ? CheckUpgrade(templatePath, oldFolder, host, Files(system))
+                                        : RunUpgrade(templatePath, oldFolder, host, Files(system));
+        EXPECT_EQ(result.outcome, RunOutcome::Failed);
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_THAT(host.messages[0], HasSubstr(output));
+        ExpectOutputsWhole();
+        EXPECT_EQ(ReadBytes(Join(output, "a.html")), "earlier a") << "nothing written";
+    }
+}
+
 TEST_F(FailingCallsTest, DeferredWriteFailureKeepsTheEarlierOutput) {
     // The system reports it before the output takes its name: the earlier one stays.
     const FailFirst system(Call::CheckWrites);
