@@ -158,7 +158,9 @@ new_ext4 "$work/slow-model/disk.img" 128M
 attach "$work/slow-model/disk.img" "$work/slow" ext4
 make_documents "$work/slow" 64 "$template"
 sync
-"$program" --sync "$work/slow/orba.html" "$work/slow/old" >/dev/null 2>&1 &
+# A background job of a script starts with SIGINT ignored, and the program keeps it so: SIGINT is
+# given back its default, as a terminal's foreground job has it.
+env --default-signal=INT "$program" --sync "$work/slow/orba.html" "$work/slow/old" >/dev/null 2>&1 &
 run=$!
 sleep 1
 signalled=$(date +%s.%N)

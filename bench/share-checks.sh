@@ -105,7 +105,8 @@ for kind in ${kinds[@]}; do
     at="$share/maps"
     # A stop in the middle: status 130, every output as it was or whole, none half-written.
     rm -rf "$at/old/NewORBA"
-    "$program" --sync "$at/orba.html" "$at/old" >/dev/null 2>&1 &
+    # SIGINT given back its default, which a script's background job starts without.
+    env --default-signal=INT "$program" --sync "$at/orba.html" "$at/old" >/dev/null 2>&1 &
     run=$!
     sleep 0.5
     kill -INT "$run" 2>/dev/null || true  # it may have completed
