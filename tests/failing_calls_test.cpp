@@ -295,20 +295,21 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
     }
 }
 
-// Fails the first call of one kind with a device error.
+// Fails the first call of one kind with a device error (the first `times`: negative, every one).
 class FailFirst final : public WrappedSystem {
   public:
-    explicit FailFirst(Call kind) : kind_(kind) {}
+    explicit FailFirst(Call kind, int times = 1) : kind_(kind), times_(times) {}
     std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
-        if (call != kind_ || std::exchange(failed_, true)) {
+        if (call != kind_ || times_ == 0) {
             return std::nullopt;
         }
+        --times_;
         return sys::DeviceError();
     }
 
   private:
     Call kind_;
-    mutable bool failed_ = false;
+    mutable int times_;
 };
 
 TEST_F(FailingCallsTest, FailedCreationOfTheOutputFolderNamesIt) {
@@ -584,7 +585,8 @@ TEST_F(FailingCallsTest, DeferredWriteFailureKeepsTheEarlierOutput) {
 }
 
 TEST_F(FailingCallsTest, DryRunTriesThatTheOutputsCouldBeWritten) {
-    const FailFirst system(sys::kUnnamedFiles ? Call::CreateUnnamed : Call::CreateExclusive);
+    // No temporary file can be made in NewORBA.
+    const FailFirst system(sys::kUnnamedFiles ? Call::CreateUnnamed : Call::CreateExclusive, -1);
     const RunResult result = CheckUpgrade(templatePath, oldFolder, host, Files(system));
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     ASSERT_EQ(host.messages.size(), 1u);
