@@ -106,6 +106,8 @@ std::string_view StoppedLine(Stopped stopped) {
             return "检查已中止；没有写入任何文件。";
         case Stopped::CheckGoesOn:
             return "检查继续进行；不会写入任何文件。";
+        case Stopped::RunGoesOn:
+            return "升级继续进行下一个文件；此前写入的文件完整保留。";
     }
     return "升级已中止；此前写入的文件完整保留。";
 }

@@ -15,7 +15,9 @@ bool* Option(Arguments& arguments, std::string_view longName, char letter) {
                                          {"version", 'V', &Arguments::version},
                                          {"dry-run", 'n', &Arguments::dryRun},
                                          {"verbose", 'v', &Arguments::verbose},
-                                         {"sync", '\0', &Arguments::sync}};
+                                         {"sync", '\0', &Arguments::sync},
+                                         {"recursive", 'r', &Arguments::recursive},
+                                         {"keep-going", 'k', &Arguments::keepGoing}};
     for (const Entry& entry : kOptions) {
         if ((!longName.empty() && entry.longName == longName) ||
             (longName.empty() && entry.letter != '\0' && entry.letter == letter)) {

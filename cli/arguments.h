@@ -30,6 +30,8 @@ struct Arguments {
     bool dryRun = false;
     bool verbose = false;
     bool sync = false;
+    bool recursive = false;
+    bool keepGoing = false;
     std::vector<std::string_view> operands;  // TEMPLATE and FOLDER
     std::optional<UsageError> error;
 };

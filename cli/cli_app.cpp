@@ -142,14 +142,23 @@ class ConsoleObserver final : public CommandLineObserver {
     void Completed(std::string_view outputFolder, std::uint64_t upgraded) override {
         Log(zh::EndEntries(upgraded, streams_.ShownOnOut(outputFolder)));
     }
+    void Changed(std::string_view name, UpgradeChange change) override {
+        if (verbose_) {
+            streams_.Err(cli::UpgradedLine(language_, streams_.ShownOnErr(name), change));
+        }
+    }
+    // A map that looks damaged or half-saved, or empty, is named even without -v.
     void PassedOver(std::string_view name, PassedOverReason reason) override {
         ++counts.passedOver;
-        if (verbose_) {
+        if (verbose_ || reason == PassedOverReason::BlockCutOff ||
+            reason == PassedOverReason::EmptyBlock) {
             streams_.Err(cli::PassedOverLine(language_, streams_.ShownOnErr(name), reason));
         }
     }
     void NotLookedAt(std::string_view name, NotLookedAtReason reason) override {
-        ++counts.notLookedAt;
+        if (reason != NotLookedAtReason::OutputFolder) {
+            ++counts.notLookedAt;
+        }
         if (verbose_) {
             streams_.Err(cli::NotLookedAtLine(language_, streams_.ShownOnErr(name), reason));
         }
@@ -183,18 +192,26 @@ class DryRunObserver final : public CommandLineObserver {
   public:
     using CommandLineObserver::CommandLineObserver;
 
-    void WouldUpgrade(std::string_view name) override {
-        streams_.Out(cli::WouldUpgradeLine(language_, streams_.ShownOnOut(name)));
+    void Changed(std::string_view name, UpgradeChange change) override {
+        streams_.Out(cli::WouldUpgradeLine(language_, streams_.ShownOnOut(name), change));
     }
     void PassedOver(std::string_view name, PassedOverReason reason) override {
         ++counts.passedOver;
         streams_.Out(cli::PassedOverLine(language_, streams_.ShownOnOut(name), reason));
     }
     void NotLookedAt(std::string_view name, NotLookedAtReason reason) override {
-        ++counts.notLookedAt;
+        if (reason != NotLookedAtReason::OutputFolder) {
+            ++counts.notLookedAt;
+        }
         streams_.Out(cli::NotLookedAtLine(language_, streams_.ShownOnOut(name), reason));
     }
 };
+
+void CountResult(cli::Counts& counts, const RunResult& result, bool recursive) {
+    counts.upgraded = result.upgraded;
+    counts.failed = result.failed;
+    counts.folders = recursive ? result.folders : 0;
+}
 
 int ExitStatusOf(RunOutcome outcome) {
     switch (outcome) {
@@ -229,12 +246,14 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
     } else if (arguments.dryRun) {
         const Operands operands{arguments.operands[0], arguments.operands[1]};
         DryRunObserver host(streams, language, operands);
-        const RunResult result =
-            CheckUpgrade(operands.templatePath, operands.folder, host, Files().StoppingAt(stop));
+        RunOptions options;
+        options.recursive = arguments.recursive;
+        options.compare = true;
+        const RunResult result = CheckUpgrade(operands.templatePath, operands.folder, host,
+                                              Files().StoppingAt(stop), options);
         // A check that went through to its end, past documents it could not read, sums up.
-        if (result.outcome == RunOutcome::Completed || result.unreadable > 0) {
-            host.counts.upgraded = result.upgraded;
-            host.counts.unreadable = result.unreadable;
+        if (result.outcome == RunOutcome::Completed || result.failed > 0) {
+            CountResult(host.counts, result, arguments.recursive);
             streams.Out(cli::DryRunSummary(language, host.counts));
         }
         status = ExitStatusOf(result.outcome);
@@ -245,17 +264,24 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
         // and the outputs are the same as one after the other. Flushed outputs wait for the
         // disk, and many flushes at once cost the disk little more than one: then many are
         // prepared at once.
-        const std::size_t prepareAhead = arguments.sync ? 16 : 2;
+        RunOptions options;
+        options.prepareAhead = arguments.sync ? 16 : 2;
+        options.recursive = arguments.recursive;
+        options.keepGoing = arguments.keepGoing;
+        options.compare = true;  // an output whose bytes stand already is not written again
         const Files files =
             Files(sys::TheSystem(), arguments.sync ? Durability::OnDisk : Durability::Written)
                 .StoppingAt(stop);
         const RunResult result =
-            RunUpgrade(operands.templatePath, operands.folder, host, files, prepareAhead);
+            RunUpgrade(operands.templatePath, operands.folder, host, files, options);
         status = ExitStatusOf(result.outcome);
         reported = host.logFailed;
-        if (arguments.verbose && result.outcome == RunOutcome::Completed) {
-            host.counts.upgraded = result.upgraded;
-            streams.Err(cli::RunSummary(language, host.counts));
+        // A run that went through to its end, past documents it could not upgrade, sums up
+        // where -v asks, where it went through a tree, and where anything was not upgraded.
+        CountResult(host.counts, result, arguments.recursive);
+        if ((result.outcome == RunOutcome::Completed || result.failed > 0) &&
+            (arguments.verbose || arguments.recursive || host.counts.notUpgraded() > 0)) {
+            streams.Err(cli::RunSummary(language, host.counts, arguments.verbose));
         }
     }
     if (!streams.Finish() && !reported) {

@@ -127,6 +127,9 @@ std::string StoppedLines(Language language, std::string_view heading, std::strin
     std::string_view outcome = "The check stopped; nothing was written.";
     if (stopped == Stopped::CheckGoesOn) {
         outcome = "The check goes on; nothing is written.";
+    } else if (stopped == Stopped::RunGoesOn) {
+        outcome = "The upgrade goes on with the next document; every file written before is kept "
+                  "complete.";
     } else if (stopped == Stopped::Run) {
         outcome = "The upgrade stopped; every file written before is kept complete.";
     } else if (stopped == Stopped::RunBeforeAnyOutput) {
@@ -163,23 +166,53 @@ std::string_view ReasonText(Language language, NotLookedAtReason reason) {
             return chinese ? "隐藏文件" : "hidden";
         case NotLookedAtReason::NotAFile:
             return chinese ? "不是普通文件" : "not an ordinary file";
+        case NotLookedAtReason::LinkToFolder:
+            return chinese ? "指向文件夹的链接：不进入" : "a link to a folder: not gone into";
+        case NotLookedAtReason::OutputFolder:
+            return chinese ? "升级输出的文件夹：不进入" : "an output folder: not gone into";
     }
     return {};
 }
 
 // The counts, each kind where there are some of it beyond the first two.
-std::string CountsText(Language language, std::string_view upgradedWords, const Counts& counts) {
+std::string CountsText(Language language, std::string_view upgradedWords,
+                       std::string_view failedWords, const Counts& counts) {
     const auto n = [](std::uint64_t count) { return std::to_string(count); };
     if (language == Language::Chinese) {
         return std::string(upgradedWords) + " " + n(counts.upgraded) + " 个，跳过 " +
                n(counts.passedOver) + " 个" +
                (counts.notLookedAt > 0 ? "，未处理 " + n(counts.notLookedAt) + " 个" : "") +
-               (counts.unreadable > 0 ? "，无法读取 " + n(counts.unreadable) + " 个" : "");
+               (counts.failed > 0 ? "，" + std::string(failedWords) + " " + n(counts.failed) + " 个"
+                                  : "") +
+               (counts.folders > 0 ? "，共 " + n(counts.folders) + " 个文件夹" : "");
     }
     return n(counts.upgraded) + " " + std::string(upgradedWords) + ", " + n(counts.passedOver) +
            " passed over" +
            (counts.notLookedAt > 0 ? ", " + n(counts.notLookedAt) + " not looked at" : "") +
-           (counts.unreadable > 0 ? ", " + n(counts.unreadable) + " could not be read" : "");
+           (counts.failed > 0 ? ", " + n(counts.failed) + " " + std::string(failedWords) : "") +
+           (counts.folders > 0 ? ", in " + n(counts.folders) + " folders" : "");
+}
+
+// What an output changes at its name, in parentheses.
+std::string ChangeWords(Language language, UpgradeChange change) {
+    const bool chinese = language == Language::Chinese;
+    std::string_view words;
+    switch (change.output) {
+        case OutputChange::New:
+            words = chinese ? "新文件" : "new";
+            break;
+        case OutputChange::Replaced:
+            words = chinese ? "替换原有的输出" : "replaces the output there";
+            break;
+        case OutputChange::Unchanged:
+            words = chinese ? "输出已经相同，不再写入" : "the output there is the same: not written";
+            break;
+    }
+    std::string text(words);
+    if (change.templateVersion) {
+        text += chinese ? "；已是模板的版本" : "; already the template's version";
+    }
+    return chinese ? "（" + text + "）" : " (" + text + ")";
 }
 
 }  // namespace
@@ -334,12 +367,30 @@ std::string PassedOverLine(Language language, std::string_view name, PassedOverR
 }
 
 std::string DryRunSummary(Language language, const Counts& counts) {
-    return Line(
-        CountsText(language, language == Language::Chinese ? "将升级" : "to upgrade", counts));
+    const bool chinese = language == Language::Chinese;
+    return Line(CountsText(language, chinese ? "将升级" : "to upgrade",
+                           chinese ? "无法读取" : "could not be read", counts));
 }
 
-std::string RunSummary(Language language, const Counts& counts) {
-    return Line(CountsText(language, language == Language::Chinese ? "升级" : "upgraded", counts));
+std::string RunSummary(Language language, const Counts& counts, bool namedEach) {
+    const bool chinese = language == Language::Chinese;
+    std::string text = CountsText(language, chinese ? "升级" : "upgraded",
+                                  chinese ? "失败" : "failed", counts);
+    if (!namedEach && counts.passedOver + counts.notLookedAt > 0) {
+        text += chinese ? "；加 -v 可逐一列出未升级的项及原因"
+                        : "; -v names each entry not upgraded, and why";
+    }
+    return Line(text);
+}
+
+std::string WouldUpgradeLine(Language language, std::string_view name, UpgradeChange change) {
+    return Line((language == Language::Chinese ? "将升级：" : "upgrade: ") + std::string(name) +
+                ChangeWords(language, change));
+}
+
+std::string UpgradedLine(Language language, std::string_view name, UpgradeChange change) {
+    return Line((language == Language::Chinese ? "已升级：" : "upgraded: ") + std::string(name) +
+                ChangeWords(language, change));
 }
 
 std::string NotLookedAtLine(Language language, std::string_view name, NotLookedAtReason reason) {

@@ -52,6 +52,10 @@ std::string FolderFlushRefusedLine(Language language, std::string_view folder,
                                    std::string_view reason);
 
 std::string WouldUpgradeLine(Language language, std::string_view name);
+// A dry run's line, or with -v a run's, for a document whose output was compared with what stood
+// at its name.
+std::string WouldUpgradeLine(Language language, std::string_view name, UpgradeChange change);
+std::string UpgradedLine(Language language, std::string_view name, UpgradeChange change);
 std::string PassedOverLine(Language language, std::string_view name, PassedOverReason reason);
 std::string NotLookedAtLine(Language language, std::string_view name, NotLookedAtReason reason);
 
@@ -60,12 +64,16 @@ struct Counts {
     std::uint64_t upgraded = 0;
     std::uint64_t passedOver = 0;
     std::uint64_t notLookedAt = 0;
-    std::uint64_t unreadable = 0;  // a dry run's
+    std::uint64_t failed = 0;   // could not be read (a dry run), or read or written (a run)
+    std::uint64_t folders = 0;  // handled, told where the run went through a folder tree
+
+    std::uint64_t notUpgraded() const { return passedOver + notLookedAt + failed; }
 };
 // The dry run's closing line: the counts of each kind, the entries not looked at and the
 // documents that could not be read where there are some.
 std::string DryRunSummary(Language language, const Counts& counts);
-// The closing line of a run with -v, on standard error: the same counts.
-std::string RunSummary(Language language, const Counts& counts);
+// The closing line of a run on standard error: the same counts; `namedEach` says whether each
+// entry not upgraded was named (-v), or else that -v names them.
+std::string RunSummary(Language language, const Counts& counts, bool namedEach = true);
 
 }  // namespace orba::cli

@@ -1,5 +1,6 @@
 #include "engine/document_upgrade.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "engine/block_stream.h"
@@ -38,12 +39,12 @@ class StreamedUpgrade final : public BlockStream {
     PreparedUpgrade Finish(std::span<char> buffer) {
         if (!FoundBlock()) {
             // An output begun for a block that never ended leaves nothing.
-            return {std::nullopt, WhyNoBlock()};
+            return {std::nullopt, WhyNoBlock(), {}};
         }
         OutputSink sink(*output_, buffer);
         transplant_.WriteRest(sink, blockSize());
         output_->Complete();  // a disk found full is found while the document is prepared
-        return {std::move(output_)};
+        return {std::move(output_), {}, {}};
     }
 
   private:
@@ -71,7 +72,150 @@ class StreamedUpgrade final : public BlockStream {
     std::optional<PreparedOutput> output_;
 };
 
+// An upgraded document built in memory.
+class TextSink final : public UpgradeSink {
+  public:
+    explicit TextSink(std::string& text) : text_(text) {}
+    void Write(std::string_view bytes) override { text_.append(bytes); }
+    void Repeat(std::uint64_t offset, std::uint64_t length) override {
+        text_.append(text_, static_cast<std::size_t>(offset), static_cast<std::size_t>(length));
+    }
+
+  private:
+    std::string& text_;
+};
+
+// The data block of a document read whole, found exactly as a document read in chunks.
+class BlockOfText final : public BlockStream {
+  public:
+    using BlockStream::BlockStream;
+    std::string block;
+
+  private:
+    void OnRestart() override { block.clear(); }
+    void OnBlockBytes(std::string_view bytes) override { block.append(bytes); }
+};
+
+// Documents up to this size are compared in memory; a larger one is written again, as a run that
+// does not compare writes it.
+constexpr std::uint64_t kComparedAtMost = std::uint64_t{16} << 20;
+
+// A file's whole content where the system tells a size up to `most` for it; none read otherwise.
+class LoadedUpTo final : public ReadingSink {
+  public:
+    explicit LoadedUpTo(std::uint64_t most) : most_(most) {}
+    void Restart(std::uint64_t sizeHint) override {
+        tooLarge_ = sizeHint > most_;
+        file_.Restart(tooLarge_ ? 0 : sizeHint);
+    }
+    std::span<char> Room() override { return tooLarge_ ? std::span<char>() : file_.Room(); }
+    void Took(std::size_t count) override { file_.Took(count); }
+    bool tooLarge() const { return tooLarge_ || file_.bytes().size() > most_; }
+    std::string_view bytes() const { return file_.bytes(); }
+
+  private:
+    std::uint64_t most_;
+    LoadedFile file_;
+    bool tooLarge_ = false;
+};
+
+// A document's upgrade in memory, beside the document and what stands at its output's name.
+struct UpgradeInMemory {
+    std::optional<PassedOverReason> passedOver;
+    std::string output;
+    UpgradeChange change;
+    bool tooLarge = false;  // nothing was compared
+};
+
+UpgradeInMemory UpgradeWhole(const Files& files, const TemplateTransplant& transplant,
+                             const std::string& documentPath, const std::string& outputPath,
+                             std::span<char> buffer) {
+    BlockOfText found(buffer, kStartMarker, kEndMarker);
+    const auto findIn = [&](std::string_view text) {
+        found.Restart(text.size());
+        for (std::span<char> room = found.Room(); !room.empty() && !text.empty();
+             room = found.Room()) {
+            const std::size_t count = std::min(room.size(), text.size());
+            std::copy_n(text.data(), count, room.data());
+            text.remove_prefix(count);
+            found.Took(count);
+        }
+    };
+    LoadedUpTo document(kComparedAtMost);
+    // A document without a whole block may be one that is being saved this very moment.
+    files.ReadComplete(documentPath, document, [&] {
+        findIn(document.bytes());
+        return document.tooLarge() || found.FoundBlock();
+    });
+    if (document.tooLarge()) {
+        UpgradeInMemory upgrade;
+        upgrade.tooLarge = true;
+        return upgrade;
+    }
+    findIn(document.bytes());
+    if (!found.FoundBlock()) {
+        return {found.WhyNoBlock(), {}, {}, false};
+    }
+    UpgradeInMemory upgrade;
+    TextSink sink(upgrade.output);
+    transplant.WriteStart(sink);
+    transplant.WriteBlock(sink, found.block);
+    transplant.WriteRest(sink, found.block.size());
+    upgrade.change.templateVersion = upgrade.output == document.bytes();
+    if (files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
+        upgrade.change.output = OutputChange::Replaced;
+        try {
+            // What stands is read only where its size is the output's.
+            LoadedUpTo standing(upgrade.output.size());
+            files.Read(outputPath, standing);
+            if (!standing.tooLarge() && standing.bytes() == upgrade.output) {
+                upgrade.change.output = OutputChange::Unchanged;
+            }
+        } catch (const FileError&) {
+            // What cannot be read is replaced, as the run replaces what it cannot compare.
+        }
+    }
+    return upgrade;
+}
+
 }  // namespace
+
+PreparedUpgrade PrepareChangedUpgrade(const Files& files, const TemplateTransplant& transplant,
+                                      const std::string& documentPath,
+                                      const std::string& outputPath, std::span<char> buffer) {
+    UpgradeInMemory upgrade = UpgradeWhole(files, transplant, documentPath, outputPath, buffer);
+    if (upgrade.tooLarge) {
+        PreparedUpgrade prepared =
+            PrepareUpgrade(files, transplant, documentPath, outputPath, buffer);
+        if (files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
+            prepared.change.output = OutputChange::Replaced;
+        }
+        return prepared;
+    }
+    if (upgrade.passedOver) {
+        return {std::nullopt, *upgrade.passedOver, {}};
+    }
+    PreparedUpgrade prepared{std::nullopt, {}, upgrade.change};
+    if (upgrade.change.output != OutputChange::Unchanged || !files.FlushStanding(outputPath)) {
+        prepared.output.emplace(files, outputPath);
+        prepared.output->Write(upgrade.output);
+        prepared.output->Complete();
+    }
+    return prepared;
+}
+
+UpgradeLook LookAtUpgrade(const Files& files, const TemplateTransplant& transplant,
+                          const std::string& documentPath, const std::string& outputPath,
+                          std::span<char> buffer) {
+    UpgradeInMemory upgrade = UpgradeWhole(files, transplant, documentPath, outputPath, buffer);
+    if (upgrade.tooLarge) {
+        upgrade.passedOver = WhyPassedOver(files, documentPath, buffer);
+        if (files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
+            upgrade.change.output = OutputChange::Replaced;
+        }
+    }
+    return {upgrade.passedOver, upgrade.change};
+}
 
 PreparedUpgrade PrepareUpgrade(const Files& files, const TemplateTransplant& transplant,
                                const std::string& documentPath, const std::string& outputPath,

@@ -20,10 +20,14 @@ namespace orba {
 // cache, large enough that the calls per document are few.
 inline constexpr std::size_t kReadBufferSize = std::size_t{128} << 10;
 
-// A document's upgraded output, ready to take its name; or none, and why.
+// A document's upgraded output, ready to take its name; or none: the output's very bytes stand
+// at its name already, or the document is passed over, and why.
 struct PreparedUpgrade {
     std::optional<PreparedOutput> output;
-    PassedOverReason passedOver = PassedOverReason::NoDataBlock;  // when there is no output
+    PassedOverReason passedOver = PassedOverReason::NoDataBlock;  // when not upgraded
+    UpgradeChange change;  // where the output that stands at its name was looked at
+
+    bool upgraded() const { return output || change.output == OutputChange::Unchanged; }
 };
 
 // The upgraded output of the document at `documentPath`, prepared for `outputPath`; none when
@@ -35,9 +39,27 @@ PreparedUpgrade PrepareUpgrade(const Files& files, const TemplateTransplant& tra
                                const std::string& documentPath, const std::string& outputPath,
                                std::span<char> buffer);
 
+// As PrepareUpgrade, and the output is compared with what stands at `outputPath`: where that holds
+// the output's very bytes, nothing is written (with Durability::OnDisk it is flushed as it stands,
+// and written again only where it cannot be). The document, its output and what stands are held
+// in memory at once.
+PreparedUpgrade PrepareChangedUpgrade(const Files& files, const TemplateTransplant& transplant,
+                                      const std::string& documentPath,
+                                      const std::string& outputPath, std::span<char> buffer);
+
 // Why the document at `documentPath` would be passed over; none when it has a data block that is
 // whole and not empty. Throws FileError.
 std::optional<PassedOverReason> WhyPassedOver(const Files& files, const std::string& documentPath,
                                               std::span<char> buffer);
+
+// What a run that compares would do with the document: why it passes it over, or the change its
+// output makes at `outputPath`. Writes nothing. Throws FileError.
+struct UpgradeLook {
+    std::optional<PassedOverReason> passedOver;
+    UpgradeChange change;
+};
+UpgradeLook LookAtUpgrade(const Files& files, const TemplateTransplant& transplant,
+                          const std::string& documentPath, const std::string& outputPath,
+                          std::span<char> buffer);
 
 }  // namespace orba

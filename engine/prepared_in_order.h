@@ -47,9 +47,10 @@ class PreparedInOrder {
             const std::size_t index = started_++;
             return prepare_(index, buffers_[index % buffers_.size()]);
         }
-        PreparedUpgrade prepared = pending_.front().get();
+        // A document that failed is taken all the same: a run going on past it takes the next.
+        std::future<PreparedUpgrade> first = std::move(pending_.front());
         pending_.pop_front();
-        return prepared;
+        return first.get();
     }
 
     // From now on the next document is the `index`th, with `ahead` prepared ahead: those prepared

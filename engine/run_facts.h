@@ -12,8 +12,19 @@ enum class PassedOverReason { NoDataBlock, BlockCutOff, EmptyBlock, TheTemplate 
 
 // Why an entry of the old-version folder is not looked at: a name that does not end in .html (a
 // .htm file among them), a folder (not looked into), a hidden file, or anything else that is not
-// an ordinary file (a device, a FIFO, a link that leads nowhere).
-enum class NotLookedAtReason { OtherName, Folder, Hidden, NotAFile };
+// an ordinary file (a device, a FIFO, a link that leads nowhere). A run through a folder tree
+// also tells the folders it does not go down into: a link to a folder (a link cycle cannot loop)
+// and another folder's output folder.
+enum class NotLookedAtReason { OtherName, Folder, Hidden, NotAFile, LinkToFolder, OutputFolder };
+
+// What an upgraded document's output is beside what stood at its name before the run: nothing
+// (a new output), other bytes (replaced), or these very bytes, which are then not written again.
+enum class OutputChange { New, Replaced, Unchanged };
+
+struct UpgradeChange {
+    OutputChange output = OutputChange::New;
+    bool templateVersion = false;  // the document's bytes outside its block are the template's
+};
 
 enum class InputProblem {
     TemplateNotGiven = 1,
@@ -41,7 +52,7 @@ enum class FoundAtPath {
 
 // What a failure stopped: a run, whose earlier outputs are intact; a run that had written no
 // output yet; or a dry run, which writes nothing. A dry run goes on past a document it cannot
-// read.
-enum class Stopped { Run, RunBeforeAnyOutput, Check, CheckGoesOn };
+// read, and a run that keeps going past a document it cannot read or write (RunGoesOn).
+enum class Stopped { Run, RunBeforeAnyOutput, Check, CheckGoesOn, RunGoesOn };
 
 }  // namespace orba

@@ -32,6 +32,9 @@ class RunObserver {
     virtual void Upgraded(std::string_view /*name*/, std::uint64_t /*number*/) {}
     // In a dry run: the document would be upgraded.
     virtual void WouldUpgrade(std::string_view /*name*/) {}
+    // Just before Upgraded or WouldUpgrade, in a run that compares each output with what stands
+    // at its name: what the output changes there.
+    virtual void Changed(std::string_view /*name*/, UpgradeChange /*change*/) {}
     // `done` of the `total` documents handled, after each of them.
     virtual void Handled(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
 
@@ -43,7 +46,8 @@ class RunObserver {
     virtual void Completed(std::string_view /*outputFolder*/, std::uint64_t /*upgraded*/) {}
 
     // A file failure stopped the run, or the dry run, which goes on past a document it could
-    // not read (Stopped::CheckGoesOn).
+    // not read (Stopped::CheckGoesOn), or the run that keeps going past a document it could not
+    // read or write (Stopped::RunGoesOn).
     virtual void Failed(const FileError& /*error*/, Stopped /*stopped*/) {}
     // A failure that is not a file's (out of memory, say), with the C++ library's description.
     virtual void FailedUnexpectedly(std::string_view /*description*/, Stopped /*stopped*/) {}

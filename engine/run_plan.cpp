@@ -44,7 +44,8 @@ bool IsOutputFolder(const sys::FolderEntry& entry) {
 }  // namespace
 
 std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_view folderBox,
-                                   const Files& files, CheckedInputs& inputs) {
+                                   const Files& files, CheckedInputs& inputs,
+                                   bool filesMayBeBelow) {
     inputs.templatePath = Unquoted(TrimSpaces(templateBox), files);
     if (inputs.templatePath.empty()) {
         return Refusal{InputProblem::TemplateNotGiven};
@@ -69,31 +70,48 @@ std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_vie
         return Refusal{InputProblem::FolderNotGiven};
     }
     if (const FoundAtPath found = LookAtFolder(inputs.oldFolder, files);
-        found != FoundAtPath::Folder) {
+        found != FoundAtPath::Folder &&
+        !(filesMayBeBelow && found == FoundAtPath::FolderWithoutFiles)) {
         return Refusal{InputProblem::FolderHasNoFiles, found};
     }
     return std::nullopt;
 }
 
-std::vector<std::string> DocumentsOf(const Files& files, const CheckedInputs& inputs,
-                                     RunObserver& observer) {
-    std::vector<sys::FolderEntry> entries = files.ListEntries(inputs.oldFolder);
+FolderListing ListFolder(const Files& files, const CheckedInputs& inputs,
+                         const std::string& folder, const std::string& below,
+                         RunObserver& observer, bool goDown) {
+    std::vector<sys::FolderEntry> entries = files.ListEntries(folder);
     std::sort(entries.begin(), entries.end(),
               [](const auto& a, const auto& b) { return a.name < b.name; });
-    std::vector<std::string> documents;
+    FolderListing listing;
     for (sys::FolderEntry& entry : entries) {
-        const std::string& name = entry.name;
+        const std::string named = below.empty() ? entry.name : JoinPath(below, entry.name);
         if (const auto notADocument = WhyNotADocument(entry, kDocumentPattern)) {
-            if (!IsOutputFolder(entry)) {
-                observer.NotLookedAt(name, *notADocument);
+            if (IsOutputFolder(entry)) {
+                if (goDown) {
+                    observer.NotLookedAt(named, NotLookedAtReason::OutputFolder);
+                }
+            } else if (goDown && *notADocument == NotLookedAtReason::Folder) {
+                if (entry.link) {
+                    observer.NotLookedAt(named, NotLookedAtReason::LinkToFolder);
+                } else {
+                    listing.folders.push_back(std::move(entry.name));
+                }
+            } else {
+                observer.NotLookedAt(named, *notADocument);
             }
-        } else if (IsTheTemplate(files, JoinPath(inputs.oldFolder, name), inputs.templatePath)) {
-            observer.PassedOver(name, PassedOverReason::TheTemplate);
+        } else if (IsTheTemplate(files, JoinPath(folder, entry.name), inputs.templatePath)) {
+            observer.PassedOver(named, PassedOverReason::TheTemplate);
         } else {
-            documents.push_back(std::move(entry.name));
+            listing.documents.push_back(std::move(entry.name));
         }
     }
-    return documents;
+    return listing;
+}
+
+std::vector<std::string> DocumentsOf(const Files& files, const CheckedInputs& inputs,
+                                     RunObserver& observer) {
+    return ListFolder(files, inputs, inputs.oldFolder, {}, observer, false).documents;
 }
 
 }  // namespace orba

@@ -29,12 +29,29 @@ struct CheckedInputs {
 };
 
 // The first problem with the two paths as the user typed them, or none, with `inputs` filled.
+// Where `filesMayBeBelow` (a run through the folder tree), a folder without files of its own is
+// no problem.
 std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_view folderBox,
-                                   const Files& files, CheckedInputs& inputs);
+                                   const Files& files, CheckedInputs& inputs,
+                                   bool filesMayBeBelow = false);
 
-// Every entry of the old-version folder in the order of its names (bytewise): those that are not
-// documents, and the template lying among them, are told to `observer` at once; returned are the
-// *.html documents to read, in that order. The output folder is the run's own and not told.
+// One folder of a run: the *.html documents to read, in the listing's order, and the folders
+// below it to go into.
+struct FolderListing {
+    std::vector<std::string> documents;
+    std::vector<std::string> folders;
+};
+
+// Every entry of `folder` in the order of its names (bytewise): those that are not documents,
+// and the template lying among them, are told to `observer` at once, named by their path below
+// the old-version folder (`below` is the folder's own, empty for the old-version folder itself).
+// The output folder is the run's own and not told. Where `goDown`, the folders are gone into,
+// but for hidden ones, links to folders and other folders' output folders, which are told.
+FolderListing ListFolder(const Files& files, const CheckedInputs& inputs,
+                         const std::string& folder, const std::string& below,
+                         RunObserver& observer, bool goDown);
+
+// The old-version folder's documents, as ListFolder lists them without going down.
 std::vector<std::string> DocumentsOf(const Files& files, const CheckedInputs& inputs,
                                      RunObserver& observer);
 

@@ -130,7 +130,11 @@ class OutputFolderEnding {
   public:
     OutputFolderEnding(const Files& files, RunObserver& observer, const std::string& oldFolder,
                        const std::uint64_t& upgraded)
-        : files_(files), observer_(observer), oldFolder_(oldFolder), upgraded_(upgraded) {}
+        : files_(files),
+          observer_(observer),
+          oldFolder_(oldFolder),
+          upgraded_(upgraded),
+          upgradedBefore_(upgraded) {}
     OutputFolderEnding(const OutputFolderEnding&) = delete;
     OutputFolderEnding& operator=(const OutputFolderEnding&) = delete;
 
@@ -149,7 +153,7 @@ class OutputFolderEnding {
         if (completed_ || outputFolder_.empty()) {
             return;
         }
-        if (upgraded_ == 0) {
+        if (upgraded_ == upgradedBefore_) {
             if (madeByRun_) {
                 files_.RemoveEmptyFolder(outputFolder_);
             }
@@ -180,7 +184,8 @@ class OutputFolderEnding {
     const Files& files_;
     RunObserver& observer_;
     const std::string& oldFolder_;
-    const std::uint64_t& upgraded_;
+    const std::uint64_t& upgraded_;  // by the run, in this folder and those before
+    std::uint64_t upgradedBefore_;
     std::string outputFolder_;  // once known
     bool madeByRun_ = false;
     bool completed_ = false;
@@ -189,37 +194,98 @@ class OutputFolderEnding {
 // One upgrade run, in short steps; a stop is looked at between any two of them.
 class UpgradeRun {
   public:
-    UpgradeRun(const Files& files, RunObserver& observer, std::size_t prepareAhead)
+    UpgradeRun(const Files& files, RunObserver& observer, const RunOptions& options)
         : files_(files.LearningAnew()),
           observer_(observer),
-          prepareAhead_(WithinOpenFileLimit(prepareAhead)) {}
+          options_(options),
+          prepareAhead_(WithinOpenFileLimit(options.prepareAhead)) {}
 
     const std::uint64_t& upgraded() const { return upgraded_; }
 
     RunResult Run(std::string_view templateBox, std::string_view folderBox) {
         CheckedInputs inputs;
-        if (const auto refusal = CheckInputs(templateBox, folderBox, files_, inputs)) {
+        if (const auto refusal =
+                CheckInputs(templateBox, folderBox, files_, inputs, options_.recursive)) {
             observer_.Refused(refusal->problem, refusal->found);
             return {RunOutcome::Refused, 0, refusal->problem, refusal->found};
         }
         // The template text and the places of its data block are fixed for the whole run.
         const TemplateTransplant transplant(inputs.templateText.bytes(), kStartMarker, kEndMarker);
         files_.ThrowIfStopped();
-        OutputFolderEnding ending(files_, observer_, inputs.oldFolder, upgraded_);
-        const std::string outputFolder = JoinPath(inputs.oldFolder, kOutputFolderName);
-        ending.Begin(outputFolder, MakeOutputFolder(inputs.oldFolder, outputFolder));
-        files_.run().outputFolder = outputFolder;
-        files_.RemoveLeftovers(outputFolder);
-        const std::vector<std::string> documents = DocumentsOf(files_, inputs, observer_);
-        observer_.Started(documents.size());
-        UpgradeEach(documents, transplant, inputs.oldFolder, outputFolder);
-        files_.ThrowIfStopped();
-        ending.Complete();
-        observer_.Completed(outputFolder, upgraded_);
-        return {RunOutcome::Completed, upgraded_};
+        if (options_.recursive) {
+            UpgradeTree(inputs, transplant, inputs.oldFolder, {});
+        } else {
+            UpgradeFolder(transplant, inputs.oldFolder, {},
+                          [&] { return DocumentsOf(files_, inputs, observer_); });
+        }
+        RunResult result{failed_ > 0 ? RunOutcome::Failed : RunOutcome::Completed, upgraded_};
+        result.failed = failed_;
+        result.folders = folders_;
+        return result;
     }
 
   private:
+    // The folder and, going down, every folder below it that is not passed by: those holding
+    // documents, each as a run on it alone.
+    void UpgradeTree(const CheckedInputs& inputs, const TemplateTransplant& transplant,
+                     const std::string& folder, const std::string& below) {
+        files_.ThrowIfStopped();
+        FolderListing listing;
+        try {
+            listing = ListFolder(files_, inputs, folder, below, observer_, true);
+        } catch (const FileError& error) {
+            if (below.empty() || !options_.keepGoing) {
+                throw;
+            }
+            GoOnPast(error);
+            return;
+        }
+        if (!listing.documents.empty()) {
+            UpgradeFolder(transplant, folder, below, [&] { return listing.documents; });
+        }
+        for (const std::string& name : listing.folders) {
+            UpgradeTree(inputs, transplant, JoinPath(folder, name),
+                        below.empty() ? name : JoinPath(below, name));
+        }
+    }
+
+    // The documents of `folder` (`list` lists them) upgraded into its output folder, from the
+    // first to the folder's closing entries.
+    template <class List>
+    void UpgradeFolder(const TemplateTransplant& transplant, const std::string& folder,
+                       const std::string& below, List&& list) {
+        OutputFolderEnding ending(files_, observer_, folder, upgraded_);
+        const std::string outputFolder = JoinPath(folder, kOutputFolderName);
+        ending.Begin(outputFolder, MakeOutputFolder(folder, outputFolder));
+        files_.run().outputFolder = outputFolder;
+        files_.RemoveLeftovers(outputFolder);
+        const std::vector<std::string> documents = list();
+        observer_.Started(documents.size());
+        ++folders_;
+        folderFirst_ = upgraded_;
+        below_ = below;
+        UpgradeEach(documents, transplant, folder, outputFolder);
+        files_.ThrowIfStopped();
+        ending.Complete();
+        observer_.Completed(outputFolder, upgraded_ - folderFirst_);
+    }
+
+    // A document's name as told: its path below the old-version folder.
+    std::string Named(const std::string& name) const {
+        return below_.empty() ? name : JoinPath(below_, name);
+    }
+
+    // A failure of one document that a run keeping going goes on past: told, and counted.
+    void GoOnPast(const FileError& error) {
+        ++failed_;
+        observer_.Failed(error, Stopped::RunGoesOn);
+    }
+    // Whether the run goes on past the failure: one of a document or its output, not of a folder.
+    bool GoesOnPast(const FileError& error) const {
+        return options_.keepGoing && (error.operation() == FileError::Operation::Read ||
+                                      error.operation() == FileError::Operation::Write);
+    }
+
     // Whether the run made the output folder.
     bool MakeOutputFolder(const std::string& oldFolder, const std::string& outputFolder) {
         if (!OutputFolderMustBeMade(files_, oldFolder, outputFolder)) {
@@ -234,6 +300,7 @@ class UpgradeRun {
         std::size_t first = 0;
         std::vector<PreparedUpgrade> documents;
         std::exception_ptr failure;  // of the document that ended the batch
+        bool goesOn = false;         // the run goes on past it, with the document after it
         bool diskFull = false;       // the next document found no room: it is tried again alone
         std::future<void> flushing;  // last: joined before the outputs go
     };
@@ -248,8 +315,9 @@ class UpgradeRun {
         Batching batching = BatchingFor(files_, outputFolder, prepareAhead_);
         PreparedInOrder prepared(
             [&](std::size_t index, std::span<char> buffer) {
-                return PrepareUpgrade(files_, transplant, JoinPath(oldFolder, documents[index]),
-                                      JoinPath(outputFolder, documents[index]), buffer);
+                const auto prepare = options_.compare ? PrepareChangedUpgrade : PrepareUpgrade;
+                return prepare(files_, transplant, JoinPath(oldFolder, documents[index]),
+                               JoinPath(outputFolder, documents[index]), buffer);
             },
             documents.size(), batching.prepareAhead);
         // A run that names one document at a time, with a pause after each (the window's),
@@ -273,7 +341,7 @@ class UpgradeRun {
         for (;;) {
             std::optional<Batch> current;
             if (next < documents.size() &&
-                !(previous && (previous->failure || previous->diskFull))) {
+                !(previous && ((previous->failure && !previous->goesOn) || previous->diskFull))) {
                 current = Collect(prepared, next, documents.size(), batchSize, outputFolder);
                 batchSize = std::min(batchSize * 2, batching.limit);
                 StartFlush(*current, batching.wholeFileSystem);
@@ -326,6 +394,10 @@ class UpgradeRun {
                     batch.diskFull = true;
                 } else {
                     batch.failure = std::current_exception();
+                    if (GoesOnPast(error)) {
+                        batch.goesOn = true;
+                        ++next;
+                    }
                 }
                 break;
             }
@@ -361,29 +433,62 @@ class UpgradeRun {
             batch.flushing.get();
         }
         for (std::size_t at = 0; at < batch.documents.size(); ++at) {
-            const std::string& name = documents[batch.first + at];
+            const std::string name = Named(documents[batch.first + at]);
             if (at > 0) {
                 files_.ThrowIfStopped();
             }
             PreparedUpgrade& document = batch.documents[at];
-            if (document.output) {
-                document.output->Commit();
+            if (document.upgraded() && Commit(document)) {
                 ++upgraded_;
-                observer_.Upgraded(name, upgraded_);
-            } else {
+                if (options_.compare) {
+                    observer_.Changed(name, document.change);
+                }
+                observer_.Upgraded(name, upgraded_ - folderFirst_);
+            } else if (!document.upgraded()) {
                 observer_.PassedOver(name, document.passedOver);
             }
             observer_.Handled(batch.first + at + 1, documents.size());
         }
         if (batch.failure) {
-            std::rethrow_exception(batch.failure);
+            try {
+                std::rethrow_exception(batch.failure);
+            } catch (const FileError& error) {
+                if (!batch.goesOn) {
+                    throw;
+                }
+                GoOnPast(error);
+                observer_.Handled(batch.first + batch.documents.size() + 1, documents.size());
+            }
         }
+    }
+
+    // The output takes its name, if it has one to take; false where the run goes on past its
+    // failure.
+    bool Commit(PreparedUpgrade& document) {
+        if (!document.output) {
+            return true;
+        }
+        try {
+            document.output->Commit();
+        } catch (const FileError& error) {
+            if (!GoesOnPast(error)) {
+                throw;
+            }
+            GoOnPast(error);
+            return false;
+        }
+        return true;
     }
 
     const Files files_;  // what its output folder's file system refuses, learnt by this run
     RunObserver& observer_;
+    RunOptions options_;
     std::size_t prepareAhead_;
     std::uint64_t upgraded_ = 0;
+    std::uint64_t failed_ = 0;       // documents gone on past
+    std::uint64_t folders_ = 0;      // whose documents were handled
+    std::uint64_t folderFirst_ = 0;  // upgraded before the folder in hand
+    std::string below_;              // the folder in hand's path below the old-version folder
     bool diskFull_ = false;  // a document found the disk full: one at a time from then on
 };
 
@@ -412,50 +517,127 @@ RunResult Guarded(RunObserver& observer, Stopped stopped, const std::uint64_t& c
 }  // namespace
 
 RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox,
-                     RunObserver& observer, const Files& files, std::size_t prepareAhead) {
-    UpgradeRun run(files, observer, prepareAhead);
+                     RunObserver& observer, const Files& files, const RunOptions& options) {
+    UpgradeRun run(files, observer, options);
     return Guarded(observer, Stopped::Run, run.upgraded(),
                    [&] { return run.Run(templateBox, folderBox); });
 }
 
-RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
-                       RunObserver& observer, const Files& files) {
-    std::uint64_t wouldUpgrade = 0;
-    return Guarded(observer, Stopped::Check, wouldUpgrade, [&]() -> RunResult {
-        CheckedInputs inputs;
-        if (const auto refusal = CheckInputs(templateBox, folderBox, files, inputs)) {
-            observer.Refused(refusal->problem, refusal->found);
+namespace {
+
+// A dry run, in the steps of a run.
+class UpgradeCheck {
+  public:
+    UpgradeCheck(const Files& files, RunObserver& observer, const RunOptions& options)
+        : files_(files), observer_(observer), options_(options) {}
+
+    const std::uint64_t& wouldUpgrade() const { return wouldUpgrade_; }
+
+    RunResult Run(std::string_view templateBox, std::string_view folderBox) {
+        if (const auto refusal =
+                CheckInputs(templateBox, folderBox, files_, inputs_, options_.recursive)) {
+            observer_.Refused(refusal->problem, refusal->found);
             return {RunOutcome::Refused, 0, refusal->problem, refusal->found};
         }
-        files.ThrowIfStopped();
-        CheckOutputsCanBeWritten(files, inputs.oldFolder,
-                                 JoinPath(inputs.oldFolder, kOutputFolderName));
-        const std::vector<std::string> documents = DocumentsOf(files, inputs, observer);
-        observer.Started(documents.size());
-        std::vector<char> buffer(kReadBufferSize);
-        std::uint64_t unreadable = 0;
+        files_.ThrowIfStopped();
+        const TemplateTransplant transplant(inputs_.templateText.bytes(), kStartMarker,
+                                            kEndMarker);
+        if (options_.recursive) {
+            CheckTree(transplant, inputs_.oldFolder, {});
+        } else {
+            CheckOutputsCanBeWritten(files_, inputs_.oldFolder,
+                                     JoinPath(inputs_.oldFolder, kOutputFolderName));
+            CheckFolder(transplant, inputs_.oldFolder, {},
+                        DocumentsOf(files_, inputs_, observer_));
+        }
+        RunResult result{failed_ > 0 ? RunOutcome::Failed : RunOutcome::Completed,
+                         wouldUpgrade_};
+        result.failed = failed_;
+        result.folders = folders_;
+        return result;
+    }
+
+  private:
+    void CheckTree(const TemplateTransplant& transplant, const std::string& folder,
+                   const std::string& below) {
+        files_.ThrowIfStopped();
+        FolderListing listing;
+        try {
+            listing = ListFolder(files_, inputs_, folder, below, observer_, true);
+        } catch (const FileError& error) {
+            if (below.empty()) {
+                throw;
+            }
+            // A preview finds every problem in one go.
+            observer_.Failed(error, Stopped::CheckGoesOn);
+            ++failed_;
+            return;
+        }
+        if (!listing.documents.empty()) {
+            CheckOutputsCanBeWritten(files_, folder, JoinPath(folder, kOutputFolderName));
+            CheckFolder(transplant, folder, below, listing.documents);
+        }
+        for (const std::string& name : listing.folders) {
+            CheckTree(transplant, JoinPath(folder, name),
+                      below.empty() ? name : JoinPath(below, name));
+        }
+    }
+
+    void CheckFolder(const TemplateTransplant& transplant, const std::string& folder,
+                     const std::string& below, const std::vector<std::string>& documents) {
+        observer_.Started(documents.size());
+        ++folders_;
+        const std::string outputFolder = JoinPath(folder, kOutputFolderName);
         for (std::size_t index = 0; index < documents.size(); ++index) {
-            files.ThrowIfStopped();
+            files_.ThrowIfStopped();
             const std::string& name = documents[index];
+            const std::string named = below.empty() ? name : JoinPath(below, name);
             try {
-                if (const auto passedOver =
-                        WhyPassedOver(files, JoinPath(inputs.oldFolder, name), buffer)) {
-                    observer.PassedOver(name, *passedOver);
+                const UpgradeLook look = Look(transplant, folder, outputFolder, name);
+                if (look.passedOver) {
+                    observer_.PassedOver(named, *look.passedOver);
                 } else {
-                    ++wouldUpgrade;
-                    observer.WouldUpgrade(name);
+                    ++wouldUpgrade_;
+                    if (options_.compare) {
+                        observer_.Changed(named, look.change);
+                    }
+                    observer_.WouldUpgrade(named);
                 }
             } catch (const FileError& error) {
                 // A preview finds every problem in one go.
-                observer.Failed(error, Stopped::CheckGoesOn);
-                ++unreadable;
+                observer_.Failed(error, Stopped::CheckGoesOn);
+                ++failed_;
             }
-            observer.Handled(index + 1, documents.size());
+            observer_.Handled(index + 1, documents.size());
         }
-        RunResult result{unreadable > 0 ? RunOutcome::Failed : RunOutcome::Completed, wouldUpgrade};
-        result.unreadable = unreadable;
-        return result;
-    });
+    }
+
+    UpgradeLook Look(const TemplateTransplant& transplant, const std::string& folder,
+                     const std::string& outputFolder, const std::string& name) {
+        if (options_.compare) {
+            return LookAtUpgrade(files_, transplant, JoinPath(folder, name),
+                                 JoinPath(outputFolder, name), buffer_);
+        }
+        return {WhyPassedOver(files_, JoinPath(folder, name), buffer_), {}};
+    }
+
+    const Files& files_;
+    RunObserver& observer_;
+    RunOptions options_;
+    CheckedInputs inputs_;
+    std::vector<char> buffer_ = std::vector<char>(kReadBufferSize);
+    std::uint64_t wouldUpgrade_ = 0;
+    std::uint64_t failed_ = 0;
+    std::uint64_t folders_ = 0;
+};
+
+}  // namespace
+
+RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
+                       RunObserver& observer, const Files& files, const RunOptions& options) {
+    UpgradeCheck check(files, observer, options);
+    return Guarded(observer, Stopped::Check, check.wouldUpgrade(),
+                   [&] { return check.Run(templateBox, folderBox); });
 }
 
 }  // namespace orba

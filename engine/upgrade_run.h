@@ -26,7 +26,27 @@ struct RunResult {
     std::uint64_t upgraded = 0;
     InputProblem problem{};  // set when the outcome is Refused, with what was found at its path
     FoundAtPath found{};
-    std::uint64_t unreadable = 0;  // documents that a dry run could not read, each one told
+    // Documents that a dry run could not read, or a run that keeps going could not read or
+    // write, each one told; the outcome is then Failed.
+    std::uint64_t failed = 0;
+    std::uint64_t folders = 0;  // folders whose documents were handled
+};
+
+// How a run goes about its work; by default as the window's run.
+struct RunOptions {
+    // The following documents prepared on other threads while one takes its place; the events,
+    // the outputs and the failures stay as without.
+    std::size_t prepareAhead = 0;
+    // FOLDER and every folder below it, depth first in the listing's order, each as a run on it
+    // alone, and only those with documents in them; not gone into: hidden folders, links to
+    // folders, output folders. Documents are named by their path below FOLDER.
+    bool recursive = false;
+    // Past a document that cannot be read or written: told (Stopped::RunGoesOn), and the run
+    // goes on; it ends with outcome Failed. A failure of a folder still ends the run.
+    bool keepGoing = false;
+    // Each output compared with what stands at its name (Changed): the same bytes are not
+    // written again.
+    bool compare = false;
 };
 
 // `templateBox` and `folderBox` are the two paths exactly as the user typed them. What happens is
@@ -35,8 +55,12 @@ struct RunResult {
 // With `prepareAhead` above 0, that many of the following documents are prepared on other
 // threads while one takes its place; the events, the outputs and the failures stay as without.
 RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox,
-                     RunObserver& observer, const Files& files = Files(),
-                     std::size_t prepareAhead = 0);
+                     RunObserver& observer, const Files& files, const RunOptions& options);
+inline RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox,
+                            RunObserver& observer, const Files& files = Files(),
+                            std::size_t prepareAhead = 0) {
+    return RunUpgrade(templateBox, folderBox, observer, files, RunOptions{prepareAhead});
+}
 
 // A dry run: the same plan as a run's, told alike, then each *.html document of the folder, in
 // the order of a run, told to `observer` as one that would be upgraded (WouldUpgrade) or skipped
@@ -44,8 +68,9 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox,
 // tries that the output folder could be made or written into. The count is of the documents that
 // would be upgraded. A document that cannot be read is told (Stopped::CheckGoesOn) and the check
 // goes on, to find every such document in one go; the outcome is then Failed. An output folder
-// that could not be written stops the check.
+// that could not be written stops the check. Of `options`, the tree and the comparison count.
 RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
-                       RunObserver& observer, const Files& files = Files());
+                       RunObserver& observer, const Files& files = Files(),
+                       const RunOptions& options = {});
 
 }  // namespace orba

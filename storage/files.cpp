@@ -273,6 +273,20 @@ bool Files::ShowTheSameFiles(const std::string& a, const std::string& b) const {
     return same;
 }
 
+bool Files::FlushStanding(const std::string& path) const {
+    if (durability_ != Durability::OnDisk) {
+        return true;
+    }
+    const ReadHandle file(*system_, system_->OpenToRead(path));
+    if (file.get() == sys::kNoFile) {
+        return false;
+    }
+    bool flushed = false;
+    while (!(flushed = system_->Flush(file.get())) && sys::IsInterrupted(sys::LastError())) {
+    }
+    return flushed;
+}
+
 std::optional<std::string> Files::FlushFolder(const std::string& folder) const {
     if (durability_ != Durability::OnDisk) {
         return std::nullopt;

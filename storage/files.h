@@ -154,6 +154,9 @@ class Files {
     // holds the complete new content. A link at `path` is replaced.
     void Replace(const std::string& path, std::span<const std::string_view> pieces) const;
 
+    // With Durability::OnDisk, puts the file that stands at `path` on the disk as it is, without
+    // writing to it; otherwise nothing. False where it cannot be opened or flushed so.
+    bool FlushStanding(const std::string& path) const;
     // Creates one folder level; a folder already standing there, made by whoever, is fine.
     void CreateFolder(const std::string& path) const;
     // Removes the folder if it is empty; best effort, as clean-up is.

@@ -72,6 +72,7 @@ struct FolderEntry {
     bool ordinaryFile = false;  // a regular file or a link to one
     bool hidden = false;        // hidden by the system's own rule
     bool folder = false;        // a folder or a link to one
+    bool link = false;          // a symbolic link (on Windows, a junction or other reparse point)
 
     // A visible ordinary file: the one kind of entry a run may read.
     bool IsVisibleOrdinaryFile() const { return ordinaryFile && !hidden; }

@@ -490,7 +490,12 @@ class PosixSystem final : public System {
                 continue;
             }
             struct stat status {};
-            if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            bool link = entry->d_type == DT_LNK;
+            if (entry->d_type == DT_UNKNOWN &&
+                ::fstatat(dirFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0) {
+                link = S_ISLNK(status.st_mode);
+            }
+            if (link || entry->d_type == DT_UNKNOWN) {
                 if (::fstatat(dirFd, entry->d_name, &status, 0) != 0) {
                     status.st_mode = 0;  // a link that leads nowhere: neither file nor folder
                 }
@@ -498,6 +503,7 @@ class PosixSystem final : public System {
                 status.st_mode = DTTOIF(entry->d_type);
             }
             entries.push_back(EntryOf(name, status));
+            entries.back().link = link;
         }
     }
 

@@ -47,10 +47,13 @@ DWORD ChunkOf(std::size_t size) {
 constexpr DWORD kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr DWORD kNotAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
 
-// What an entry with these attributes is.
-sys::FolderEntry EntryOf(std::string name, DWORD attributes) {
+// What an entry with these attributes is. Of the reparse points, links and junctions lead
+// elsewhere; a cloud placeholder (OneDrive) is the folder itself.
+sys::FolderEntry EntryOf(std::string name, DWORD attributes, DWORD reparseTag = 0) {
     return {std::move(name), (attributes & kNotAFile) == 0, (attributes & kHiddenOrSystem) != 0,
-            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                (reparseTag == IO_REPARSE_TAG_SYMLINK || reparseTag == IO_REPARSE_TAG_MOUNT_POINT)};
 }
 
 // While marked, the file is removed when its last handle closes, also when the process dies.
@@ -383,7 +386,8 @@ class WindowsSystem final : public System {
         do {
             const std::wstring_view name = found.cFileName;
             if (name != L"." && name != L"..") {
-                entries.push_back(EntryOf(Utf8FromWide(name), found.dwFileAttributes));
+                entries.push_back(
+                    EntryOf(Utf8FromWide(name), found.dwFileAttributes, found.dwReserved0));
             }
         } while (::FindNextFileW(search, &found));
         const DWORD error = ::GetLastError();

@@ -635,7 +635,7 @@ TEST_F(UpgradeRunTest, DryRunNamesEveryDocumentItCannotReadAndGoesOn) {
     const Unreadable system;
     const RunResult result = CheckUpgrade(templatePath, oldFolder, host, Files(system));
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
-    EXPECT_EQ(result.unreadable, 2u);
+    EXPECT_EQ(result.failed, 2u);
     EXPECT_EQ(result.upgraded, 2u) << "b.html and d.html were looked at too";
     ASSERT_EQ(host.messages.size(), 2u);
     EXPECT_THAT(host.messages[0], HasSubstr(Join(oldFolder, "a.html")));
