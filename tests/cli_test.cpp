@@ -32,7 +32,8 @@ TEST_F(CommandLineTest, CompletedRunPrintsTheLogBytesAndExitsZero) {
 
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, ExpectedLog({"two.HTML", "一.html"}, output));
-    EXPECT_THAT(result.err, IsEmpty());
+    EXPECT_EQ(result.err, Lines("2 upgraded, 0 passed over, 1 not looked at; -v names each entry "
+                                "not upgraded, and why\n"));
     EXPECT_THAT(AllNames(output), ElementsAre("two.HTML", "一.html"));
     EXPECT_EQ(ReadBytes(Join(output, "一.html")), Document("<new>", "{\"n\":1}", "</new>"));
 }
@@ -136,7 +137,7 @@ TEST_F(CommandLineTest, ShortOptionsGoTogether) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     const ProcessResult result = RunProcess(kProgram, {"-nv", templatePath, oldFolder}, kEnglish);
     EXPECT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_EQ(result.out, Lines("upgrade: a.html\n1 to upgrade, 0 passed over\n"));
+    EXPECT_EQ(result.out, Lines("upgrade: a.html (new)\n1 to upgrade, 0 passed over\n"));
 }
 
 TEST_F(CommandLineTest, HelpAndVersionInLongAndShortForms) {
@@ -178,13 +179,20 @@ TEST_F(CommandLineTest, DryRunListsEveryDocumentInRunOrderAndWritesNothing) {
         EXPECT_EQ(result.out, Lines("not looked at: d.htm (the name does not end in .html; .htm "
                                     "files are not upgraded either)\n"
                                     "pass over: tpl.html (the template itself)\n"
-                                    "upgrade: a.html\n"
-                                    "upgrade: b.HTML\n"
+                                    "upgrade: a.html (new)\n"
+                                    "upgrade: b.HTML (new)\n"
                                     "pass over: c.html (no data block)\n"
                                     "2 to upgrade, 2 passed over, 1 not looked at\n"));
         EXPECT_THAT(result.err, IsEmpty());
         EXPECT_FALSE(Exists(output)) << "a dry run creates nothing";
     }
+    // Over the outputs of a run, one of them edited since: what each would change.
+    RunProcess(kProgram, {templateInFolder, oldFolder});
+    WriteBytes(Join(output, "b.HTML"), "edited");
+    const ProcessResult again = RunProcess(kProgram, {"-n", templateInFolder, oldFolder}, kEnglish);
+    EXPECT_THAT(again.out, HasSubstr(Lines("upgrade: a.html (the output there is the same: not "
+                                           "written)\nupgrade: b.HTML (replaces the output "
+                                           "there)\n")));
 }
 
 TEST_F(CommandLineTest, DryRunChecksTheInputsAsARunDoes) {
@@ -205,13 +213,25 @@ TEST_F(CommandLineTest, VerboseRunNamesWhatItPassesOverAndKeepsTheLog) {
                     "not looked at: e.htm (the name does not end in .html; .htm files are "
                     "not upgraded either)\n"
                     "not looked at: g (a folder: its files are not looked at)\n"
+                    "upgraded: a.html (new)\n"
                     "pass over: b.html (no data block)\n"
                     "pass over: c.html (the data block has no end marker: a damaged or "
                     "half-saved map)\n"
                     "pass over: d.html (the data block is empty)\n"
                     "1 upgraded, 3 passed over, 3 not looked at\n"));
+    // Without -v, the damaged and the empty map are named all the same, and the rest counted;
+    // the log stays as it is. An output that stands with its very bytes is not written again.
+    const auto written = std::filesystem::last_write_time(std::filesystem::u8path(
+        Join(output, "a.html")));
     const ProcessResult quiet = RunProcess(kProgram, {templatePath, oldFolder}, kEnglish);
-    EXPECT_THAT(quiet.err, IsEmpty());
+    EXPECT_EQ(quiet.out, ExpectedLog({"a.html"}, output));
+    EXPECT_EQ(quiet.err, Lines("pass over: c.html (the data block has no end marker: a damaged or "
+                               "half-saved map)\n"
+                               "pass over: d.html (the data block is empty)\n"
+                               "1 upgraded, 3 passed over, 3 not looked at; -v names each entry "
+                               "not upgraded, and why\n"));
+    EXPECT_EQ(std::filesystem::last_write_time(std::filesystem::u8path(Join(output, "a.html"))),
+              written);
 }
 
 }  // namespace

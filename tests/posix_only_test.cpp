@@ -92,7 +92,8 @@ TEST_F(CommandLineTest, ChineseLocaleGivesChineseLinesAndUsage) {
     WriteBytes(Join(oldFolder, "c.html"), "no block");
     const ProcessOptions chinese{.environment = {"LC_ALL=", "LC_MESSAGES=zh_CN.UTF-8", "LANG=C"}};
     const ProcessResult dryRun = RunProcess(kProgram, {"-n", templatePath, oldFolder}, chinese);
-    EXPECT_EQ(dryRun.out, "将升级：a.html\n跳过：c.html（没有数据块）\n将升级 1 个，跳过 1 个\n");
+    EXPECT_EQ(dryRun.out,
+              "将升级：a.html（新文件）\n跳过：c.html（没有数据块）\n将升级 1 个，跳过 1 个\n");
     const ProcessResult help = RunProcess(kProgram, {"-h"}, chinese);
     EXPECT_THAT(help.out, ::testing::StartsWith("用法：orba-upgrade [选项]... 模板 文件夹\n"));
 }
@@ -347,7 +348,8 @@ TEST_F(CommandLineTest, SyncRunOnAFileSystemThatRefusesFolderFlushesSaysSoWithVe
     EXPECT_EQ(verbose.exitStatus, 0) << verbose.err;
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Document("<new>", "A", "</new>"));
     const std::string reason = SystemReasonIn("C.UTF-8", EINVAL);
-    EXPECT_EQ(verbose.err, "orba-upgrade: the file system refused to flush the folder " + output +
+    EXPECT_EQ(verbose.err, "upgraded: a.html (new)\n"
+                           "orba-upgrade: the file system refused to flush the folder " + output +
                                " (" + reason + "); it keeps the names in it its own way\n" +
                                "orba-upgrade: the file system refused to flush the folder " +
                                oldFolder + " (" + reason +
@@ -450,8 +452,10 @@ TEST_F(TerminalTest, PipedLogKeepsTheNamesBytes) {
     const ProcessResult result = RunProcess(kProgram, {"-v", templatePath, oldFolder});
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, ExpectedLog({std::string(kTitleSetter), "c\xff.html"}, output));
-    EXPECT_EQ(result.err,
-              "pass over: passed\x1b[2J.html (no data block)\n2 upgraded, 1 passed over\n");
+    EXPECT_EQ(result.err, "upgraded: " + std::string(kTitleSetter) +
+                              " (new)\nupgraded: c\xff.html (new)\n"
+                              "pass over: passed\x1b[2J.html (no data block)\n2 upgraded, 1 "
+                              "passed over\n");
 }
 
 // Maps (d100a.html, ...) and pages without a data block (d100b.html, ...), taken in turns.
@@ -566,7 +570,8 @@ TEST_F(CommandLineTest, FileSystemWithoutUnnamedFilesOrLocksLeavesNoTemporaryFil
     EXPECT_EQ(AllNames(oldFolder).size(), 7u);
 
     // A lock refused for another reason: the temporary file goes at once, and the reason given is
-    // the system's own.
+    // the system's own. (The outputs are written anew: one that stands as it is is left alone.)
+    WriteBytes(templatePath, Document("<newer>", "TEMPLATE", "</newer>"));
     const ProcessResult failed =
         RunProcess(kProgram, {templatePath, oldFolder},
                    WithShim({"SHIM_NO_TMPFILE=1", "SHIM_FLOCK_ERROR=" + std::to_string(EIO)}));
@@ -694,6 +699,86 @@ TEST_F(UpgradeRunTest, QuotedNameThatStandsIsTakenAsItIs) {
     WriteBytes(Join(quoted, "a.html"), Document("", "A", ""));
     EXPECT_EQ(Run(templatePath, quoted).upgraded, 1u);
     EXPECT_EQ(ReadBytes(Join(Join(quoted, "NewORBA"), "a.html")), Upgraded("A"));
+}
+
+}  // namespace
+}  // namespace orba
+
+namespace orba {
+namespace {
+
+using namespace test;  // NOLINT: the fixtures and helpers
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// A tree of maps as users keep them: -r handles each folder as a run on it alone would, passes by
+// hidden folders, output folders and a link back up the tree, and agrees with -r -n; -k goes on
+// past two documents nobody may read; a second run writes nothing and says so.
+TEST_F(CommandLineTest, RecursiveRunHandlesEachFolderOfTheTreeAsARunOnIt) {
+    const std::string sub = Join(oldFolder, "sub");
+    const std::string deep = Join(sub, "deep");
+    MakeFolder(sub);
+    MakeFolder(deep);
+    MakeFolder(Join(oldFolder, ".hidden"));
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(oldFolder, "half.html"), std::string(kStartMarker) + "cut off");
+    WriteBytes(Join(oldFolder, "secret.html"), Document("", "S", ""));
+    WriteBytes(Join(Join(oldFolder, ".hidden"), "h.html"), Document("", "H", ""));
+    WriteBytes(Join(sub, "b.html"), Document("", "B", ""));
+    WriteBytes(Join(deep, "c.html"), Document("", "C", ""));
+    WriteBytes(Join(deep, "locked.html"), Document("", "L", ""));
+    ASSERT_EQ(::symlink("../..", Join(deep, "up").c_str()), 0);
+
+    const ProcessOptions unreadable = WithShim({"SHIM_UNREADABLE=secret.html,locked.html"});
+    const ProcessResult stopped = RunProcess(kProgram, {"-r", templatePath, oldFolder}, unreadable);
+    EXPECT_EQ(stopped.exitStatus, 1);
+    EXPECT_FALSE(Exists(Join(sub, "NewORBA"))) << "without -k the run ends at secret.html";
+
+    const ProcessResult dryRun = RunProcess(kProgram, {"-r", "-n", templatePath, oldFolder});
+    EXPECT_EQ(dryRun.out, Lines("not looked at: .hidden (hidden)\n"
+                                "not looked at: NewORBA (an output folder: not gone into)\n"
+                                "upgrade: a.html (the output there is the same: not written)\n"
+                                "pass over: half.html (the data block has no end marker: a "
+                                "damaged or half-saved map)\n"
+                                "upgrade: secret.html (new)\n"
+                                "upgrade: sub/b.html (new)\n"
+                                "not looked at: sub/deep/up (a link to a folder: not gone into)\n"
+                                "upgrade: sub/deep/c.html (new)\n"
+                                "upgrade: sub/deep/locked.html (new)\n"
+                                "5 to upgrade, 1 passed over, 2 not looked at, in 3 folders\n"));
+
+    const ProcessResult going = RunProcess(kProgram, {"-rk", templatePath, oldFolder}, unreadable);
+    EXPECT_EQ(going.exitStatus, 1);
+    EXPECT_EQ(going.out, ExpectedLog({"a.html"}, Join(oldFolder, "NewORBA")) +
+                             ExpectedLog({"sub/b.html"}, Join(sub, "NewORBA")) +
+                             ExpectedLog({"sub/deep/c.html"}, Join(deep, "NewORBA")));
+    EXPECT_THAT(going.err, HasSubstr("cannot read the file " + Join(oldFolder, "secret.html")));
+    EXPECT_THAT(going.err, HasSubstr("cannot read the file " + Join(deep, "locked.html")));
+    EXPECT_THAT(going.err, HasSubstr("The upgrade goes on with the next document"));
+    EXPECT_THAT(going.err, HasSubstr(Lines("pass over: half.html (the data block has no end "
+                                           "marker: a damaged or half-saved map)\n")));
+    EXPECT_THAT(going.err, HasSubstr(Lines("3 upgraded, 1 passed over, 2 not looked at, 2 failed, "
+                                           "in 3 folders; -v names each entry not upgraded, and "
+                                           "why\n")));
+    for (const auto& [folder, block] : {std::pair{oldFolder, "A"}, {sub, "B"}, {deep, "C"}}) {
+        const std::string name = block == std::string("A") ? "a.html"
+                                  : block == std::string("B") ? "b.html"
+                                                              : "c.html";
+        EXPECT_EQ(ReadBytes(Join(Join(folder, "NewORBA"), name)),
+                  Document("<new>", block, "</new>"));
+        EXPECT_EQ(AllNames(Join(folder, "NewORBA")).size(), 1u) << folder;
+    }
+    EXPECT_FALSE(Exists(Join(Join(oldFolder, ".hidden"), "NewORBA")));
+
+    // Again over the outputs, unchanged: not one rename, and -v says so of each.
+    const std::string log = dir / "renames.log";
+    ProcessOptions logged = WithShim({"SHIM_UNREADABLE=secret.html,locked.html", "SHIM_LOG=" + log});
+    const ProcessResult again = RunProcess(kProgram, {"-rkv", "--sync", templatePath, oldFolder},
+                                           logged);
+    EXPECT_EQ(again.out, going.out);
+    EXPECT_THAT(ReadBytes(log), Not(HasSubstr("rename")));
+    EXPECT_THAT(again.err, HasSubstr(Lines("upgraded: sub/deep/c.html (the output there is the "
+                                           "same: not written)\n")));
 }
 
 }  // namespace

@@ -17,6 +17,8 @@
 //                               line: "rename NEW-PATH" or "folder-flush PATH"
 //   SHIM_THREADS=N              no more than N threads can be made (pthread_create fails with
 //                               EAGAIN), as under a small `ulimit -u` or a cgroup's pids.max
+//   SHIM_UNREADABLE=A,B         an open for reading of a path ending in /A or /B fails with
+//                               EACCES, as for a file nobody may read (root reads any other)
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -25,6 +27,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -154,6 +157,39 @@ extern "C" int flock(int file, int operation) {
     return real(file, operation);
 }
 
+// An open for reading that the setting refuses, with errno set.
+static bool Unreadable(std::string_view path, int flags) {
+    const char* names = std::getenv("SHIM_UNREADABLE");
+    if (names == nullptr || (flags & O_ACCMODE) != O_RDONLY || (flags & O_DIRECTORY) != 0) {
+        return false;
+    }
+    for (std::string_view rest(names); !rest.empty();) {
+        const std::string_view name = rest.substr(0, rest.find(','));
+        rest.remove_prefix(std::min(rest.size(), name.size() + 1));
+        if (path.size() > name.size() && path.ends_with(name) &&
+            path[path.size() - name.size() - 1] == '/') {
+            errno = EACCES;
+            return true;
+        }
+    }
+    return false;
+}
+
+extern "C" int openat(int folder, const char* path, int flags, ...) {
+    va_list arguments;
+    va_start(arguments, flags);
+    const auto mode = static_cast<mode_t>(va_arg(arguments, int));
+    va_end(arguments);
+    if (Unreadable(PathAt(folder, path), flags)) {
+        return -1;
+    }
+    static const auto real = Real<int (*)(int, const char*, int, ...)>("openat");
+    return real(folder, path, flags, mode);
+}
+
+extern "C" int openat64(int folder, const char* path, int flags, ...)
+    __attribute__((alias("openat")));
+
 // Refuses an unnamed file where the setting says so. On 64-bit Linux open64 is open.
 extern "C" int open(const char* path, int flags, ...) {
     va_list arguments;
@@ -162,6 +198,9 @@ extern "C" int open(const char* path, int flags, ...) {
     va_end(arguments);
     if ((flags & O_TMPFILE) == O_TMPFILE && std::getenv("SHIM_NO_TMPFILE") != nullptr) {
         errno = EOPNOTSUPP;
+        return -1;
+    }
+    if (Unreadable(path, flags)) {
         return -1;
     }
     static const auto real = Real<int (*)(const char*, int, ...)>("open");
