@@ -27,7 +27,8 @@ expect() {  # WORDS... => EXPECTED
 }
 
 expect orba-upgrade --d "=>" --dry-run
-expect orba-upgrade -- "=>" -- --dry-run --help --sync --verbose --version
+expect orba-upgrade -- "=>" -- --dry-run --help --keep-going --recursive --sync --verbose --version
+expect orba-upgrade --r "=>" --recursive
 expect orba-upgrade -n "" "=>" old orba.html
 expect orba-upgrade orba.html "" "=>" old
 expect orba-upgrade -- -n "" "=>" old
