@@ -142,9 +142,7 @@ for kind in ${kinds[@]}; do
     # The time of 200 maps against copying them, side by side, three times: with the samples'
     # template (each output about 250 KB against the map's 13 KB) against copying the outputs
     # themselves, and with a template of 9 KB against copying the maps.
-    { printf '<html><head><script>'; head -c 9000 /usr/share/common-licenses/GPL-3
-      printf '</script></head><body><div id="DATA_SAVER" class="data_saver">{}</div>   <!-- <div id="DATA_SAVER">结束 --></body></html>\n'
-    } >"$at/small.html"
+    small_template "$at/small.html"
     for round in 1 2 3; do
         for template in orba small; do
             rm -rf "$at/old/NewORBA" "$at/copy"

@@ -19,25 +19,15 @@ skip_without_devices "slow device"
 cmake --build build --target orba-upgrade bench_window_flush >/dev/null
 
 work=$(mktemp -d)
-mkdir "$work/backing" "$work/fuse" "$work/disk" "$work/plain"
+mkdir "$work/plain"
 count="$work/flushes"
-loop=""
 teardown() {
     [ -d "$work/wine" ] && WINEPREFIX="$work/wine" /usr/lib/wine/wineserver -k 2>/dev/null || true
-    mountpoint -q "$work/disk" && umount "$work/disk"
-    [ -n "$loop" ] && losetup -d "$loop"
-    mountpoint -q "$work/fuse" && fusermount -u "$work/fuse"
-    wait
+    unmount_slow_device "$work"
     rm -rf "$work"
 }
 trap teardown EXIT
-
-/usr/bin/python3 bench/slow_device/delay_fs.py "$work/backing" "$work/fuse" "$delay" "$count" &
-for _ in $(seq 100); do mountpoint -q "$work/fuse" && break; sleep 0.1; done
-truncate -s 256M "$work/fuse/disk.img"
-mkfs.ext4 -q -E lazy_itable_init=0,lazy_journal_init=0 "$work/fuse/disk.img"  # no zeroing left for later
-loop=$(losetup -f --show "$work/fuse/disk.img")
-mount "$loop" "$work/disk"
+mount_slow_device "$work" "$delay"
 
 
 flushes() { cat "$count"; }

@@ -196,7 +196,16 @@ PreparedUpgrade PrepareChangedUpgrade(const Files& files, const TemplateTranspla
         return {std::nullopt, *upgrade.passedOver, {}};
     }
     PreparedUpgrade prepared{std::nullopt, {}, upgrade.change};
-    if (upgrade.change.output != OutputChange::Unchanged || !files.FlushStanding(outputPath)) {
+    bool write = upgrade.change.output != OutputChange::Unchanged;
+    if (!write && files.durability() == Durability::OnDisk) {
+        // What stands goes on the disk as it is: with the run's one flush at the end, or its own.
+        if (files.run().flushStandingTogether) {
+            files.run().standingLeftToFlush = true;
+        } else {
+            write = !files.FlushStanding(outputPath);
+        }
+    }
+    if (write) {
         prepared.output.emplace(files, outputPath);
         prepared.output->Write(upgrade.output);
         prepared.output->Complete();

@@ -170,6 +170,9 @@ class OutputFolderEnding {
     // The output folder's names, and the old folder's, which now holds the output folder's name
     // where this run made it (again, after another run took it away).
     void PutNamesOnDisk() {
+        if (files_.run().standingLeftToFlush.exchange(false)) {
+            files_.FlushFileSystemOf(outputFolder_);
+        }
         Flush(outputFolder_);
         if (madeByRun_ || files_.run().remadeFolder) {
             Flush(oldFolder_);
@@ -313,6 +316,7 @@ class UpgradeRun {
                      const TemplateTransplant& transplant, const std::string& oldFolder,
                      const std::string& outputFolder) {
         Batching batching = BatchingFor(files_, outputFolder, prepareAhead_);
+        files_.run().flushStandingTogether = batching.wholeFileSystem;
         PreparedInOrder prepared(
             [&](std::size_t index, std::span<char> buffer) {
                 const auto prepare = options_.compare ? PrepareChangedUpgrade : PrepareUpgrade;

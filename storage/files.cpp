@@ -287,6 +287,16 @@ bool Files::FlushStanding(const std::string& path) const {
     return flushed;
 }
 
+void Files::FlushFileSystemOf(const std::string& folder) const {
+    if (durability_ != Durability::OnDisk) {
+        return;
+    }
+    const ReadHandle opened(*system_, system_->OpenToRead(folder));
+    if (opened.get() == sys::kNoFile || !system_->FlushFileSystem(opened.get())) {
+        ThrowError(FileError::Operation::Write, folder, sys::LastError());
+    }
+}
+
 std::optional<std::string> Files::FlushFolder(const std::string& folder) const {
     if (durability_ != Durability::OnDisk) {
         return std::nullopt;

@@ -95,6 +95,11 @@ class Files {
         // run's to put on the disk (remadeFolder).
         std::string outputFolder;
         std::atomic<bool> remadeFolder{false};
+        // Where one flush of the output folder's file system reaches every file, outputs that
+        // stand as they would be written are put on the disk by one flush at the end (see
+        // FlushFileSystemOf), not each by its own: whether there are such, left to flush.
+        std::atomic<bool> flushStandingTogether{false};
+        std::atomic<bool> standingLeftToFlush{false};
 
       private:
         const sys::System& system_;
@@ -157,6 +162,9 @@ class Files {
     // With Durability::OnDisk, puts the file that stands at `path` on the disk as it is, without
     // writing to it; otherwise nothing. False where it cannot be opened or flushed so.
     bool FlushStanding(const std::string& path) const;
+    // With Durability::OnDisk, puts every file of the file system that holds `folder` on the
+    // disk (syncfs); fails, naming the folder, where it cannot.
+    void FlushFileSystemOf(const std::string& folder) const;
     // Creates one folder level; a folder already standing there, made by whoever, is fine.
     void CreateFolder(const std::string& path) const;
     // Removes the folder if it is empty; best effort, as clean-up is.

@@ -181,10 +181,12 @@ class FailingCallsTest : public UpgradeRunTest {
 // Each with the outputs flushed to the disk, as the window writes them, and without; flushed with
 // one flush of the file system, and each on its own where one flush does not reach every file;
 // and on a share, which renames no open file.
+// And as the command line runs them, comparing each output with what stands at its name.
 struct Sweep {
     std::size_t prepareAhead;
     Durability durability;
     Refusals refusals = {};
+    bool compare = false;
 };
 
 class EveryFailingCallTest : public FailingCallsTest,
@@ -195,24 +197,31 @@ INSTANTIATE_TEST_SUITE_P(EachWay, EveryFailingCallTest,
                                            Sweep{0, Durability::OnDisk, {.oneFlush = true}},
                                            Sweep{0, Durability::OnDisk, kShare},
                                            Sweep{2, Durability::Written},
-                                           Sweep{2, Durability::Written, kShare}),
+                                           Sweep{2, Durability::Written, kShare},
+                                           Sweep{2, Durability::OnDisk, {}, true}),
                          [](const auto& sweep) {
                              const Refusals& refusals = sweep.param.refusals;
-                             return std::string(sweep.param.prepareAhead > 0
+                             return std::string(sweep.param.compare ? "PreparedAhead"
+                                                : sweep.param.prepareAhead > 0
                                                     ? "PreparedAheadUnflushed"
                                                     : "OneByOneFlushed") +
                                     (refusals.renameWhileOpen ? "OnAShare"
                                      : refusals.oneFlush      ? "EachFile"
-                                                              : "");
+                                                              : "") +
+                                    (sweep.param.compare ? "FlushedComparing" : "");
                          });
 
 TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
-    const auto [prepareAhead, durability, refusals] = GetParam();
+    const auto [prepareAhead, durability, refusals, compare] = GetParam();
     // The template's block stands twice, so that the old block is also copied from the output.
     WriteBytes(templatePath, kTemplateText + "<!--" + kTemplateText + "-->");
     const auto upgraded = [](const std::string& block) {
         return Upgraded(block) + "<!--" + Upgraded(block) + "-->";
     };
+    if (compare) {  // an output that stands as it would be written already
+        earlier["c.html"] = upgraded("块-c.html");
+        RestoreEarlier();
+    }
     std::set<Call> failed;
     int failAt = 1;
     for (;; ++failAt) {
@@ -220,7 +229,8 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
         FailNthCall system(failAt, durability, refusals);
         RecordingHost failing;
         const RunResult result =
-            RunUpgrade(templatePath, oldFolder, failing, Files(system, durability), prepareAhead);
+            RunUpgrade(templatePath, oldFolder, failing, Files(system, durability),
+                       RunOptions{prepareAhead, false, false, compare});
         if (!system.failed()) {
             EXPECT_EQ(result.outcome, RunOutcome::Completed);
             break;
