@@ -11,13 +11,11 @@ bool* Option(Arguments& arguments, std::string_view longName, char letter) {
         char letter;
         bool Arguments::*flag;
     };
-    static constexpr Entry kOptions[] = {{"help", 'h', &Arguments::help},
-                                         {"version", 'V', &Arguments::version},
-                                         {"dry-run", 'n', &Arguments::dryRun},
-                                         {"verbose", 'v', &Arguments::verbose},
-                                         {"sync", '\0', &Arguments::sync},
-                                         {"recursive", 'r', &Arguments::recursive},
-                                         {"keep-going", 'k', &Arguments::keepGoing}};
+    static constexpr Entry kOptions[] = {
+        {"help", 'h', &Arguments::help},           {"version", 'V', &Arguments::version},
+        {"dry-run", 'n', &Arguments::dryRun},      {"verbose", 'v', &Arguments::verbose},
+        {"sync", '\0', &Arguments::sync},          {"recursive", 'r', &Arguments::recursive},
+        {"keep-going", 'k', &Arguments::keepGoing}};
     for (const Entry& entry : kOptions) {
         if ((!longName.empty() && entry.longName == longName) ||
             (longName.empty() && entry.letter != '\0' && entry.letter == letter)) {

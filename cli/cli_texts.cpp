@@ -141,8 +141,9 @@ std::string StoppedLines(Language language, std::string_view heading, std::strin
     if (stopped == Stopped::CheckGoesOn) {
         outcome = "The check goes on; nothing is written.";
     } else if (stopped == Stopped::RunGoesOn) {
-        outcome = "The upgrade goes on with the next document; every file written before is kept "
-                  "complete.";
+        outcome =
+            "The upgrade goes on with the next document; every file written before is kept "
+            "complete.";
     } else if (stopped == Stopped::Run) {
         outcome = "The upgrade stopped; every file written before is kept complete.";
     } else if (stopped == Stopped::RunBeforeAnyOutput) {
@@ -218,7 +219,8 @@ std::string ChangeWords(Language language, UpgradeChange change) {
             words = chinese ? "替换原有的输出" : "replaces the output there";
             break;
         case OutputChange::Unchanged:
-            words = chinese ? "输出已经相同，不再写入" : "the output there is the same: not written";
+            words =
+                chinese ? "输出已经相同，不再写入" : "the output there is the same: not written";
             break;
     }
     std::string text(words);
@@ -387,8 +389,8 @@ std::string DryRunSummary(Language language, const Counts& counts) {
 
 std::string RunSummary(Language language, const Counts& counts, bool namedEach) {
     const bool chinese = language == Language::Chinese;
-    std::string text = CountsText(language, chinese ? "升级" : "upgraded",
-                                  chinese ? "失败" : "failed", counts);
+    std::string text =
+        CountsText(language, chinese ? "升级" : "upgraded", chinese ? "失败" : "failed", counts);
     if (!namedEach && counts.passedOver + counts.notLookedAt > 0) {
         text += chinese ? "；加 -v 可逐一列出未升级的项及原因"
                         : "; -v names each entry not upgraded, and why";

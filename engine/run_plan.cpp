@@ -77,9 +77,8 @@ std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_vie
     return std::nullopt;
 }
 
-FolderListing ListFolder(const Files& files, const CheckedInputs& inputs,
-                         const std::string& folder, const std::string& below,
-                         RunObserver& observer, bool goDown) {
+FolderListing ListFolder(const Files& files, const CheckedInputs& inputs, const std::string& folder,
+                         const std::string& below, RunObserver& observer, bool goDown) {
     std::vector<sys::FolderEntry> entries = files.ListEntries(folder);
     std::sort(entries.begin(), entries.end(),
               [](const auto& a, const auto& b) { return a.name < b.name; });

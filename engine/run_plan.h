@@ -47,9 +47,8 @@ struct FolderListing {
 // the old-version folder (`below` is the folder's own, empty for the old-version folder itself).
 // The output folder is the run's own and not told. Where `goDown`, the folders are gone into,
 // but for hidden ones, links to folders and other folders' output folders, which are told.
-FolderListing ListFolder(const Files& files, const CheckedInputs& inputs,
-                         const std::string& folder, const std::string& below,
-                         RunObserver& observer, bool goDown);
+FolderListing ListFolder(const Files& files, const CheckedInputs& inputs, const std::string& folder,
+                         const std::string& below, RunObserver& observer, bool goDown);
 
 // The old-version folder's documents, as ListFolder lists them without going down.
 std::vector<std::string> DocumentsOf(const Files& files, const CheckedInputs& inputs,

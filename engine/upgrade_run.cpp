@@ -493,7 +493,7 @@ class UpgradeRun {
     std::uint64_t folders_ = 0;      // whose documents were handled
     std::uint64_t folderFirst_ = 0;  // upgraded before the folder in hand
     std::string below_;              // the folder in hand's path below the old-version folder
-    bool diskFull_ = false;  // a document found the disk full: one at a time from then on
+    bool diskFull_ = false;          // a document found the disk full: one at a time from then on
 };
 
 // Every way a run or a dry run can end early, told as the facts they are.
@@ -544,18 +544,15 @@ class UpgradeCheck {
             return {RunOutcome::Refused, 0, refusal->problem, refusal->found};
         }
         files_.ThrowIfStopped();
-        const TemplateTransplant transplant(inputs_.templateText.bytes(), kStartMarker,
-                                            kEndMarker);
+        const TemplateTransplant transplant(inputs_.templateText.bytes(), kStartMarker, kEndMarker);
         if (options_.recursive) {
             CheckTree(transplant, inputs_.oldFolder, {});
         } else {
             CheckOutputsCanBeWritten(files_, inputs_.oldFolder,
                                      JoinPath(inputs_.oldFolder, kOutputFolderName));
-            CheckFolder(transplant, inputs_.oldFolder, {},
-                        DocumentsOf(files_, inputs_, observer_));
+            CheckFolder(transplant, inputs_.oldFolder, {}, DocumentsOf(files_, inputs_, observer_));
         }
-        RunResult result{failed_ > 0 ? RunOutcome::Failed : RunOutcome::Completed,
-                         wouldUpgrade_};
+        RunResult result{failed_ > 0 ? RunOutcome::Failed : RunOutcome::Completed, wouldUpgrade_};
         result.failed = failed_;
         result.folders = folders_;
         return result;

@@ -221,8 +221,8 @@ TEST_F(CommandLineTest, VerboseRunNamesWhatItPassesOverAndKeepsTheLog) {
                     "1 upgraded, 3 passed over, 3 not looked at\n"));
     // Without -v, the damaged and the empty map are named all the same, and the rest counted;
     // the log stays as it is. An output that stands with its very bytes is not written again.
-    const auto written = std::filesystem::last_write_time(std::filesystem::u8path(
-        Join(output, "a.html")));
+    const auto written =
+        std::filesystem::last_write_time(std::filesystem::u8path(Join(output, "a.html")));
     const ProcessResult quiet = RunProcess(kProgram, {templatePath, oldFolder}, kEnglish);
     EXPECT_EQ(quiet.out, ExpectedLog({"a.html"}, output));
     EXPECT_EQ(quiet.err, Lines("pass over: c.html (the data block has no end marker: a damaged or "

@@ -348,13 +348,13 @@ TEST_F(CommandLineTest, SyncRunOnAFileSystemThatRefusesFolderFlushesSaysSoWithVe
     EXPECT_EQ(verbose.exitStatus, 0) << verbose.err;
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Document("<new>", "A", "</new>"));
     const std::string reason = SystemReasonIn("C.UTF-8", EINVAL);
-    EXPECT_EQ(verbose.err, "upgraded: a.html (new)\n"
-                           "orba-upgrade: the file system refused to flush the folder " + output +
-                               " (" + reason + "); it keeps the names in it its own way\n" +
-                               "orba-upgrade: the file system refused to flush the folder " +
-                               oldFolder + " (" + reason +
-                               "); it keeps the names in it its own way\n" +
-                               "1 upgraded, 0 passed over\n");
+    EXPECT_EQ(verbose.err,
+              "upgraded: a.html (new)\n"
+              "orba-upgrade: the file system refused to flush the folder " +
+                  output + " (" + reason + "); it keeps the names in it its own way\n" +
+                  "orba-upgrade: the file system refused to flush the folder " + oldFolder + " (" +
+                  reason + "); it keeps the names in it its own way\n" +
+                  "1 upgraded, 0 passed over\n");
 
     const ProcessResult quiet = RunProcess(kProgram, {"--sync", templatePath, oldFolder}, refusing);
     EXPECT_EQ(quiet.exitStatus, 0);
@@ -761,9 +761,9 @@ TEST_F(CommandLineTest, RecursiveRunHandlesEachFolderOfTheTreeAsARunOnIt) {
                                            "in 3 folders; -v names each entry not upgraded, and "
                                            "why\n")));
     for (const auto& [folder, block] : {std::pair{oldFolder, "A"}, {sub, "B"}, {deep, "C"}}) {
-        const std::string name = block == std::string("A") ? "a.html"
-                                  : block == std::string("B") ? "b.html"
-                                                              : "c.html";
+        const std::string name = block == std::string("A")   ? "a.html"
+                                 : block == std::string("B") ? "b.html"
+                                                             : "c.html";
         EXPECT_EQ(ReadBytes(Join(Join(folder, "NewORBA"), name)),
                   Document("<new>", block, "</new>"));
         EXPECT_EQ(AllNames(Join(folder, "NewORBA")).size(), 1u) << folder;
@@ -772,9 +772,10 @@ TEST_F(CommandLineTest, RecursiveRunHandlesEachFolderOfTheTreeAsARunOnIt) {
 
     // Again over the outputs, unchanged: not one rename, and -v says so of each.
     const std::string log = dir / "renames.log";
-    ProcessOptions logged = WithShim({"SHIM_UNREADABLE=secret.html,locked.html", "SHIM_LOG=" + log});
-    const ProcessResult again = RunProcess(kProgram, {"-rkv", "--sync", templatePath, oldFolder},
-                                           logged);
+    ProcessOptions logged =
+        WithShim({"SHIM_UNREADABLE=secret.html,locked.html", "SHIM_LOG=" + log});
+    const ProcessResult again =
+        RunProcess(kProgram, {"-rkv", "--sync", templatePath, oldFolder}, logged);
     EXPECT_EQ(again.out, going.out);
     EXPECT_THAT(ReadBytes(log), Not(HasSubstr("rename")));
     EXPECT_THAT(again.err, HasSubstr(Lines("upgraded: sub/deep/c.html (the output there is the "
