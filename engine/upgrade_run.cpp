@@ -8,11 +8,11 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/batched_outputs.h"
 #include "engine/data_block.h"
 #include "engine/document_upgrade.h"
 #include "engine/markers.h"
 #include "engine/paths.h"
-#include "engine/prepared_in_order.h"
 #include "engine/run_plan.h"
 #include "storage/prepared_output.h"
 
@@ -59,67 +59,6 @@ void CheckOutputsCanBeWritten(const Files& files, const std::string& oldFolder,
             mustBeMade ? FileError::Operation::CreateFolder : FileError::Operation::WriteInFolder,
             mustBeMade ? outputFolder : folder, error);
     }
-}
-
-// The files the process keeps open for itself, and those each document prepared ahead holds at
-// once (the document, its output, the folder it is named in).
-constexpr std::uint64_t kKeptFree = 16;
-constexpr std::uint64_t kPerDocument = 3;
-
-// No more documents prepared ahead than the open-file limit allows, beside the run's own thread.
-std::size_t WithinOpenFileLimit(std::size_t prepareAhead) {
-    const std::uint64_t limit = sys::OpenFileLimit();
-    const std::uint64_t documents = limit > kKeptFree ? (limit - kKeptFree) / kPerDocument : 0;
-    return static_cast<std::size_t>(
-        std::min<std::uint64_t>(prepareAhead, documents > 0 ? documents - 1 : 0));
-}
-
-// Outputs that must be on the disk before their names are flushed a batch at a time: a slow
-// device (a USB stick, a share) pays a flush per batch, not per document. A batch is the next
-// documents up to a count and a size, each output holding its file open until it is named.
-constexpr std::size_t kBatchDocuments = 256;
-constexpr std::size_t kFirstBatchDocuments = 8;
-constexpr std::uint64_t kBatchBytes = std::uint64_t{16} << 20;
-// Where the file system keeps no unnamed files, the temporaries a killed run may leave behind:
-// two batches and the documents prepared ahead.
-constexpr std::size_t kNamedTemporariesAtMost = 16;
-constexpr std::size_t kNamedPreparedAhead = 4;
-
-// How a run with outputs that must be on the disk holds them in batches.
-struct Batching {
-    std::size_t prepareAhead = 0;
-    std::size_t limit = 1;         // documents a batch holds at most
-    bool wholeFileSystem = false;  // one flush of the output folder's file system reaches all
-};
-
-Batching BatchingFor(const Files& files, const std::string& outputFolder,
-                     std::size_t prepareAhead) {
-    if (files.durability() != Durability::OnDisk) {
-        return {prepareAhead};
-    }
-    // Whether a killed run would leave its temporaries behind, learnt from one that leaves
-    // nothing; a trial that fails says so too, and each document then meets the failure itself.
-    bool named = sys::kNamedTemporariesOutliveProcess;
-    if (named) {
-        try {
-            named = PreparedOutput(files, JoinPath(outputFolder, "trial.html")).named();
-        } catch (const FileError&) {
-        }
-    }
-    if (named) {
-        prepareAhead = std::min(prepareAhead, kNamedPreparedAhead);
-    }
-    // Two batches are held at once: one taking its names, the next being flushed.
-    const std::uint64_t limit = sys::OpenFileLimit();
-    const std::uint64_t busy = kKeptFree + kPerDocument * (prepareAhead + 1);
-    std::uint64_t documents =
-        std::clamp<std::uint64_t>(limit > busy ? (limit - busy) / 2 : 1, 1, kBatchDocuments);
-    if (named) {
-        documents =
-            std::min<std::uint64_t>(documents, (kNamedTemporariesAtMost - prepareAhead) / 2);
-    }
-    return {prepareAhead, static_cast<std::size_t>(documents),
-            files.OneFlushReachesEveryFile(outputFolder)};
 }
 
 // The output folder's ending, which every way out of a run passes. A run that wrote outputs puts
@@ -195,13 +134,13 @@ class OutputFolderEnding {
 };
 
 // One upgrade run, in short steps; a stop is looked at between any two of them.
-class UpgradeRun {
+class UpgradeRun final : private BatchedOutputs::Handler {
   public:
     UpgradeRun(const Files& files, RunObserver& observer, const RunOptions& options)
         : files_(files.LearningAnew()),
           observer_(observer),
           options_(options),
-          prepareAhead_(WithinOpenFileLimit(options.prepareAhead)) {}
+          batches_(files_, options.prepareAhead, options.keepGoing) {}
 
     const std::uint64_t& upgraded() const { return upgraded_; }
 
@@ -267,7 +206,15 @@ class UpgradeRun {
         ++folders_;
         folderFirst_ = upgraded_;
         below_ = below;
-        UpgradeEach(documents, transplant, folder, outputFolder);
+        documents_ = &documents;
+        batches_.NameAll(
+            outputFolder, documents.size(),
+            [&](std::size_t index, std::span<char> buffer) {
+                const auto prepare = options_.compare ? PrepareChangedUpgrade : PrepareUpgrade;
+                return prepare(files_, transplant, JoinPath(folder, documents[index]),
+                               JoinPath(outputFolder, documents[index]), buffer);
+            },
+            *this);
         files_.ThrowIfStopped();
         ending.Complete();
         observer_.Completed(outputFolder, upgraded_ - folderFirst_);
@@ -278,15 +225,28 @@ class UpgradeRun {
         return below_.empty() ? name : JoinPath(below_, name);
     }
 
-    // A failure of one document that a run keeping going goes on past: told, and counted.
+    void Handled(std::size_t index, const PreparedUpgrade& document) override {
+        const std::string name = Named((*documents_)[index]);
+        if (document.upgraded()) {
+            ++upgraded_;
+            if (options_.compare) {
+                observer_.Changed(name, document.change);
+            }
+            observer_.Upgraded(name, upgraded_ - folderFirst_);
+        } else {
+            observer_.PassedOver(name, document.passedOver);
+        }
+        observer_.Handled(index + 1, documents_->size());
+    }
+    void WentOnPast(std::size_t index, const FileError& error) override {
+        GoOnPast(error);
+        observer_.Handled(index + 1, documents_->size());
+    }
+
+    // A failure that a run keeping going goes on past: told, and counted.
     void GoOnPast(const FileError& error) {
         ++failed_;
         observer_.Failed(error, Stopped::RunGoesOn);
-    }
-    // Whether the run goes on past the failure: one of a document or its output, not of a folder.
-    bool GoesOnPast(const FileError& error) const {
-        return options_.keepGoing && (error.operation() == FileError::Operation::Read ||
-                                      error.operation() == FileError::Operation::Write);
     }
 
     // Whether the run made the output folder.
@@ -298,202 +258,16 @@ class UpgradeRun {
         return true;
     }
 
-    // The next documents of the listing, prepared, their outputs in temporary files.
-    struct Batch {
-        std::size_t first = 0;
-        std::vector<PreparedUpgrade> documents;
-        std::exception_ptr failure;  // of the document that ended the batch
-        bool goesOn = false;         // the run goes on past it, with the document after it
-        bool diskFull = false;       // the next document found no room: it is tried again alone
-        std::future<void> flushing;  // last: joined before the outputs go
-    };
-
-    // Outputs take their names, and failures are met, strictly in the order of the listing,
-    // however many documents are prepared ahead and flushed together. While one batch takes its
-    // names, the next is flushed on another thread: a slow device writes during the window's
-    // pauses.
-    void UpgradeEach(const std::vector<std::string>& documents,
-                     const TemplateTransplant& transplant, const std::string& oldFolder,
-                     const std::string& outputFolder) {
-        Batching batching = BatchingFor(files_, outputFolder, prepareAhead_);
-        files_.run().flushStandingTogether = batching.wholeFileSystem;
-        PreparedInOrder prepared(
-            [&](std::size_t index, std::span<char> buffer) {
-                const auto prepare = options_.compare ? PrepareChangedUpgrade : PrepareUpgrade;
-                return prepare(files_, transplant, JoinPath(oldFolder, documents[index]),
-                               JoinPath(outputFolder, documents[index]), buffer);
-            },
-            documents.size(), batching.prepareAhead);
-        // A run that names one document at a time, with a pause after each (the window's),
-        // begins with a small batch, so that names come soon, and doubles it with each batch,
-        // so that a batch's flush takes about as long as the names of the one before. A run
-        // that prepares ahead takes whole batches from the start: fewer flushes.
-        std::size_t batchSize = batching.prepareAhead == 0
-                                    ? std::min(kFirstBatchDocuments, batching.limit)
-                                    : batching.limit;
-        // A document that found the disk full is tried again once the outputs before it took
-        // their names, and so freed the room of those they replaced, with nothing else of the run
-        // held: one document at a time from then on. Alone, the failure stands.
-        std::optional<Batch> previous;  // flushed on another thread, its names to come
-        std::size_t next = 0;
-        const auto goOnAlone = [&] {
-            diskFull_ = true;
-            batching = {0, 1, batching.wholeFileSystem};
-            batchSize = 1;
-            prepared.RestartAt(next, 0);
-        };
-        for (;;) {
-            std::optional<Batch> current;
-            if (next < documents.size() &&
-                !(previous && ((previous->failure && !previous->goesOn) || previous->diskFull))) {
-                current = Collect(prepared, next, documents.size(), batchSize, outputFolder);
-                batchSize = std::min(batchSize * 2, batching.limit);
-                StartFlush(*current, batching.wholeFileSystem);
-            }
-            if (previous) {
-                NameInOrder(*previous, documents);
-                if (previous->diskFull) {
-                    goOnAlone();
-                }
-                previous.reset();
-            }
-            if (!current) {
-                if (next < documents.size()) {
-                    continue;
-                }
-                return;
-            }
-            if (files_.durability() == Durability::OnDisk && !diskFull_) {
-                previous = std::move(current);
-            } else {
-                // Nothing to flush, or nothing else to hold: each document takes its name as soon
-                // as it is prepared.
-                NameInOrder(*current, documents);
-                if (current->diskFull) {
-                    goOnAlone();
-                }
-            }
-        }
-    }
-
-    // Up to `limit` documents from `next` on, and no more bytes than a batch holds, nor than
-    // half the room left in the output folder: the batch being named holds the rest. A
-    // document that fails ends the batch: those before it take their names first.
-    Batch Collect(PreparedInOrder& prepared, std::size_t& next, std::size_t count,
-                  std::size_t limit, const std::string& outputFolder) {
-        Batch batch;
-        batch.first = next;
-        std::uint64_t room = kBatchBytes;
-        if (limit > 1) {
-            room = std::min(room, files_.FreeSpace(outputFolder).value_or(room) / 2);
-        }
-        std::uint64_t bytes = 0;
-        while (next < count && batch.documents.size() < limit &&
-               (batch.documents.empty() || bytes < room)) {
-            files_.ThrowIfStopped();
-            try {
-                batch.documents.push_back(prepared.Next());
-            } catch (const FileError& error) {
-                if (error.diskFull() && !diskFull_) {
-                    batch.diskFull = true;
-                } else {
-                    batch.failure = std::current_exception();
-                    if (GoesOnPast(error)) {
-                        batch.goesOn = true;
-                        ++next;
-                    }
-                }
-                break;
-            }
-            ++next;
-            bytes += batch.documents.back().output ? batch.documents.back().output->size() : 0;
-        }
-        return batch;
-    }
-
-    void StartFlush(Batch& batch, bool wholeFileSystem) {
-        std::vector<PreparedOutput*> outputs;
-        for (PreparedUpgrade& document : batch.documents) {
-            if (document.output) {
-                outputs.push_back(&*document.output);
-            }
-        }
-        if (files_.durability() == Durability::OnDisk && outputs.size() > 1) {
-            try {
-                batch.flushing = std::async(std::launch::async, [outputs, wholeFileSystem] {
-                    PreparedOutput::FlushTogether(outputs, wholeFileSystem);
-                });
-            } catch (const std::system_error&) {
-                // No thread to be had: the batch is flushed on this one.
-                PreparedOutput::FlushTogether(outputs, wholeFileSystem);
-            }
-        }
-    }
-
-    // Once the batch is on the disk, each output takes its name and is told, in order. A stop
-    // between two of them drops those not yet named.
-    void NameInOrder(Batch& batch, const std::vector<std::string>& documents) {
-        if (batch.flushing.valid()) {
-            batch.flushing.get();
-        }
-        for (std::size_t at = 0; at < batch.documents.size(); ++at) {
-            const std::string name = Named(documents[batch.first + at]);
-            if (at > 0) {
-                files_.ThrowIfStopped();
-            }
-            PreparedUpgrade& document = batch.documents[at];
-            if (document.upgraded() && Commit(document)) {
-                ++upgraded_;
-                if (options_.compare) {
-                    observer_.Changed(name, document.change);
-                }
-                observer_.Upgraded(name, upgraded_ - folderFirst_);
-            } else if (!document.upgraded()) {
-                observer_.PassedOver(name, document.passedOver);
-            }
-            observer_.Handled(batch.first + at + 1, documents.size());
-        }
-        if (batch.failure) {
-            try {
-                std::rethrow_exception(batch.failure);
-            } catch (const FileError& error) {
-                if (!batch.goesOn) {
-                    throw;
-                }
-                GoOnPast(error);
-                observer_.Handled(batch.first + batch.documents.size() + 1, documents.size());
-            }
-        }
-    }
-
-    // The output takes its name, if it has one to take; false where the run goes on past its
-    // failure.
-    bool Commit(PreparedUpgrade& document) {
-        if (!document.output) {
-            return true;
-        }
-        try {
-            document.output->Commit();
-        } catch (const FileError& error) {
-            if (!GoesOnPast(error)) {
-                throw;
-            }
-            GoOnPast(error);
-            return false;
-        }
-        return true;
-    }
-
     const Files files_;  // what its output folder's file system refuses, learnt by this run
     RunObserver& observer_;
     RunOptions options_;
-    std::size_t prepareAhead_;
+    BatchedOutputs batches_;
     std::uint64_t upgraded_ = 0;
     std::uint64_t failed_ = 0;       // documents gone on past
     std::uint64_t folders_ = 0;      // whose documents were handled
     std::uint64_t folderFirst_ = 0;  // upgraded before the folder in hand
     std::string below_;              // the folder in hand's path below the old-version folder
-    bool diskFull_ = false;          // a document found the disk full: one at a time from then on
+    const std::vector<std::string>* documents_ = nullptr;  // the folder in hand's
 };
 
 // Every way a run or a dry run can end early, told as the facts they are.
