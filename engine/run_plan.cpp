@@ -7,6 +7,7 @@
 #include "engine/markers.h"
 #include "engine/paths.h"
 #include "engine/text.h"
+#include "storage/prepared_output.h"
 
 namespace orba {
 
@@ -43,6 +44,15 @@ bool IsOutputFolder(const sys::FolderEntry& entry) {
 
 }  // namespace
 
+namespace {
+
+// An input problem, and what was found at the path it is about.
+struct Refusal {
+    InputProblem problem;
+    FoundAtPath found = FoundAtPath::Nothing;
+};
+
+// The first problem with the two paths, or none, with `inputs` filled.
 std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_view folderBox,
                                    const Files& files, CheckedInputs& inputs,
                                    bool filesMayBeBelow) {
@@ -75,6 +85,59 @@ std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_vie
         return Refusal{InputProblem::FolderHasNoFiles, found};
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<CheckedInputs> StartPlan(std::string_view templateBox, std::string_view folderBox,
+                                       const Files& files, RunObserver& observer,
+                                       bool filesMayBeBelow) {
+    CheckedInputs inputs;
+    if (const auto refusal = CheckInputs(templateBox, folderBox, files, inputs, filesMayBeBelow)) {
+        observer.Refused(refusal->problem, refusal->found);
+        return std::nullopt;
+    }
+    return inputs;
+}
+
+// Any other thing than a folder at the output folder's name, a file or a link that leads nowhere,
+// stops the run and the dry run alike, before anything is made. One look decides: another run that
+// makes the folder between two looks would otherwise make it look taken. An output folder that is
+// the old-version folder itself (a link to it, a mount of it, another mount of the same folder)
+// would have the outputs replace the old documents.
+bool OutputFolderMustBeMade(const Files& files, const std::string& oldFolder,
+                            const std::string& outputFolder) {
+    switch (files.KindOf(outputFolder)) {
+        case sys::PathKind::Folder:
+            if (files.IsSameFile(outputFolder, oldFolder) ||
+                files.ShowTheSameFiles(outputFolder, oldFolder)) {
+                throw FileError(FileError::Operation::WriteInFolder, outputFolder,
+                                OwnReason::LeadsBackToFolder);
+            }
+            return false;
+        case sys::PathKind::Nothing:
+            return true;
+        case sys::PathKind::OrdinaryFile:
+        case sys::PathKind::Other:
+            break;
+    }
+    throw FileError(FileError::Operation::CreateFolder, outputFolder, OwnReason::NameTaken);
+}
+
+// Whether a run could make its output folder and write into it, tried with a temporary file that
+// leaves nothing: in the output folder where it stands, else where it would be made, when a
+// refusal is the run's failure to make the folder.
+void CheckOutputsCanBeWritten(const Files& files, const std::string& oldFolder,
+                              const std::string& outputFolder) {
+    const bool mustBeMade = OutputFolderMustBeMade(files, oldFolder, outputFolder);
+    const std::string& folder = mustBeMade ? oldFolder : outputFolder;
+    try {
+        const PreparedOutput trial(files, JoinPath(folder, "trial.html"));
+    } catch (const FileError& error) {
+        throw FileError(
+            mustBeMade ? FileError::Operation::CreateFolder : FileError::Operation::WriteInFolder,
+            mustBeMade ? outputFolder : folder, error);
+    }
 }
 
 FolderListing ListFolder(const Files& files, const CheckedInputs& inputs, const std::string& folder,

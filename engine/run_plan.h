@@ -16,24 +16,30 @@ namespace orba {
 
 inline constexpr std::string_view kOutputFolderName = "NewORBA";
 
-// An input problem, and what was found at the path it is about.
-struct Refusal {
-    InputProblem problem;
-    FoundAtPath found = FoundAtPath::Nothing;
-};
-
 struct CheckedInputs {
     std::string templatePath;
     LoadedFile templateText;
     std::string oldFolder;
 };
 
-// The first problem with the two paths as the user typed them, or none, with `inputs` filled.
-// Where `filesMayBeBelow` (a run through the folder tree), a folder without files of its own is
-// no problem.
-std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_view folderBox,
-                                   const Files& files, CheckedInputs& inputs,
-                                   bool filesMayBeBelow = false);
+// The opening of a run and of a dry run: the two paths as the user typed them checked, the first
+// problem told to `observer` (Refused) and none returned, else the inputs. Where
+// `filesMayBeBelow` (a run through the folder tree), a folder without files of its own is no
+// problem.
+std::optional<CheckedInputs> StartPlan(std::string_view templateBox, std::string_view folderBox,
+                                       const Files& files, RunObserver& observer,
+                                       bool filesMayBeBelow);
+
+// Whether a run must make the output folder `outputFolder` of `oldFolder`: not where a folder
+// (or a link to one) stands. Throws FileError where anything else stands at that name, or where
+// it is the old-version folder itself (a link to it, another mount of it).
+bool OutputFolderMustBeMade(const Files& files, const std::string& oldFolder,
+                            const std::string& outputFolder);
+
+// Whether a run could make the output folder and write into it, tried with a temporary file that
+// leaves nothing; throws FileError as the run would fail.
+void CheckOutputsCanBeWritten(const Files& files, const std::string& oldFolder,
+                              const std::string& outputFolder);
 
 // One folder of a run: the *.html documents to read, in the listing's order, and the folders
 // below it to go into.

@@ -20,47 +20,6 @@ namespace orba {
 
 namespace {
 
-// Whether the run must make its output folder: not where a folder (or a link to one) stands. Any
-// other thing at that name, a file or a link that leads nowhere, stops the run and the dry run
-// alike, before anything is made. One look decides: another run that makes the folder between
-// two looks would otherwise make it look taken. An output folder that is the old-version folder
-// itself (a link to it, a mount of it, another mount of the same folder) would have the outputs
-// replace the old documents.
-bool OutputFolderMustBeMade(const Files& files, const std::string& oldFolder,
-                            const std::string& outputFolder) {
-    switch (files.KindOf(outputFolder)) {
-        case sys::PathKind::Folder:
-            if (files.IsSameFile(outputFolder, oldFolder) ||
-                files.ShowTheSameFiles(outputFolder, oldFolder)) {
-                throw FileError(FileError::Operation::WriteInFolder, outputFolder,
-                                OwnReason::LeadsBackToFolder);
-            }
-            return false;
-        case sys::PathKind::Nothing:
-            return true;
-        case sys::PathKind::OrdinaryFile:
-        case sys::PathKind::Other:
-            break;
-    }
-    throw FileError(FileError::Operation::CreateFolder, outputFolder, OwnReason::NameTaken);
-}
-
-// Whether a run could make its output folder and write into it, tried with a temporary file that
-// leaves nothing: in the output folder where it stands, else where it would be made, when a
-// refusal is the run's failure to make the folder.
-void CheckOutputsCanBeWritten(const Files& files, const std::string& oldFolder,
-                              const std::string& outputFolder) {
-    const bool mustBeMade = OutputFolderMustBeMade(files, oldFolder, outputFolder);
-    const std::string& folder = mustBeMade ? oldFolder : outputFolder;
-    try {
-        const PreparedOutput trial(files, JoinPath(folder, "trial.html"));
-    } catch (const FileError& error) {
-        throw FileError(
-            mustBeMade ? FileError::Operation::CreateFolder : FileError::Operation::WriteInFolder,
-            mustBeMade ? outputFolder : folder, error);
-    }
-}
-
 // The output folder's ending, which every way out of a run passes. A run that wrote outputs puts
 // their names on the disk (where it flushes) before it says it is over, completed or not: "every
 // file written before is kept" holds through a power cut. One that ends before its first output
@@ -145,12 +104,12 @@ class UpgradeRun final : private BatchedOutputs::Handler {
     const std::uint64_t& upgraded() const { return upgraded_; }
 
     RunResult Run(std::string_view templateBox, std::string_view folderBox) {
-        CheckedInputs inputs;
-        if (const auto refusal =
-                CheckInputs(templateBox, folderBox, files_, inputs, options_.recursive)) {
-            observer_.Refused(refusal->problem, refusal->found);
-            return {RunOutcome::Refused, 0, refusal->problem, refusal->found};
+        const auto started =
+            StartPlan(templateBox, folderBox, files_, observer_, options_.recursive);
+        if (!started) {
+            return {RunOutcome::Refused};
         }
+        const CheckedInputs& inputs = *started;
         // The template text and the places of its data block are fixed for the whole run.
         const TemplateTransplant transplant(inputs.templateText.bytes(), kStartMarker, kEndMarker);
         files_.ThrowIfStopped();
@@ -312,11 +271,11 @@ class UpgradeCheck {
     const std::uint64_t& wouldUpgrade() const { return wouldUpgrade_; }
 
     RunResult Run(std::string_view templateBox, std::string_view folderBox) {
-        if (const auto refusal =
-                CheckInputs(templateBox, folderBox, files_, inputs_, options_.recursive)) {
-            observer_.Refused(refusal->problem, refusal->found);
-            return {RunOutcome::Refused, 0, refusal->problem, refusal->found};
+        auto started = StartPlan(templateBox, folderBox, files_, observer_, options_.recursive);
+        if (!started) {
+            return {RunOutcome::Refused};
         }
+        inputs_ = std::move(*started);
         files_.ThrowIfStopped();
         const TemplateTransplant transplant(inputs_.templateText.bytes(), kStartMarker, kEndMarker);
         if (options_.recursive) {

@@ -24,8 +24,6 @@ enum class RunOutcome {
 struct RunResult {
     RunOutcome outcome;
     std::uint64_t upgraded = 0;
-    InputProblem problem{};  // set when the outcome is Refused, with what was found at its path
-    FoundAtPath found{};
     // Documents that a dry run could not read, or a run that keeps going could not read or
     // write, each one told; the outcome is then Failed.
     std::uint64_t failed = 0;

@@ -159,7 +159,7 @@ TEST_F(UpgradeRunTest, TemplateRewrittenWhileRunsReadItGivesOneVersionOrAFailure
         } else {
             // A truncated template without its block is refused like any template without one.
             EXPECT_EQ(result.outcome, RunOutcome::Refused);
-            EXPECT_EQ(result.problem, InputProblem::TemplateBlockBlank);
+            EXPECT_THAT(runHost.refused, ElementsAre(InputProblem::TemplateBlockBlank));
         }
     }
     // How often runs complete is told, not checked: the forced changes of changing_reads_test

@@ -51,7 +51,7 @@ class UpgradeRunTest : public ::testing::Test {
 
     void ExpectRefused(const RunResult& result, InputProblem problem) {
         EXPECT_EQ(result.outcome, RunOutcome::Refused);
-        EXPECT_EQ(result.problem, problem);
+        EXPECT_THAT(host.refused, ::testing::ElementsAre(problem));
         ASSERT_EQ(host.messages.size(), 1u);
         EXPECT_EQ(host.messages[0], zh::InputProblemMessage(problem));
         EXPECT_THAT(host.log, ::testing::IsEmpty());

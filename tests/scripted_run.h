@@ -56,7 +56,7 @@ struct ScriptedRun {
         starts.emplace_back(templateBox, folderBox);
         if (refusal) {
             observer.Refused(*refusal, FoundAtPath::Nothing);
-            return {RunOutcome::Refused, 0, *refusal};
+            return {RunOutcome::Refused};
         }
         std::uint64_t upgraded = 0;
         const auto stopped = [&] {

@@ -74,6 +74,7 @@ class RecordingHost : public RunObserver, public HeldFileWait {
     }
 
     void Refused(InputProblem problem, FoundAtPath /*found*/) override {
+        refused.push_back(problem);
         messages.emplace_back(zh::InputProblemMessage(problem));
     }
     void Started(std::uint64_t documents) override {
@@ -119,6 +120,7 @@ class RecordingHost : public RunObserver, public HeldFileWait {
 
     std::string log;
     std::vector<std::string> messages;
+    std::vector<InputProblem> refused;
     std::vector<std::uint64_t> started;  // the documents each start said it would read
     std::vector<std::uint64_t> handled;  // after each document, how many were
     int documentPauses = 0;
