@@ -20,16 +20,16 @@ std::string_view ExtractStringBetween(std::string_view text, std::string_view st
 
 TemplateTransplant::TemplateTransplant(std::string_view text, std::string_view startTag,
                                        std::string_view endTag) {
-    block_ = ExtractStringBetween(text, startTag, endTag);
-    if (block_.empty()) {
+    const std::string_view block = ExtractStringBetween(text, startTag, endTag);
+    if (block.empty()) {
         between_.push_back(text);
         return;
     }
     std::size_t from = 0;
-    for (std::size_t at = FindBytes(text, block_, 0); at != std::string_view::npos;
-         at = FindBytes(text, block_, from)) {
+    for (std::size_t at = FindBytes(text, block, 0); at != std::string_view::npos;
+         at = FindBytes(text, block, from)) {
         between_.push_back(text.substr(from, at - from));
-        from = at + block_.size();
+        from = at + block.size();
     }
     between_.push_back(text.substr(from));
 }

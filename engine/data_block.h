@@ -36,8 +36,6 @@ class TemplateTransplant {
     TemplateTransplant(const TemplateTransplant&) = delete;
     TemplateTransplant& operator=(const TemplateTransplant&) = delete;
 
-    std::string_view templateBlock() const { return block_; }
-
     // The upgraded document is the template with every occurrence of its data block, left to right
     // and not overlapping, replaced by the old block. It is written in three steps, so that the
     // old block can be taken as it is read: the template up to the block's first place; the old
@@ -49,7 +47,6 @@ class TemplateTransplant {
     void WriteRest(UpgradeSink& sink, std::uint64_t blockSize) const;
 
   private:
-    std::string_view block_;
     std::vector<std::string_view> between_;  // the template around the occurrences; one more
                                              // piece than occurrences
 };

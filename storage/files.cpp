@@ -1,4 +1,5 @@
 #include "storage/files.h"
+#include "storage/uninterrupted.h"
 
 #include <algorithm>
 #include <cstring>
@@ -206,14 +207,18 @@ bool Files::Read(const std::string& path, ReadingSink& sink) const {
                 break;
             }
             // A program may lock a stretch of the file for a moment.
-            const std::int64_t got = WhileHeld(
-                path, Operation::Read,
-                [&] { return system_->ReadAt(file.get(), offset, room.data(), room.size()); },
-                [](std::int64_t count) { return count < 0; });
+            const auto failed = [](std::int64_t count) { return count < 0; };
+            const std::int64_t got = Uninterrupted(
+                [&] {
+                    return WhileHeld(
+                        path, Operation::Read,
+                        [&] {
+                            return system_->ReadAt(file.get(), offset, room.data(), room.size());
+                        },
+                        failed);
+                },
+                failed);
             if (got < 0) {
-                if (sys::IsInterrupted(sys::LastError())) {
-                    continue;
-                }
                 ThrowError(Operation::Read, path, sys::LastError());
             }
             if (got == 0) {
@@ -281,10 +286,7 @@ bool Files::FlushStanding(const std::string& path) const {
     if (file.get() == sys::kNoFile) {
         return false;
     }
-    bool flushed = false;
-    while (!(flushed = system_->Flush(file.get())) && sys::IsInterrupted(sys::LastError())) {
-    }
-    return flushed;
+    return Uninterrupted([&] { return system_->Flush(file.get()); });
 }
 
 void Files::FlushFileSystemOf(const std::string& folder) const {
@@ -301,10 +303,7 @@ std::optional<std::string> Files::FlushFolder(const std::string& folder) const {
     if (durability_ != Durability::OnDisk) {
         return std::nullopt;
     }
-    bool flushed = false;
-    while (!(flushed = system_->FlushFolder(folder)) && sys::IsInterrupted(sys::LastError())) {
-    }
-    if (!flushed) {
+    if (!Uninterrupted([&] { return system_->FlushFolder(folder); })) {
         const int error = sys::LastError();
         if (sys::IsFolderFlushRefusal(error)) {
             return sys::Reason(error);

@@ -1,4 +1,5 @@
 #include "storage/prepared_output.h"
+#include "storage/uninterrupted.h"
 
 #include <algorithm>
 #include <atomic>
@@ -33,15 +34,6 @@ bool WithFreshName(const Files& files, const std::string& folder, std::string& n
         }
     }
     return false;
-}
-
-// Makes `call` again while a signal interrupts it.
-template <class Call>
-bool Uninterrupted(Call&& call) {
-    bool done = false;
-    while (!(done = call()) && sys::IsInterrupted(sys::LastError())) {
-    }
-    return done;
 }
 
 // Calls `each` for every item, from this thread and up to kAtOnce - 1 others: a slow device
@@ -172,10 +164,9 @@ void PreparedOutput::WriteNow(std::string_view bytes) {
     std::uint64_t offset = size_ - gathered_.size();
     while (!bytes.empty()) {
         const std::size_t chunk = std::min(bytes.size(), kLargestCall);
-        const std::int64_t written = system().WriteAt(file_, offset, bytes.data(), chunk);
-        if (written < 0 && sys::IsInterrupted(sys::LastError())) {
-            continue;
-        }
+        const std::int64_t written =
+            Uninterrupted([&] { return system().WriteAt(file_, offset, bytes.data(), chunk); },
+                          [](std::int64_t count) { return count < 0; });
         if (written <= 0) {
             Fail(written < 0 ? sys::LastError() : sys::DeviceError());
         }
@@ -189,10 +180,9 @@ void PreparedOutput::Repeat(std::uint64_t offset, std::uint64_t length, std::spa
     while (length > 0) {
         const auto wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(length, buffer.size()));
-        const std::int64_t got = system().ReadAt(file_, offset, buffer.data(), wanted);
-        if (got < 0 && sys::IsInterrupted(sys::LastError())) {
-            continue;
-        }
+        const std::int64_t got =
+            Uninterrupted([&] { return system().ReadAt(file_, offset, buffer.data(), wanted); },
+                          [](std::int64_t count) { return count < 0; });
         if (got <= 0) {  // the file is this run's own: it cannot end early
             Fail(got < 0 ? sys::LastError() : sys::DeviceError());
         }

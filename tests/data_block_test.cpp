@@ -86,7 +86,6 @@ TEST(ExtractStringBetweenTest, BytesOutsideUtf8PassThrough) {
 TEST(TemplateTransplantTest, ReplacesTheBlockAndKeepsEverythingElse) {
     const std::string text = Document("<head>新版</head>", "TEMPLATE", "<script/>");
     TemplateTransplant transplant(text, kStartMarker, kEndMarker);
-    EXPECT_EQ(transplant.templateBlock(), "TEMPLATE");
     EXPECT_EQ(Upgraded(transplant, "旧的图谱"),
               Document("<head>新版</head>", "旧的图谱", "<script/>"));
 }
@@ -107,7 +106,6 @@ TEST(TemplateTransplantTest, OccurrencesDoNotOverlapAndInsertedTextIsNotScannedA
 TEST(TemplateTransplantTest, BlockWithSurroundingSpacesIsUsedWithThem) {
     const std::string text = Document("", "  map  ", "");
     TemplateTransplant transplant(text, kStartMarker, kEndMarker);
-    EXPECT_EQ(transplant.templateBlock(), "  map  ");
     EXPECT_EQ(Upgraded(transplant, "X"), Document("", "X", ""));
 }
 
