@@ -58,7 +58,7 @@ TEST(PresenterStartTest, LogReadsReadyBeforeAnyRun) {
     FakeMainWindowView view;
     ScriptedRun run;
     const ORBAUpdateTool tool(view, desktop, run.Files());
-    EXPECT_EQ(tool.ProgressLog(), kReady);
+    EXPECT_EQ(view.logBox, kReady);
     EXPECT_FALSE(tool.RunInProgress());
 }
 
@@ -107,7 +107,7 @@ TEST_F(PresenterTest, EveryButtonOfTheTableHasItsHandlerAndNothingElseActs) {
     tool.Click(ui::Control("Label1"));
     tool.Click(ui::Control("TXT_MOD_FILE"));
     EXPECT_EQ(desktop.endRequests, 0);
-    EXPECT_EQ(tool.ProgressLog(), kReady);
+    EXPECT_EQ(view.logBox, kReady);
     std::set<ui::Command> commands;
     for (const ui::ControlSpec& spec : ui::MainWindowControls()) {
         SCOPED_TRACE(std::string(spec.name));
@@ -117,13 +117,13 @@ TEST_F(PresenterTest, EveryButtonOfTheTableHasItsHandlerAndNothingElseActs) {
             << "each command once";
         if (spec.kind == ui::ControlKind::CommandButton) {
             const FakeDesktop before = desktop;
-            const std::string logBefore = tool.ProgressLog();
+            const std::string logBefore = view.logBox;
             tool.Click(spec);
             const bool acted =
                 desktop.offeredFilters.size() != before.offeredFilters.size() ||
                 desktop.folderPickerTitles.size() != before.folderPickerTitles.size() ||
                 desktop.openedAddresses.size() != before.openedAddresses.size() ||
-                desktop.endRequests != before.endRequests || tool.ProgressLog() != logBefore;
+                desktop.endRequests != before.endRequests || view.logBox != logBefore;
             EXPECT_TRUE(acted);
         }
     }
@@ -137,7 +137,7 @@ TEST_F(PresenterTest, StartButtonRunsTheUpgradeAndTheLogShowsEveryEntry) {
         << "the boxes' texts as they stand";
     const std::string expected =
         std::string(kReady) + ExpectedLog({"b.HTML", "甲.html"}, run.outputFolder);
-    EXPECT_EQ(tool.ProgressLog(), expected);
+    EXPECT_EQ(view.logBox, expected);
     EXPECT_EQ(view.logBox, expected);
     EXPECT_EQ(view.paintedInPause, 2) << "each document entry is brought into view";
     EXPECT_EQ(view.paintedNow, 1) << "and the result entry";
@@ -149,7 +149,7 @@ TEST_F(PresenterTest, InputProblemIsShownAndNothingIsLogged) {
     tool.BT_GO_Click();
     ASSERT_EQ(desktop.messages.size(), 1u);
     EXPECT_THAT(desktop.messages[0], HasSubstr("【模板文件未指定】"));
-    EXPECT_EQ(tool.ProgressLog(), kReady);
+    EXPECT_EQ(view.logBox, kReady);
     EXPECT_THAT(view.progress, IsEmpty()) << "nothing was begun";
 }
 
@@ -159,8 +159,8 @@ TEST_F(PresenterTest, ExitDuringARunStopsBeforeTheNextDocument) {
     tool.BT_GO_Click();
     EXPECT_TRUE(view.hidden);
     EXPECT_EQ(desktop.endRequests, 1);
-    EXPECT_THAT(tool.ProgressLog(), HasSubstr(" 1: a.html: 升级成功"));
-    EXPECT_THAT(tool.ProgressLog(), Not(HasSubstr("处理结束")));
+    EXPECT_THAT(view.logBox, HasSubstr(" 1: a.html: 升级成功"));
+    EXPECT_THAT(view.logBox, Not(HasSubstr("处理结束")));
     EXPECT_THAT(run.begun, ElementsAre("a.html"));
 }
 
@@ -179,7 +179,7 @@ TEST_F(PresenterTest, ClosingTheWindowDuringARunHidesItAndStopsTheRun) {
     EXPECT_TRUE(view.hidden);
     EXPECT_EQ(desktop.endRequests, 1) << "the program ends when the run has stopped";
     EXPECT_THAT(run.begun, ElementsAre("a.html"));
-    EXPECT_THAT(tool.ProgressLog(), Not(HasSubstr("处理结束")));
+    EXPECT_THAT(view.logBox, Not(HasSubstr("处理结束")));
     EXPECT_TRUE(tool.Form_Unload()) << "outside a run the window goes at once";
 }
 
@@ -205,7 +205,7 @@ TEST_F(PresenterTest, FileFailureIsShownAndTheWindowStaysUsable) {
 
     run.Upgrades({"a.html"});
     tool.BT_GO_Click();
-    EXPECT_THAT(tool.ProgressLog(), HasSubstr("【处理结束：成功升级 1 个】"));
+    EXPECT_THAT(view.logBox, HasSubstr("【处理结束：成功升级 1 个】"));
 }
 
 TEST_F(PresenterTest, DroppedFileIsTheTemplateAndDroppedFolderTheOldFolder) {

@@ -37,8 +37,6 @@ class ORBAUpdateTool {
     // A file or folder was dropped on the window.
     void Form_DragDrop(std::string_view path, bool isFolder);
 
-    // The progress log as the runs wrote it, CR LF line breaks included.
-    const std::string& ProgressLog() const { return runs_.Log(); }
     bool RunInProgress() const { return runs_.Running(); }
 
   private:

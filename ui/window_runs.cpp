@@ -68,7 +68,6 @@ class WindowRuns::Observer final : public RunObserver, public HeldFileWait {
     static constexpr std::chrono::milliseconds kRestSlice{10};
 
     void Log(const std::string& entry) {
-        runs_.log_ += entry;
         runs_.view_.AppendText(entry);
     }
     // A failure is seen on the taskbar button or in the dock, and asks for attention, before its
@@ -109,7 +108,7 @@ class WindowRuns::Observer final : public RunObserver, public HeldFileWait {
 };
 
 WindowRuns::WindowRuns(Desktop& desktop, ProgressLogView& view, WindowFiles files)
-    : desktop_(desktop), view_(view), files_(std::move(files)), log_(kInitialProgressLog) {}
+    : desktop_(desktop), view_(view), files_(std::move(files)) {}
 
 void WindowRuns::Start(std::string_view templateBox, std::string_view folderBox) {
     if (running_) {

@@ -60,7 +60,6 @@ class WindowRuns {
     WindowRuns(Desktop& desktop, ProgressLogView& view, WindowFiles files = FilesOnDisk());
 
     // The log as every run wrote it, CR LF included, behind the box's initial text.
-    const std::string& Log() const { return log_; }
     bool Running() const { return running_; }
 
     // The start button: one upgrade run on the two boxes' texts, unless one is running.
@@ -87,7 +86,6 @@ class WindowRuns {
     Desktop& desktop_;
     ProgressLogView& view_;
     WindowFiles files_;
-    std::string log_;
     std::chrono::steady_clock::time_point started_{};  // of the run in progress, or the last one
     double fraction_ = 0;                              // likewise
     bool failureShownOutside_ = false;                 // before its message box
