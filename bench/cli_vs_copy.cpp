@@ -31,7 +31,6 @@
 
 #include "bench/real_corpus.h"
 #include "engine/markers.h"
-#include "storage/utf8_file.h"
 
 namespace {
 
@@ -176,7 +175,7 @@ int main(int argc, char** argv) {
         }
         fs::create_directory(oldFolder);
         std::mt19937 random(42);
-        orba::SaveAsUTF8(Document(2 * kMiB, templateBlock, random), templatePath);
+        orba::bench::WriteWholeFile(Document(2 * kMiB, templateBlock, random), templatePath);
         for (int i = 0; i < documents; ++i) {
             // Data blocks spread evenly from 1 KiB to 1 MiB.
             const std::size_t block =
@@ -184,7 +183,7 @@ int main(int argc, char** argv) {
                 (documents > 1 ? (kMiB - 1024) * static_cast<std::size_t>(i) / (documents - 1) : 0);
             const std::string text = Document(2 * kMiB, block, random);
             largest = std::max(largest, text.size());
-            orba::SaveAsUTF8(text, oldFolder + "/doc" + std::to_string(i) + ".html");
+            orba::bench::WriteWholeFile(text, oldFolder + "/doc" + std::to_string(i) + ".html");
         }
         std::printf(
             "corpus: %d filler documents of 2 MiB with blocks of 1 KiB to 1 MiB, template 2 MiB "

@@ -10,7 +10,6 @@
 #include <stdexcept>
 
 #include "engine/markers.h"
-#include "storage/utf8_file.h"
 
 namespace orba::bench {
 
@@ -181,6 +180,14 @@ Corpus EmptyCorpus(const std::string& root, const TextSource& source) {
 
 }  // namespace
 
+void WriteWholeFile(const std::string& path, std::string_view bytes) {
+    std::ofstream file(fs::u8path(path), std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!file.flush()) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
 Corpus BuildStoreCorpus(const std::string& root, int documents, double megabytes,
                         const std::vector<std::string>& textRoots) {
     TextSource page(textRoots, IsWebText);
@@ -206,7 +213,7 @@ Corpus BuildStoreCorpus(const std::string& root, int documents, double megabytes
                               std::min(text.size(), static_cast<std::size_t>(size)));
         const std::string path =
             i < 0 ? corpus.templatePath : corpus.oldFolder + "/图" + std::to_string(i) + ".html";
-        SaveAsUTF8(text, path);
+        WriteWholeFile(text, path);
         if (i < 0) {
             corpus.templateBytes = text.size();
             continue;
@@ -258,7 +265,7 @@ Corpus BuildRealCorpus(const std::string& root, int documents,
             static_cast<std::size_t>(static_cast<double>(size) * std::exp(blockShares(random)));
         const std::string text = Document(source, size, block);
         const std::string path = corpus.oldFolder + "/图" + std::to_string(i) + ".html";
-        SaveAsUTF8(text, path);
+        WriteWholeFile(text, path);
         corpus.documents.push_back(path);
         corpus.totalBytes += text.size();
         corpus.largestBytes = std::max(corpus.largestBytes, text.size());
@@ -271,7 +278,7 @@ Corpus BuildRealCorpus(const std::string& root, int documents,
     std::nth_element(blockSizes.begin(), blockSizes.begin() + documents / 2, blockSizes.end());
     const std::string templateText =
         Document(source, documentSizes[documents / 2], blockSizes[documents / 2]);
-    SaveAsUTF8(templateText, corpus.templatePath);
+    WriteWholeFile(templateText, corpus.templatePath);
     corpus.templateBytes = templateText.size();
     return corpus;
 }

@@ -22,6 +22,9 @@ struct Corpus {
     std::size_t sourceBytes = 0;
 };
 
+// Writes `bytes` as the whole file at `path`; throws std::runtime_error where it cannot.
+void WriteWholeFile(const std::string& path, std::string_view bytes);
+
 // Writes `documents` documents and a template into `root`/old and `root`/template.html, with
 // text from the files under `textRoots`. The same arguments give the same corpus.
 Corpus BuildRealCorpus(const std::string& root, int documents,

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/real_corpus.h"
 #include "engine/markers.h"
-#include "storage/utf8_file.h"
 #include "ui/desktop.h"
 #include "ui/qt/qt_main_window.h"
 
@@ -54,10 +54,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The application folder holds the default template and the documents.
-    orba::SaveAsUTF8(Document("{\"模板\":0}"), folder + "/orba.html");
+    orba::bench::WriteWholeFile(Document("{\"模板\":0}"), folder + "/orba.html");
     for (int i = 0; i < documents; ++i) {
-        orba::SaveAsUTF8(Document("{\"节点\":" + std::to_string(i) + "}"),
-                         folder + "/文档" + std::to_string(i) + ".html");
+        orba::bench::WriteWholeFile(Document("{\"节点\":" + std::to_string(i) + "}"),
+                                    folder + "/文档" + std::to_string(i) + ".html");
     }
 
     QuietDesktop desktop(folder);

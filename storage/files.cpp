@@ -6,7 +6,6 @@
 #include <thread>
 #include <utility>
 
-#include "storage/prepared_output.h"
 #include "storage/temporary_names.h"
 
 namespace orba {
@@ -240,14 +239,6 @@ bool Files::Read(const std::string& path, ReadingSink& sink) const {
             throw FileError(Operation::Read, path, OwnReason::ChangedWhileRead);
         }
     }
-}
-
-void Files::Replace(const std::string& path, std::span<const std::string_view> pieces) const {
-    PreparedOutput output(*this, path);
-    for (const std::string_view piece : pieces) {
-        output.Write(piece);
-    }
-    output.Commit();
 }
 
 void Files::CreateFolder(const std::string& path) const {

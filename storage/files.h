@@ -155,10 +155,6 @@ class Files {
         return file;
     }
 
-    // Writes the concatenation of `pieces` to `path` so that `path` either keeps what it held or
-    // holds the complete new content. A link at `path` is replaced.
-    void Replace(const std::string& path, std::span<const std::string_view> pieces) const;
-
     // With Durability::OnDisk, puts the file that stands at `path` on the disk as it is, without
     // writing to it; otherwise nothing. False where it cannot be opened or flushed so.
     bool FlushStanding(const std::string& path) const;

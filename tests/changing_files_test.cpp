@@ -23,6 +23,7 @@
 #include "engine/markers.h"
 #include "engine/upgrade_run.h"
 #include "storage/files.h"
+#include "storage/prepared_output.h"
 #include "storage/temporary_names.h"
 #include "tests/process_runner.h"
 #include "tests/run_fixtures.h"
@@ -317,9 +318,9 @@ struct HeldWriter {
             ::close(go[1]);
             const HoldAt system(kind, held[1], go[0]);
             try {
-                const std::string text = Document("", "写入中", "");
-                const std::string_view pieces[] = {text};
-                Files(system).Replace(path, pieces);
+                PreparedOutput output(Files(system), path);
+                output.Write(Document("", "写入中", ""));
+                output.Commit();
             } catch (...) {
                 ::_exit(1);
             }

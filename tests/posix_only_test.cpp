@@ -21,8 +21,8 @@
 
 #include "engine/listing.h"
 #include "engine/paths.h"
+#include "storage/file_copy.h"
 #include "storage/file_error.h"
-#include "storage/utf8_file.h"
 #include "tests/process_runner.h"
 #include "tests/run_fixtures.h"
 #include "tests/wrapped_system.h"
@@ -98,23 +98,24 @@ TEST_F(CommandLineTest, ChineseLocaleGivesChineseLinesAndUsage) {
     EXPECT_THAT(help.out, ::testing::StartsWith("用法：orba-upgrade [选项]... 模板 文件夹\n"));
 }
 
-TEST(Utf8FileTest, NewFilesGetTheUsualPermissions) {
+TEST(FileCopyTest, NewFilesGetTheUsualPermissions) {
     TempDir dir;
+    WriteBytes(dir / "from.html", "x");
     const mode_t previous = ::umask(022);
-    SaveAsUTF8("x", dir / "doc.html");
+    CopyFile(Files(), dir / "from.html", dir / "doc.html");
     ::umask(previous);
     struct stat status {};
     ASSERT_EQ(::stat((dir / "doc.html").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0644u);
 }
 
-TEST(Utf8FileTest, LoadingAFifoFailsInsteadOfHanging) {
+TEST(FileCopyTest, CopyingAFifoFailsInsteadOfHanging) {
     TempDir dir;
     ASSERT_EQ(::mkfifo((dir / "fifo.html").c_str(), 0644), 0);
-    EXPECT_THROW(LoadAsUTF8(dir / "fifo.html"), FileError);
+    EXPECT_THROW(CopyFile(Files(), dir / "fifo.html", dir / "doc.html"), FileError);
 }
 
-TEST(Utf8FileTest, OnlyRegularFilesLoad) {
+TEST(FileCopyTest, OnlyRegularFilesLoad) {
     TempDir dir;
     MakeFolder(dir / "folder.html");
     ASSERT_EQ(::mkfifo((dir / "fifo.html").c_str(), 0644), 0);

@@ -15,7 +15,6 @@
 #include "engine/listing.h"
 #include "engine/paths.h"
 #include "storage/files.h"
-#include "storage/utf8_file.h"
 #include "storage/windows_paths.h"
 #include "tests/process_runner.h"
 #include "tests/run_fixtures.h"

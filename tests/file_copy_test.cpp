@@ -1,4 +1,4 @@
-#include "storage/utf8_file.h"
+#include "storage/file_copy.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -6,6 +6,7 @@
 #include <array>
 
 #include "storage/file_error.h"
+#include "storage/prepared_output.h"
 #include "tests/test_support.h"
 
 namespace orba {
@@ -19,7 +20,7 @@ using test::WriteBytes;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-TEST(Utf8FileTest, RoundTripsTextByteForByte) {
+TEST(FileCopyTest, CopiesEveryByte) {
     TempDir dir;
     const std::string samples[] = {
         "",
@@ -30,37 +31,45 @@ TEST(Utf8FileTest, RoundTripsTextByteForByte) {
         std::string("nul\0inside", 10),
     };
     for (const std::string& text : samples) {
-        SaveAsUTF8(text, dir / "doc.html");
-        EXPECT_EQ(LoadAsUTF8(dir / "doc.html"), text);
+        WriteBytes(dir / "from.html", text);
+        CopyFile(Files(), dir / "from.html", dir / "doc.html");
         EXPECT_EQ(ReadBytes(dir / "doc.html"), text) << "written bytes are the text's bytes";
     }
 }
 
-TEST(Utf8FileTest, SavingReplacesALongerFileEntirely) {
+TEST(FileCopyTest, CopyReplacesALongerFileEntirely) {
     TempDir dir;
-    SaveAsUTF8(std::string(10000, 'x'), dir / "doc.html");
-    SaveAsUTF8("short", dir / "doc.html");
-    EXPECT_EQ(ReadBytes(dir / "doc.html"), "short");
-    EXPECT_THAT(AllNames(dir.path()), ElementsAre("doc.html")) << "no temporary file is left";
+    MakeFolder(dir / "to");
+    WriteBytes(dir / "long.html", std::string(10000, 'x'));
+    WriteBytes(dir / "short.html", "short");
+    CopyFile(Files(), dir / "long.html", dir / "to/doc.html");
+    CopyFile(Files(), dir / "short.html", dir / "to/doc.html");
+    EXPECT_EQ(ReadBytes(dir / "to/doc.html"), "short");
+    EXPECT_THAT(AllNames(dir / "to"), ElementsAre("doc.html")) << "no temporary file is left";
 }
 
-TEST(Utf8FileTest, PiecesAreWrittenInOrder) {
+TEST(FileCopyTest, OutputPiecesAreWrittenInOrder) {
     TempDir dir;
     const std::array<std::string_view, 4> pieces = {"<a>", "", "中间", "</a>"};
-    SaveAsUTF8(pieces, dir / "doc.html");
+    PreparedOutput output(Files(), dir / "doc.html");
+    for (const std::string_view piece : pieces) {
+        output.Write(piece);
+    }
+    output.Commit();
     EXPECT_EQ(ReadBytes(dir / "doc.html"), "<a>中间</a>");
 }
 
-TEST(Utf8FileTest, SavingIntoAMissingFolderFails) {
+TEST(FileCopyTest, CopyIntoAMissingFolderFails) {
     TempDir dir;
-    EXPECT_THROW(SaveAsUTF8("x", dir / "missing/doc.html"), FileError);
+    WriteBytes(dir / "from.html", "x");
+    EXPECT_THROW(CopyFile(Files(), dir / "from.html", dir / "missing/doc.html"), FileError);
 }
 
-TEST(Utf8FileTest, LoadingAMissingFileFailsWithTheSystemsReason) {
+TEST(FileCopyTest, CopyOfAMissingFileFailsWithTheSystemsReason) {
     TempDir dir;
     try {
-        LoadAsUTF8(dir / "missing.html");
-        FAIL() << "loading a missing file must fail";
+        CopyFile(Files(), dir / "missing.html", dir / "doc.html");
+        FAIL() << "copying a missing file must fail";
     } catch (const FileError& error) {
         EXPECT_EQ(error.operation(), FileError::Operation::Read);
         EXPECT_EQ(error.path(), dir / "missing.html");
@@ -68,7 +77,7 @@ TEST(Utf8FileTest, LoadingAMissingFileFailsWithTheSystemsReason) {
     }
 }
 
-TEST(Utf8FileTest, ReloadingIntoTheSameBufferShowsEachWholeFile) {
+TEST(FileCopyTest, ReloadingIntoTheSameBufferShowsEachWholeFile) {
     TempDir dir;
     const std::string text = "\xEF\xBB\xBF读取\r\n" + std::string(70000, 'm') + "\xFF";
     WriteBytes(dir / "doc.html", text);
