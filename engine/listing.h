@@ -20,9 +20,9 @@ std::optional<NotLookedAtReason> WhyNotADocument(const sys::FolderEntry& entry,
 
 // True when an ordinary file stands at `path`. The path is taken literally: `*` and `?` are
 // ordinary characters here, and a path ending in a separator names no file.
-bool FileExists(const std::string& path, const Files& files = Files());
+bool FileExists(const std::string& path, const Files& files);
 
 // Folder when `folder` holds at least one ordinary file of any name, else what stands there.
-FoundAtPath LookAtFolder(std::string_view folder, const Files& files = Files());
+FoundAtPath LookAtFolder(std::string_view folder, const Files& files);
 
 }  // namespace orba

@@ -55,7 +55,7 @@ struct RunOptions {
 RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox,
                      RunObserver& observer, const Files& files, const RunOptions& options);
 inline RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox,
-                            RunObserver& observer, const Files& files = Files(),
+                            RunObserver& observer, const Files& files,
                             std::size_t prepareAhead = 0) {
     return RunUpgrade(templateBox, folderBox, observer, files, RunOptions{prepareAhead});
 }
@@ -68,7 +68,6 @@ inline RunResult RunUpgrade(std::string_view templateBox, std::string_view folde
 // goes on, to find every such document in one go; the outcome is then Failed. An output folder
 // that could not be written stops the check. Of `options`, the tree and the comparison count.
 RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
-                       RunObserver& observer, const Files& files = Files(),
-                       const RunOptions& options = {});
+                       RunObserver& observer, const Files& files, const RunOptions& options = {});
 
 }  // namespace orba

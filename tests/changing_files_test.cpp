@@ -106,7 +106,7 @@ TEST_F(UpgradeRunTest, DocumentRewrittenWhileRunsReadItGivesOneVersionOrAFailure
         const Rewriter rewriter(document, a, b);
         for (int run = 0; run < 40 || rewriter.rounds() < 100; ++run) {
             RecordingHost runHost;
-            const RunResult result = RunUpgrade(templatePath, oldFolder, runHost);
+            const RunResult result = RunUpgrade(templatePath, oldFolder, runHost, Files());
             if (result.outcome == RunOutcome::Completed) {
                 ++completed;
                 // A writer slowed down by a busy machine or disk leaves the file empty or half
@@ -143,7 +143,7 @@ TEST_F(UpgradeRunTest, TemplateRewrittenWhileRunsReadItGivesOneVersionOrAFailure
     const Rewriter rewriter(templatePath, a, b);
     for (int run = 0; run < 40 || rewriter.rounds() < 100; ++run) {
         RecordingHost runHost;
-        const RunResult result = RunUpgrade(templatePath, oldFolder, runHost);
+        const RunResult result = RunUpgrade(templatePath, oldFolder, runHost, Files());
         if (result.outcome == RunOutcome::Completed) {
             ++completed;
             // The template may have been read in any state it passed through, but in one only.
@@ -186,7 +186,8 @@ TEST_F(UpgradeRunTest, TemplateReplacedWhileRunsReadItGivesOneVersionAlways) {
     });
     for (int run = 0; run < 30 || rounds < 20; ++run) {
         RecordingHost runHost;
-        ASSERT_EQ(RunUpgrade(templatePath, oldFolder, runHost).outcome, RunOutcome::Completed)
+        ASSERT_EQ(RunUpgrade(templatePath, oldFolder, runHost, Files()).outcome,
+                  RunOutcome::Completed)
             << ::testing::PrintToString(runHost.messages);
         const std::string out = ReadBytes(Join(output, "doc.html"));
         EXPECT_TRUE(out.find("aaaa") == std::string::npos || out.find("bbbb") == std::string::npos)

@@ -32,16 +32,17 @@ TEST(DocumentNamesTest, UnreadableFolderIsAFailure) {
 
 TEST(LookAtFolderTest, AnyOrdinaryFileCounts) {
     TempDir dir;
-    EXPECT_NE(LookAtFolder(dir.path()), FoundAtPath::Folder);
+    EXPECT_NE(LookAtFolder(dir.path(), Files()), FoundAtPath::Folder);
     MakeFolder(dir / "sub");
     WriteBytes(dir / "sub/inner.html", "x");
-    EXPECT_NE(LookAtFolder(dir.path()), FoundAtPath::Folder) << "files in subfolders do not count";
+    EXPECT_NE(LookAtFolder(dir.path(), Files()), FoundAtPath::Folder)
+        << "files in subfolders do not count";
     WriteHiddenFile(dir / ".hidden", "x");
-    EXPECT_NE(LookAtFolder(dir.path()), FoundAtPath::Folder);
+    EXPECT_NE(LookAtFolder(dir.path(), Files()), FoundAtPath::Folder);
     WriteBytes(dir / "notes.txt", "x");
-    EXPECT_EQ(LookAtFolder(dir.path()), FoundAtPath::Folder);
-    EXPECT_EQ(LookAtFolder(WithTrailingSeparator(dir.path())), FoundAtPath::Folder);
-    EXPECT_NE(LookAtFolder(dir / "missing"), FoundAtPath::Folder);
+    EXPECT_EQ(LookAtFolder(dir.path(), Files()), FoundAtPath::Folder);
+    EXPECT_EQ(LookAtFolder(WithTrailingSeparator(dir.path()), Files()), FoundAtPath::Folder);
+    EXPECT_NE(LookAtFolder(dir / "missing", Files()), FoundAtPath::Folder);
 }
 
 }  // namespace

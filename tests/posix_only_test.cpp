@@ -61,15 +61,15 @@ TEST(FileExistsTest, OnlyVisibleOrdinaryFilesExist) {
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
     ASSERT_EQ(::symlink("tpl.html", (dir / "link").c_str()), 0);
 
-    EXPECT_TRUE(FileExists(dir / "tpl.html"));
-    EXPECT_TRUE(FileExists(dir / "link"));
-    EXPECT_FALSE(FileExists(dir / ".tpl.html"));
-    EXPECT_FALSE(FileExists(dir / "folder"));
-    EXPECT_FALSE(FileExists(dir / "folder/"));
-    EXPECT_FALSE(FileExists(dir / "fifo"));
-    EXPECT_FALSE(FileExists(dir / "missing.html"));
-    EXPECT_FALSE(FileExists(dir / "*.html")) << "wildcards are not expanded";
-    EXPECT_FALSE(FileExists(""));
+    EXPECT_TRUE(FileExists(dir / "tpl.html", Files()));
+    EXPECT_TRUE(FileExists(dir / "link", Files()));
+    EXPECT_FALSE(FileExists(dir / ".tpl.html", Files()));
+    EXPECT_FALSE(FileExists(dir / "folder", Files()));
+    EXPECT_FALSE(FileExists(dir / "folder/", Files()));
+    EXPECT_FALSE(FileExists(dir / "fifo", Files()));
+    EXPECT_FALSE(FileExists(dir / "missing.html", Files()));
+    EXPECT_FALSE(FileExists(dir / "*.html", Files())) << "wildcards are not expanded";
+    EXPECT_FALSE(FileExists("", Files()));
 }
 
 TEST(LookAtFolderTest, SocketsAndFifosAreNotFiles) {
@@ -83,7 +83,7 @@ TEST(LookAtFolderTest, SocketsAndFifosAreNotFiles) {
     ASSERT_LT(socketPath.size(), sizeof address.sun_path);
     socketPath.copy(address.sun_path, socketPath.size());
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_NE(LookAtFolder(dir.path()), FoundAtPath::Folder);
+    EXPECT_NE(LookAtFolder(dir.path(), Files()), FoundAtPath::Folder);
     ::close(fd);
 }
 
@@ -609,7 +609,7 @@ TEST_F(UpgradeRunTest, FolderPathNearTheSystemsLimitStillTakesItsOutputs) {
     MakeFolder(deep);
     WriteBytes(Join(deep, "a.html"), Document("", "A", ""));
 
-    EXPECT_EQ(CheckUpgrade(templatePath, deep, host).outcome, RunOutcome::Completed);
+    EXPECT_EQ(CheckUpgrade(templatePath, deep, host, Files()).outcome, RunOutcome::Completed);
     const RunResult result = Run(templatePath, deep);
     EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
     EXPECT_EQ(ReadBytes(Join(Join(deep, "NewORBA"), "a.html")), Upgraded("A"));

@@ -244,8 +244,8 @@ TEST_F(UpgradeRunTest, EveryEntryOfTheFolderIsToldWithItsReason) {
         {".f.html", N::Hidden}, {"e.htm", N::OtherName}, {"g", N::Folder}};
     for (const bool dryRun : {true, false}) {
         RecordingHost recorded;
-        const RunResult result = dryRun ? CheckUpgrade(templatePath, oldFolder, recorded)
-                                        : RunUpgrade(templatePath, oldFolder, recorded);
+        const RunResult result = dryRun ? CheckUpgrade(templatePath, oldFolder, recorded, Files())
+                                        : RunUpgrade(templatePath, oldFolder, recorded, Files());
         EXPECT_EQ(result.upgraded, 1u);
         EXPECT_EQ(recorded.passedOver, passedOver) << "dry run: " << dryRun;
         EXPECT_EQ(recorded.notLookedAt, notLookedAt) << "dry run: " << dryRun;

@@ -51,17 +51,17 @@ TEST(WindowsListingTest, HiddenAndSystemFilesAreNeitherListedNorFound) {
     SetAttributes(dir / "hidden.html", FILE_ATTRIBUTE_HIDDEN);
     SetAttributes(dir / "system.html", FILE_ATTRIBUTE_SYSTEM);
     EXPECT_THAT(DocumentNames(dir.path()), ElementsAre("FOO.HTML", "visible.html"));
-    EXPECT_TRUE(FileExists(dir / "visible.html"));
-    EXPECT_FALSE(FileExists(dir / "hidden.html"));
-    EXPECT_FALSE(FileExists(dir / "system.html"));
-    EXPECT_FALSE(FileExists(dir / "*.html")) << "wildcards are not expanded";
+    EXPECT_TRUE(FileExists(dir / "visible.html", Files()));
+    EXPECT_FALSE(FileExists(dir / "hidden.html", Files()));
+    EXPECT_FALSE(FileExists(dir / "system.html", Files()));
+    EXPECT_FALSE(FileExists(dir / "*.html", Files())) << "wildcards are not expanded";
 }
 
 TEST(WindowsListingTest, FolderWithOnlyHiddenFilesHasNoFiles) {
     TempDir dir;
     WriteHiddenFile(dir / "desktop.ini", "x");
-    EXPECT_NE(LookAtFolder(dir.path()), FoundAtPath::Folder);
-    EXPECT_NE(LookAtFolder(WithTrailingSeparator(dir.path())), FoundAtPath::Folder);
+    EXPECT_NE(LookAtFolder(dir.path(), Files()), FoundAtPath::Folder);
+    EXPECT_NE(LookAtFolder(WithTrailingSeparator(dir.path()), Files()), FoundAtPath::Folder);
 }
 
 TEST_F(UpgradeRunTest, FolderWithOrWithoutTrailingBackslashGivesOneOutputFolder) {

@@ -17,7 +17,7 @@ namespace orba::ui {
 
 class ORBAUpdateTool {
   public:
-    ORBAUpdateTool(MainWindowView& view, Desktop& desktop, WindowFiles files = FilesOnDisk());
+    ORBAUpdateTool(MainWindowView& view, Desktop& desktop, WindowFiles files);
 
     void Form_Load();
     void BT_GO_Click();

@@ -57,7 +57,7 @@ class ProgressLogView {
 
 class WindowRuns {
   public:
-    WindowRuns(Desktop& desktop, ProgressLogView& view, WindowFiles files = FilesOnDisk());
+    WindowRuns(Desktop& desktop, ProgressLogView& view, WindowFiles files);
 
     // The log as every run wrote it, CR LF included, behind the box's initial text.
     bool Running() const { return running_; }

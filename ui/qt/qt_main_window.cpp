@@ -121,7 +121,7 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* parent) {
 }  // namespace
 
 QtMainWindow::QtMainWindow(Desktop& desktop, QWidget* parent)
-    : QWidget(parent), tool_(*this, desktop) {
+    : QWidget(parent), tool_(*this, desktop, FilesOnDisk()) {
     setObjectName("ORBAUpdateTool");
     setWindowTitle(ToQString(identity::kProductName));
     setFont(SongFont(9, false));

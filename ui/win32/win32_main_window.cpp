@@ -101,7 +101,7 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
 Win32MainWindow::Win32MainWindow(HINSTANCE instance, Desktop& desktop, DpiCalls dpiCalls,
                                  std::unique_ptr<TaskbarCalls> taskbar)
     : instance_(instance),
-      tool_(*this, desktop),
+      tool_(*this, desktop, FilesOnDisk()),
       dpiCalls_(dpiCalls),
       logo_(LoadJpegResource(instance, kLogoResource)),
       qrCode_(LoadJpegResource(instance, kQrCodeResource)),
