@@ -23,7 +23,7 @@
 namespace {
 
 // The window's side of a run, without a window: the pause after each document.
-class PausingHost final : public orba::RunObserver {
+class PausingObserver final : public orba::RunObserver {
   public:
     void Upgraded(std::string_view /*name*/, std::uint64_t /*number*/) override {
         orba::ui::MySleep(5, [] {});
@@ -37,10 +37,10 @@ double TimedRun(const std::string& templatePath, const std::string& oldFolder,
                 orba::Durability durability) {
     std::filesystem::remove_all(oldFolder + "/NewORBA");
     ::sync();  // nothing of the last run left for this one to write out
-    PausingHost host;
+    PausingObserver observer;
     const auto start = std::chrono::steady_clock::now();
     const orba::RunResult result = orba::RunUpgrade(
-        templatePath, oldFolder, host, orba::Files(orba::sys::TheSystem(), durability));
+        templatePath, oldFolder, observer, orba::Files(orba::sys::TheSystem(), durability));
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     if (result.outcome != orba::RunOutcome::Completed) {
         std::exit(1);

@@ -245,21 +245,21 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
                     std::string(identity::kVersionText) + std::string(cli::kLineEnd));
     } else if (arguments.dryRun) {
         const Operands operands{arguments.operands[0], arguments.operands[1]};
-        DryRunObserver host(streams, language, operands);
+        DryRunObserver observer(streams, language, operands);
         RunOptions options;
         options.recursive = arguments.recursive;
         options.compare = true;
-        const RunResult result = CheckUpgrade(operands.templatePath, operands.folder, host,
+        const RunResult result = CheckUpgrade(operands.templatePath, operands.folder, observer,
                                               Files().StoppingAt(stop), options);
         // A check that went through to its end, past documents it could not read, sums up.
         if (result.outcome == RunOutcome::Completed || result.failed > 0) {
-            CountResult(host.counts, result, arguments.recursive);
-            streams.Out(cli::DryRunSummary(language, host.counts));
+            CountResult(observer.counts, result, arguments.recursive);
+            streams.Out(cli::DryRunSummary(language, observer.counts));
         }
         status = ExitStatusOf(result.outcome);
     } else {
         const Operands operands{arguments.operands[0], arguments.operands[1]};
-        ConsoleObserver host(streams, language, operands, arguments.verbose);
+        ConsoleObserver observer(streams, language, operands, arguments.verbose);
         // The next documents are prepared on the other core while one takes its place; the log
         // and the outputs are the same as one after the other. Flushed outputs wait for the
         // disk, and many flushes at once cost the disk little more than one: then many are
@@ -273,15 +273,15 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
             Files(sys::TheSystem(), arguments.sync ? Durability::OnDisk : Durability::Written)
                 .StoppingAt(stop);
         const RunResult result =
-            RunUpgrade(operands.templatePath, operands.folder, host, files, options);
+            RunUpgrade(operands.templatePath, operands.folder, observer, files, options);
         status = ExitStatusOf(result.outcome);
-        reported = host.logFailed;
+        reported = observer.logFailed;
         // A run that went through to its end, past documents it could not upgrade, sums up
         // where -v asks, where it went through a tree, and where anything was not upgraded.
-        CountResult(host.counts, result, arguments.recursive);
+        CountResult(observer.counts, result, arguments.recursive);
         if ((result.outcome == RunOutcome::Completed || result.failed > 0) &&
-            (arguments.verbose || arguments.recursive || host.counts.notUpgraded() > 0)) {
-            streams.Err(cli::RunSummary(language, host.counts, arguments.verbose));
+            (arguments.verbose || arguments.recursive || observer.counts.notUpgraded() > 0)) {
+            streams.Err(cli::RunSummary(language, observer.counts, arguments.verbose));
         }
     }
     if (!streams.Finish() && !reported) {

@@ -34,7 +34,7 @@ class ReadHandle {
     throw FileError(operation, path, sys::Reason(error));
 }
 
-// Without a host to wait through, a wait is a sleep.
+// Without a waiter to wait through, a wait is a sleep.
 class SleepingWait final : public HeldFileWait {
   public:
     bool Pause(std::chrono::milliseconds pause) override {

@@ -105,8 +105,8 @@ TEST_F(UpgradeRunTest, DocumentRewrittenWhileRunsReadItGivesOneVersionOrAFailure
         // allows depends on the machine's speed, so the count is told, not checked.
         const Rewriter rewriter(document, a, b);
         for (int run = 0; run < 40 || rewriter.rounds() < 100; ++run) {
-            RecordingHost runHost;
-            const RunResult result = RunUpgrade(templatePath, oldFolder, runHost, Files());
+            RecordingObserver runObserver;
+            const RunResult result = RunUpgrade(templatePath, oldFolder, runObserver, Files());
             if (result.outcome == RunOutcome::Completed) {
                 ++completed;
                 // A writer slowed down by a busy machine or disk leaves the file empty or half
@@ -122,9 +122,9 @@ TEST_F(UpgradeRunTest, DocumentRewrittenWhileRunsReadItGivesOneVersionOrAFailure
             } else {
                 ++failed;
                 EXPECT_EQ(result.outcome, RunOutcome::Failed);
-                ASSERT_EQ(runHost.messages.size(), 1u);
-                EXPECT_THAT(runHost.messages[0], HasSubstr("无法读取文件 " + document));
-                EXPECT_THAT(runHost.messages[0], HasSubstr(zh::kChangedWhileRead));
+                ASSERT_EQ(runObserver.messages.size(), 1u);
+                EXPECT_THAT(runObserver.messages[0], HasSubstr("无法读取文件 " + document));
+                EXPECT_THAT(runObserver.messages[0], HasSubstr(zh::kChangedWhileRead));
             }
             EXPECT_THAT(TemporaryNames(output), ::testing::IsEmpty());
         }
@@ -142,8 +142,8 @@ TEST_F(UpgradeRunTest, TemplateRewrittenWhileRunsReadItGivesOneVersionOrAFailure
     int failed = 0;
     const Rewriter rewriter(templatePath, a, b);
     for (int run = 0; run < 40 || rewriter.rounds() < 100; ++run) {
-        RecordingHost runHost;
-        const RunResult result = RunUpgrade(templatePath, oldFolder, runHost, Files());
+        RecordingObserver runObserver;
+        const RunResult result = RunUpgrade(templatePath, oldFolder, runObserver, Files());
         if (result.outcome == RunOutcome::Completed) {
             ++completed;
             // The template may have been read in any state it passed through, but in one only.
@@ -154,13 +154,13 @@ TEST_F(UpgradeRunTest, TemplateRewrittenWhileRunsReadItGivesOneVersionOrAFailure
             EXPECT_EQ(ExtractStringBetween(out, kStartMarker, kEndMarker), "旧图");
         } else if (result.outcome == RunOutcome::Failed) {
             ++failed;
-            ASSERT_EQ(runHost.messages.size(), 1u);
-            EXPECT_THAT(runHost.messages[0], HasSubstr("无法读取文件 " + templatePath));
-            EXPECT_THAT(runHost.messages[0], HasSubstr(zh::kChangedWhileRead));
+            ASSERT_EQ(runObserver.messages.size(), 1u);
+            EXPECT_THAT(runObserver.messages[0], HasSubstr("无法读取文件 " + templatePath));
+            EXPECT_THAT(runObserver.messages[0], HasSubstr(zh::kChangedWhileRead));
         } else {
             // A truncated template without its block is refused like any template without one.
             EXPECT_EQ(result.outcome, RunOutcome::Refused);
-            EXPECT_THAT(runHost.refused, ElementsAre(InputProblem::TemplateBlockBlank));
+            EXPECT_THAT(runObserver.refused, ElementsAre(InputProblem::TemplateBlockBlank));
         }
     }
     // How often runs complete is told, not checked: the forced changes of changing_reads_test
@@ -185,10 +185,10 @@ TEST_F(UpgradeRunTest, TemplateReplacedWhileRunsReadItGivesOneVersionAlways) {
         }
     });
     for (int run = 0; run < 30 || rounds < 20; ++run) {
-        RecordingHost runHost;
-        ASSERT_EQ(RunUpgrade(templatePath, oldFolder, runHost, Files()).outcome,
+        RecordingObserver runObserver;
+        ASSERT_EQ(RunUpgrade(templatePath, oldFolder, runObserver, Files()).outcome,
                   RunOutcome::Completed)
-            << ::testing::PrintToString(runHost.messages);
+            << ::testing::PrintToString(runObserver.messages);
         const std::string out = ReadBytes(Join(output, "doc.html"));
         EXPECT_TRUE(out.find("aaaa") == std::string::npos || out.find("bbbb") == std::string::npos)
             << "an output mixes two versions";
@@ -217,8 +217,8 @@ TEST_F(UpgradeRunTest, FileOfAVirtualFileSystemIsRead) {
 
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     ASSERT_EQ(::symlink(source.c_str(), Join(oldFolder, "sys.html").c_str()), 0);
-    EXPECT_EQ(Run().outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
-    EXPECT_EQ(host.log, ExpectedLog({"a.html"}, output));
+    EXPECT_EQ(Run().outcome, RunOutcome::Completed) << ::testing::PrintToString(observer.messages);
+    EXPECT_EQ(observer.log, ExpectedLog({"a.html"}, output));
 }
 
 TEST(CreateFolderTest, AFolderAlreadyThereIsFineAFileIsNot) {

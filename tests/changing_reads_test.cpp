@@ -69,7 +69,7 @@ class SavedWhileRead final : public WrappedSystem {
 class ChangingReadsTest : public EarlierOutputsTest {
   protected:
     RunResult RunWith(const sys::System& system) {
-        return RunUpgrade(templatePath, oldFolder, host, Files(system));
+        return RunUpgrade(templatePath, oldFolder, observer, Files(system));
     }
 };
 
@@ -88,7 +88,7 @@ TEST_F(ChangingReadsTest, DocumentThatSettlesWithinTheAllowedPassesIsUpgradedFro
         const SavedWhileRead system(Join(oldFolder, "b.html"), Document("", older, ""),
                                     Document("<p>", newer, "</p>"), changed);
         EXPECT_EQ(RunWith(system).outcome, RunOutcome::Completed)
-            << ::testing::PrintToString(host.messages);
+            << ::testing::PrintToString(observer.messages);
         EXPECT_EQ(system.passes, changed + 1) << "each changed pass is read again, once";
         EXPECT_TRUE(ReadBytes(Join(output, "b.html")) == Upgraded(changed % 2 == 1 ? newer : older))
             << "upgraded from the version that stood at the last pass";
@@ -100,7 +100,7 @@ TEST_F(ChangingReadsTest, TemplateThatSettlesWithinTheAllowedPassesGivesEveryOut
     const SavedWhileRead system(templatePath, older, Document("<new>", "模板，新存", "</new>"),
                                 kPasses - 1);
     EXPECT_EQ(RunWith(system).outcome, RunOutcome::Completed)
-        << ::testing::PrintToString(host.messages);
+        << ::testing::PrintToString(observer.messages);
     const bool settledOld = system.standing() == older;
     for (const char* name : {"a.html", "b.html", "c.html"}) {
         EXPECT_EQ(ReadBytes(Join(output, name)), settledOld ? Document("<old>", name, "</old>")
@@ -111,16 +111,16 @@ TEST_F(ChangingReadsTest, TemplateThatSettlesWithinTheAllowedPassesGivesEveryOut
 TEST_F(ChangingReadsTest, FileChangedUnderEveryPassFailsNamingItAndKeepsEarlierOutputs) {
     for (const bool isTemplate : {false, true}) {
         SCOPED_TRACE(isTemplate ? "the template" : "a document");
-        RecordingHost runHost;
+        RecordingObserver runObserver;
         const std::string path = isTemplate ? templatePath : Join(oldFolder, "b.html");
         const SavedWhileRead system(path, Document("<x>", LongBlock("甲", 'a'), ""),
                                     Document("<y>", LongBlock("乙乙", 'b'), ""), -1);
-        const RunResult result = RunUpgrade(templatePath, oldFolder, runHost, Files(system));
+        const RunResult result = RunUpgrade(templatePath, oldFolder, runObserver, Files(system));
         EXPECT_EQ(result.outcome, RunOutcome::Failed);
         EXPECT_EQ(system.passes, kPasses) << "the read gives up after the passes it allows";
-        ASSERT_EQ(runHost.messages.size(), 1u);
-        EXPECT_THAT(runHost.messages[0], HasSubstr("无法读取文件 " + path));
-        EXPECT_THAT(runHost.messages[0], HasSubstr(zh::kChangedWhileRead));
+        ASSERT_EQ(runObserver.messages.size(), 1u);
+        EXPECT_THAT(runObserver.messages[0], HasSubstr("无法读取文件 " + path));
+        EXPECT_THAT(runObserver.messages[0], HasSubstr(zh::kChangedWhileRead));
         EXPECT_EQ(ReadBytes(Join(output, "b.html")), "earlier");
         EXPECT_EQ(ReadBytes(Join(output, "c.html")), "earlier");
         ExpectNoTemporaryFile();

@@ -28,20 +28,20 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 
 // Tells the recorder when the user hears that the run is over: its end, a failure.
-class ReportingHost final : public RecordingHost {
+class ReportingObserver final : public RecordingObserver {
   public:
-    explicit ReportingHost(const DiskRecorder& disk) : disk_(disk) {}
+    explicit ReportingObserver(const DiskRecorder& disk) : disk_(disk) {}
     void Completed(std::string_view outputFolder, std::uint64_t upgraded) override {
         disk_.MarkReported();
-        RecordingHost::Completed(outputFolder, upgraded);
+        RecordingObserver::Completed(outputFolder, upgraded);
     }
     void Failed(const FileError& error, Stopped stopped) override {
         disk_.MarkReported();
-        RecordingHost::Failed(error, stopped);
+        RecordingObserver::Failed(error, stopped);
     }
     void FailedUnexpectedly(std::string_view description, Stopped stopped) override {
         disk_.MarkReported();
-        RecordingHost::FailedUnexpectedly(description, stopped);
+        RecordingObserver::FailedUnexpectedly(description, stopped);
     }
 
   private:
@@ -73,7 +73,7 @@ class CrashExplorerTest : public UpgradeRunTest {
                                            Durability durability = Durability::OnDisk,
                                            std::size_t prepareAhead = 0,
                                            std::function<bool()> onDocument = nullptr) {
-        ReportingHost reporting(disk);
+        ReportingObserver reporting(disk);
         reporting.onDocument = std::move(onDocument);
         const RunResult result = RunUpgrade(templatePath, oldFolder, reporting,
                                             reporting.With(Files(disk, durability)), prepareAhead);

@@ -227,7 +227,7 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
     for (;; ++failAt) {
         SCOPED_TRACE("call " + std::to_string(failAt) + " fails");
         FailNthCall system(failAt, durability, refusals);
-        RecordingHost failing;
+        RecordingObserver failing;
         const RunResult result =
             RunUpgrade(templatePath, oldFolder, failing, Files(system, durability),
                        RunOptions{prepareAhead, false, false, compare});
@@ -325,10 +325,10 @@ class FailFirst final : public WrappedSystem {
 TEST_F(FailingCallsTest, FailedCreationOfTheOutputFolderNamesIt) {
     std::filesystem::remove_all(output);
     const FailFirst system(Call::MakeFolder);
-    const RunResult result = RunUpgrade(templatePath, oldFolder, host, Files(system));
+    const RunResult result = RunUpgrade(templatePath, oldFolder, observer, Files(system));
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_THAT(host.messages[0], HasSubstr("无法创建文件夹 " + output));
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_THAT(observer.messages[0], HasSubstr("无法创建文件夹 " + output));
     EXPECT_FALSE(Exists(output));
 }
 
@@ -343,18 +343,19 @@ class FolderFlushRefused final : public WrappedSystem {
 TEST_F(FailingCallsTest, RefusedFolderFlushIsTheFileSystemsAnswerAndIsTold) {
     const FolderFlushRefused system;
     const RunResult result =
-        RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk));
+        RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk));
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
-    EXPECT_THAT(host.unflushedFolders, ::testing::ElementsAre(output));
+    EXPECT_THAT(observer.unflushedFolders, ::testing::ElementsAre(output));
     ExpectOutputsWhole();
 
     // Any other failure of the flush stops the run.
-    host = {};
+    observer = {};
     const FailFirst failing(Call::FlushFolder);
-    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, Files(failing, Durability::OnDisk)).outcome,
-              RunOutcome::Failed);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_THAT(host.messages[0], HasSubstr(output));
+    EXPECT_EQ(
+        RunUpgrade(templatePath, oldFolder, observer, Files(failing, Durability::OnDisk)).outcome,
+        RunOutcome::Failed);
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_THAT(observer.messages[0], HasSubstr(output));
 }
 
 // Where one flush does not reach every file, each output of the batch is flushed on its own, on
@@ -376,20 +377,21 @@ class SecondOutputCannotBeFlushed final : public WrappedSystem {
 
 TEST_F(FailingCallsTest, BatchFlushedFileByFileStopsAtTheFirstOutputNotOnTheDisk) {
     const SecondOutputCannotBeFlushed system;
-    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk)).outcome,
-              RunOutcome::Failed);
-    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(
+        RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk)).outcome,
+        RunOutcome::Failed);
+    ASSERT_EQ(observer.messages.size(), 1u);
     bool failedYet = false;
     for (const char* name : {"a.html", "b.html", "c.html"}) {
         const bool failsHere =
-            host.messages[0].find("无法写入文件 " + Join(output, name)) != std::string::npos;
+            observer.messages[0].find("无法写入文件 " + Join(output, name)) != std::string::npos;
         failedYet = failedYet || failsHere;
         EXPECT_EQ(Exists(Join(output, name)) &&
                       ReadBytes(Join(output, name)) == Upgraded(std::string("块-") + name),
                   !failedYet)
             << name;
     }
-    EXPECT_TRUE(failedYet) << host.messages[0];
+    EXPECT_TRUE(failedYet) << observer.messages[0];
 }
 
 // A disk with room for `room` outputs being written at once, besides what stands: a write into a
@@ -433,22 +435,22 @@ TEST_F(FailingCallsTest, DiskFullWhileOtherOutputsHoldRoomIsTriedAgainAlone) {
                      << "ahead " << way.prepareAhead << ", share " << way.refusals.renameWhileOpen);
         for (const int room : {1, 0}) {
             RestoreEarlier();
-            host = {};
+            observer = {};
             const DiskWithRoomFor disk(room, way.refusals);
-            const RunOutcome outcome = RunUpgrade(templatePath, oldFolder, host,
+            const RunOutcome outcome = RunUpgrade(templatePath, oldFolder, observer,
                                                   Files(disk, way.durability), way.prepareAhead)
                                            .outcome;
             if (room == 1) {
                 EXPECT_EQ(outcome, RunOutcome::Completed)
-                    << ::testing::PrintToString(host.messages);
+                    << ::testing::PrintToString(observer.messages);
                 for (const char* name : {"a.html", "b.html", "c.html"}) {
                     EXPECT_EQ(ReadBytes(Join(output, name)), Upgraded(std::string("块-") + name));
                 }
                 continue;
             }
             EXPECT_EQ(outcome, RunOutcome::Failed);
-            ASSERT_EQ(host.messages.size(), 1u);
-            EXPECT_THAT(host.messages[0], HasSubstr("无法写入文件 " + Join(output, "a.html")));
+            ASSERT_EQ(observer.messages.size(), 1u);
+            EXPECT_THAT(observer.messages[0], HasSubstr("无法写入文件 " + Join(output, "a.html")));
             ExpectOutputsWhole();
         }
     }
@@ -471,11 +473,11 @@ class DocumentCannotBeRead final : public WrappedSystem {
 TEST_F(FailingCallsTest, UnreadableDocumentEndsTheBatchAfterTheOutputsBeforeIt) {
     const DocumentCannotBeRead system(Join(oldFolder, "b.html"));
     EXPECT_EQ(
-        RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk), 2).outcome,
+        RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk), 2).outcome,
         RunOutcome::Failed);
-    EXPECT_THAT(host.log, HasSubstr(" 1: a.html: 升级成功"));
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_THAT(host.messages[0], HasSubstr(Join(oldFolder, "b.html")));
+    EXPECT_THAT(observer.log, HasSubstr(" 1: a.html: 升级成功"));
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_THAT(observer.messages[0], HasSubstr(Join(oldFolder, "b.html")));
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("块-a.html"));
     EXPECT_FALSE(Exists(Join(output, "c.html"))) << "c.html is never named";
 }
@@ -504,9 +506,11 @@ TEST_F(FailingCallsTest, OutputFolderMadeByAnotherRunMeanwhileIsUsed) {
         SCOPED_TRACE(dryRun ? "dry run" : "run");
         std::filesystem::remove_all(output);
         const FolderMadeAfterTheFirstLook system(output);
-        const RunResult result = dryRun ? CheckUpgrade(templatePath, oldFolder, host, Files(system))
-                                        : RunUpgrade(templatePath, oldFolder, host, Files(system));
-        EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
+        const RunResult result =
+            dryRun ? CheckUpgrade(templatePath, oldFolder, observer, Files(system))
+                   : RunUpgrade(templatePath, oldFolder, observer, Files(system));
+        EXPECT_EQ(result.outcome, RunOutcome::Completed)
+            << ::testing::PrintToString(observer.messages);
     }
 }
 
@@ -540,8 +544,8 @@ TEST_F(FailingCallsTest, OutputFolderTakenAwayByAnotherRunIsMadeAgain) {
     MakeFolder(output);  // as the other run made it
     const FolderTakenAwayAtTheFirstOutput system(output);
     const RunResult result =
-        RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk));
-    EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
+        RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk));
+    EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(observer.messages);
     for (const char* name : {"a.html", "b.html", "c.html"}) {
         EXPECT_EQ(ReadBytes(Join(output, name)), Upgraded(std::string("块-") + name));
     }
@@ -572,12 +576,13 @@ TEST_F(FailingCallsTest, OutputFolderThatMountsTheFolderItselfIsRefused) {
     const OutputFolderMountsTheFolder system(oldFolder, output);
     for (const bool dryRun : {true, false}) {
         SCOPED_TRACE(dryRun ? "dry run" : "run");
-        host = {};
-        const RunResult result = dryRun ? CheckUpgrade(templatePath, oldFolder, host, Files(system))
-                                        : RunUpgrade(templatePath, oldFolder, host, Files(system));
+        observer = {};
+        const RunResult result =
+            dryRun ? CheckUpgrade(templatePath, oldFolder, observer, Files(system))
+                   : RunUpgrade(templatePath, oldFolder, observer, Files(system));
         EXPECT_EQ(result.outcome, RunOutcome::Failed);
-        ASSERT_EQ(host.messages.size(), 1u);
-        EXPECT_THAT(host.messages[0], HasSubstr(output));
+        ASSERT_EQ(observer.messages.size(), 1u);
+        EXPECT_THAT(observer.messages[0], HasSubstr(output));
         ExpectOutputsWhole();
         EXPECT_EQ(ReadBytes(Join(output, "a.html")), "earlier a") << "nothing written";
     }
@@ -586,10 +591,10 @@ TEST_F(FailingCallsTest, OutputFolderThatMountsTheFolderItselfIsRefused) {
 TEST_F(FailingCallsTest, DeferredWriteFailureKeepsTheEarlierOutput) {
     // The system reports it before the output takes its name: the earlier one stays.
     const FailFirst system(Call::CheckWrites);
-    const RunResult result = RunUpgrade(templatePath, oldFolder, host, Files(system));
+    const RunResult result = RunUpgrade(templatePath, oldFolder, observer, Files(system));
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_THAT(host.messages[0], HasSubstr("无法写入文件 " + Join(output, "a.html")));
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_THAT(observer.messages[0], HasSubstr("无法写入文件 " + Join(output, "a.html")));
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), "earlier a");
     ExpectOutputsWhole();
 }
@@ -597,11 +602,11 @@ TEST_F(FailingCallsTest, DeferredWriteFailureKeepsTheEarlierOutput) {
 TEST_F(FailingCallsTest, DryRunTriesThatTheOutputsCouldBeWritten) {
     // No temporary file can be made in NewORBA.
     const FailFirst system(sys::kUnnamedFiles ? Call::CreateUnnamed : Call::CreateExclusive, -1);
-    const RunResult result = CheckUpgrade(templatePath, oldFolder, host, Files(system));
+    const RunResult result = CheckUpgrade(templatePath, oldFolder, observer, Files(system));
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_THAT(host.messages[0], HasSubstr("无法在此文件夹中写入文件 " + output));
-    EXPECT_THAT(host.messages[0], HasSubstr("检查已中止；没有写入任何文件。"));
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_THAT(observer.messages[0], HasSubstr("无法在此文件夹中写入文件 " + output));
+    EXPECT_THAT(observer.messages[0], HasSubstr("检查已中止；没有写入任何文件。"));
 }
 
 // A system whose calls fail as no file call does.
@@ -614,10 +619,10 @@ class Throwing final : public WrappedSystem {
 
 TEST_F(FailingCallsTest, DryRunReportsAnyFailureAsARunDoes) {
     const Throwing system;
-    RecordingHost dry;
+    RecordingObserver dry;
     EXPECT_EQ(CheckUpgrade(templatePath, oldFolder, dry, Files(system)).outcome,
               RunOutcome::Failed);
-    RecordingHost run;
+    RecordingObserver run;
     EXPECT_EQ(RunUpgrade(templatePath, oldFolder, run, Files(system)).outcome, RunOutcome::Failed);
     ASSERT_EQ(dry.messages.size(), 1u);
     EXPECT_THAT(dry.messages[0], HasSubstr("意外的失败"));
@@ -643,13 +648,13 @@ TEST_F(UpgradeRunTest, DryRunNamesEveryDocumentItCannotReadAndGoesOn) {
         WriteBytes(Join(oldFolder, name), Document("", name, ""));
     }
     const Unreadable system;
-    const RunResult result = CheckUpgrade(templatePath, oldFolder, host, Files(system));
+    const RunResult result = CheckUpgrade(templatePath, oldFolder, observer, Files(system));
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     EXPECT_EQ(result.failed, 2u);
     EXPECT_EQ(result.upgraded, 2u) << "b.html and d.html were looked at too";
-    ASSERT_EQ(host.messages.size(), 2u);
-    EXPECT_THAT(host.messages[0], HasSubstr(Join(oldFolder, "a.html")));
-    EXPECT_THAT(host.messages[1], HasSubstr(Join(oldFolder, "c.html")));
+    ASSERT_EQ(observer.messages.size(), 2u);
+    EXPECT_THAT(observer.messages[0], HasSubstr(Join(oldFolder, "a.html")));
+    EXPECT_THAT(observer.messages[1], HasSubstr(Join(oldFolder, "c.html")));
     EXPECT_FALSE(Exists(output));
 }
 

@@ -52,18 +52,18 @@ class HeldFilesTest : public EarlierOutputsTest {
   protected:
     void SetUp() override {
         EarlierOutputsTest::SetUp();
-        host.onHeldPause = [] { return true; };  // no real wait
+        observer.onHeldPause = [] { return true; };  // no real wait
     }
 
     RunResult RunWith(const sys::System& system) {
-        return RunUpgrade(templatePath, oldFolder, host, host.With(Files(system)));
+        return RunUpgrade(templatePath, oldFolder, observer, observer.With(Files(system)));
     }
 };
 
 TEST_F(HeldFilesTest, DocumentHeldForAMomentIsReadOnceFree) {
     const HeldFile system(Call::OpenToRead, Join(oldFolder, "b.html"), 4);
     EXPECT_EQ(RunWith(system).outcome, RunOutcome::Completed);
-    EXPECT_THAT(host.heldPauses, ElementsAre(5ms, 10ms, 20ms, 40ms)) << "pauses grow";
+    EXPECT_THAT(observer.heldPauses, ElementsAre(5ms, 10ms, 20ms, 40ms)) << "pauses grow";
     EXPECT_EQ(ReadBytes(Join(output, "b.html")), Upgraded("b.html"));
 }
 
@@ -72,7 +72,7 @@ TEST_F(HeldFilesTest, OutputHeldForAMomentIsReplacedOnceFree) {
     EXPECT_EQ(RunWith(system).outcome, RunOutcome::Completed);
     // The first refusal may be a share's, which renames no open file: the temporary is closed
     // and renamed by its name at once. A pause for each refusal after it.
-    EXPECT_EQ(host.heldPauses.size(), 2u);
+    EXPECT_EQ(observer.heldPauses.size(), 2u);
     for (const char* name : {"a.html", "b.html", "c.html"}) {
         EXPECT_EQ(ReadBytes(Join(output, name)), Upgraded(name));
     }
@@ -83,13 +83,14 @@ TEST_F(HeldFilesTest, OutputHeldForGoodStopsTheRunAfterAboutTenSecondsNamingIt) 
     const HeldFile system(Call::MoveIntoPlace, Join(output, "b.html"), -1);
     const RunResult result = RunWith(system);
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_THAT(host.messages[0], HasSubstr("无法写入文件 " + Join(output, "b.html")));
-    EXPECT_THAT(host.messages[0], HasSubstr(zh::kHeldByAnotherProgram));
-    const auto waited = std::accumulate(host.heldPauses.begin(), host.heldPauses.end(), 0ms);
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_THAT(observer.messages[0], HasSubstr("无法写入文件 " + Join(output, "b.html")));
+    EXPECT_THAT(observer.messages[0], HasSubstr(zh::kHeldByAnotherProgram));
+    const auto waited =
+        std::accumulate(observer.heldPauses.begin(), observer.heldPauses.end(), 0ms);
     EXPECT_GE(waited, Files::kHeldFileLimit);
     EXPECT_LE(waited, Files::kHeldFileLimit + 1s);
-    EXPECT_LE(*std::max_element(host.heldPauses.begin(), host.heldPauses.end()), 1s);
+    EXPECT_LE(*std::max_element(observer.heldPauses.begin(), observer.heldPauses.end()), 1s);
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("a.html"));
     EXPECT_EQ(ReadBytes(Join(output, "b.html")), "earlier");
     EXPECT_EQ(ReadBytes(Join(output, "c.html")), "earlier");
@@ -98,11 +99,11 @@ TEST_F(HeldFilesTest, OutputHeldForGoodStopsTheRunAfterAboutTenSecondsNamingIt) 
 
 TEST_F(HeldFilesTest, EndingTheProgramDuringAWaitStopsTheRunThere) {
     const HeldFile system(Call::MoveIntoPlace, Join(output, "b.html"), -1);
-    host.onHeldPause = [] { return false; };
+    observer.onHeldPause = [] { return false; };
     const RunResult result = RunWith(system);
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_EQ(result.upgraded, 1u);
-    EXPECT_THAT(host.messages, ::testing::IsEmpty());
+    EXPECT_THAT(observer.messages, ::testing::IsEmpty());
     EXPECT_EQ(ReadBytes(Join(output, "b.html")), "earlier");
     ExpectNoTemporaryFile();
 }
@@ -110,16 +111,16 @@ TEST_F(HeldFilesTest, EndingTheProgramDuringAWaitStopsTheRunThere) {
 TEST_F(HeldFilesTest, OtherFailuresAreNotWaitedFor) {
     const HeldFile system(Call::OpenToRead, Join(oldFolder, "b.html"), 1, sys::DeviceError());
     EXPECT_EQ(RunWith(system).outcome, RunOutcome::Failed);
-    EXPECT_THAT(host.heldPauses, ::testing::IsEmpty());
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_THAT(host.messages[0], ::testing::Not(HasSubstr(zh::kHeldByAnotherProgram)));
+    EXPECT_THAT(observer.heldPauses, ::testing::IsEmpty());
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_THAT(observer.messages[0], ::testing::Not(HasSubstr(zh::kHeldByAnotherProgram)));
 }
 
 // Records the order of the calls that put an output in place, and what the log held at the
 // folder's flush.
 class CallOrder final : public WrappedSystem {
   public:
-    explicit CallOrder(const RecordingHost& host) : host_(host) {}
+    explicit CallOrder(const RecordingObserver& observer) : observer_(observer) {}
     std::optional<int> Decide(Call call, const std::string& path) const override {
         const std::lock_guard lock(mutex_);
         if (call == Call::Flush || call == Call::WriteOut || call == Call::FlushFileSystem ||
@@ -128,7 +129,7 @@ class CallOrder final : public WrappedSystem {
         }
         if (call == Call::FlushFolder) {
             flushedFolders.push_back(path);
-            logAtFolderFlush = host_.log;
+            logAtFolderFlush = observer_.log;
         }
         return std::nullopt;
     }
@@ -138,7 +139,7 @@ class CallOrder final : public WrappedSystem {
     mutable std::string logAtFolderFlush;
 
   private:
-    const RecordingHost& host_;
+    const RecordingObserver& observer_;
     mutable std::mutex mutex_;
 };
 
@@ -146,11 +147,11 @@ TEST_F(UpgradeRunTest, OutputsOnTheDiskBeforeTheirNamesAndTheNamesBeforeTheEnd) 
     for (const char* name : {"a.html", "b.html"}) {
         WriteBytes(Join(oldFolder, name), Document("", name, ""));
     }
-    const CallOrder system(host);
-    EXPECT_EQ(
-        RunUpgrade(templatePath, oldFolder, host, host.With(Files(system, Durability::OnDisk)))
-            .outcome,
-        RunOutcome::Completed);
+    const CallOrder system(observer);
+    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, observer,
+                         observer.With(Files(system, Durability::OnDisk)))
+                  .outcome,
+              RunOutcome::Completed);
     // The batch's outputs are flushed together: written out, then their file system flushed once
     // where that reaches every file, else each on its own. Then each is checked and takes its
     // name in turn.
@@ -205,8 +206,9 @@ TEST_F(UpgradeRunTest, FileSystemWithoutUnnamedFilesGetsNamedTemporaryFiles) {
     }
     WriteBytes(Join(oldFolder, "unended.html"), std::string(kStartMarker) + std::string(500, 'x'));
     const NoUnnamedFiles system;
-    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, host, host.With(Files(system)), 2).outcome,
-              RunOutcome::Completed);
+    EXPECT_EQ(
+        RunUpgrade(templatePath, oldFolder, observer, observer.With(Files(system)), 2).outcome,
+        RunOutcome::Completed);
     EXPECT_GE(system.named, 3) << "one for each output begun";
     EXPECT_THAT(AllNames(output), ElementsAre("a.html", "b.html"));
     EXPECT_EQ(ReadBytes(Join(output, "b.html")), Upgraded("b.html"));
@@ -217,10 +219,10 @@ TEST_F(UpgradeRunTest, FileSystemWithoutUnnamedFilesGetsNamedTemporaryFiles) {
                    Document("", "M", ""));
     }
     const NoUnnamedFiles batched;
-    EXPECT_EQ(
-        RunUpgrade(templatePath, oldFolder, host, host.With(Files(batched, Durability::OnDisk)), 16)
-            .outcome,
-        RunOutcome::Completed);
+    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, observer,
+                         observer.With(Files(batched, Durability::OnDisk)), 16)
+                  .outcome,
+              RunOutcome::Completed);
     EXPECT_EQ(ReadBytes(Join(output, "m39.html")), Upgraded("M"));
     if (sys::kNamedTemporariesOutliveProcess) {
         EXPECT_LE(batched.mostHeld, 16);

@@ -2,7 +2,7 @@
 // tests holds an output or a document open while a run needs it. Let go after the run's third try,
 // the file is taken and the run completes; held for good, the run stops once its pauses add up to
 // the limit, naming the file, every earlier output intact. The pauses are the test's own: the
-// host counts them instead of sleeping, so the outcome does not hang on the machine's speed.
+// observer counts them instead of sleeping, so the outcome does not hang on the machine's speed.
 
 #include <windows.h>
 
@@ -75,14 +75,16 @@ class HeldFilesTest : public EarlierOutputsTest {
     // A run while `path` is held until its third pause: it completes, with every output exact.
     void ExpectRunWaitsAndCompletes(const std::string& path, const char* sharing) {
         Holder holder(path, sharing, holding);
-        host.onHeldPause = [&] {
-            if (host.heldPauses.size() == 3) {
+        observer.onHeldPause = [&] {
+            if (observer.heldPauses.size() == 3) {
                 holder.Release();
             }
             return true;
         };
-        EXPECT_EQ(Run().outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
-        EXPECT_EQ(host.heldPauses.size(), 3u) << "the file was taken at the try after its release";
+        EXPECT_EQ(Run().outcome, RunOutcome::Completed)
+            << ::testing::PrintToString(observer.messages);
+        EXPECT_EQ(observer.heldPauses.size(), 3u)
+            << "the file was taken at the try after its release";
         for (const char* name : {"a.html", "b.html", "c.html"}) {
             EXPECT_EQ(ReadBytes(Join(output, name)), Upgraded(name));
         }
@@ -108,15 +110,16 @@ TEST_F(HeldFilesTest, DocumentHeldUnsharedForAMomentIsRead) {
 TEST_F(HeldFilesTest, OutputHeldForGoodStopsTheRunAtTheLimitNamingIt) {
     const std::string held = Join(output, "b.html");
     const Holder holder(held, "none", holding);
-    host.onHeldPause = [] { return true; };
+    observer.onHeldPause = [] { return true; };
     const RunResult result = Run();
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
-    const auto waited = std::accumulate(host.heldPauses.begin(), host.heldPauses.end(), 0ms);
+    const auto waited =
+        std::accumulate(observer.heldPauses.begin(), observer.heldPauses.end(), 0ms);
     EXPECT_GE(waited, Files::kHeldFileLimit);
     EXPECT_LE(waited, Files::kHeldFileLimit + 1s);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_THAT(host.messages[0], HasSubstr("无法写入文件 " + held));
-    EXPECT_THAT(host.messages[0], HasSubstr(zh::kHeldByAnotherProgram));
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_THAT(observer.messages[0], HasSubstr("无法写入文件 " + held));
+    EXPECT_THAT(observer.messages[0], HasSubstr(zh::kHeldByAnotherProgram));
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("a.html"));
     EXPECT_EQ(ReadBytes(Join(output, "c.html")), "earlier");
     ExpectNoTemporaryFile();

@@ -129,7 +129,7 @@ TEST_F(UpgradeRunTest, FifoNamedLikeADocumentIsNotRead) {
     ASSERT_EQ(::mkfifo((Join(oldFolder, "x.html")).c_str(), 0644), 0);
     const RunResult result = Run();
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
-    EXPECT_EQ(host.log, ExpectedLog({"a.html"}, output));
+    EXPECT_EQ(observer.log, ExpectedLog({"a.html"}, output));
 }
 
 TEST_F(UpgradeRunTest, LinkAtAnOutputNameIsReplaced) {
@@ -609,9 +609,9 @@ TEST_F(UpgradeRunTest, FolderPathNearTheSystemsLimitStillTakesItsOutputs) {
     MakeFolder(deep);
     WriteBytes(Join(deep, "a.html"), Document("", "A", ""));
 
-    EXPECT_EQ(CheckUpgrade(templatePath, deep, host, Files()).outcome, RunOutcome::Completed);
+    EXPECT_EQ(CheckUpgrade(templatePath, deep, observer, Files()).outcome, RunOutcome::Completed);
     const RunResult result = Run(templatePath, deep);
-    EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
+    EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(observer.messages);
     EXPECT_EQ(ReadBytes(Join(Join(deep, "NewORBA"), "a.html")), Upgraded("A"));
 }
 
@@ -652,8 +652,9 @@ TEST_F(UpgradeRunTest, InterruptedFlushesAndRenamesAreMadeAgain) {
         SCOPED_TRACE(documents);
         const InterruptedOnce system;
         const RunResult result =
-            RunUpgrade(templatePath, oldFolder, host, Files(system, Durability::OnDisk));
-        EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
+            RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk));
+        EXPECT_EQ(result.outcome, RunOutcome::Completed)
+            << ::testing::PrintToString(observer.messages);
         EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A"));
         Remove(Join(oldFolder, "b.html"));
     }

@@ -37,8 +37,8 @@ TEST(PrepareAheadTest, RunReadsTheSameAsOneDocumentAfterTheOther) {
         const std::string folder = dir / ("old" + std::to_string(ahead));
         MakeFolder(folder);
         WriteDocuments(folder, 14);
-        RecordingHost host;
-        const RunResult result = RunUpgrade(templatePath, folder, host, Files(), ahead);
+        RecordingObserver observer;
+        const RunResult result = RunUpgrade(templatePath, folder, observer, Files(), ahead);
         EXPECT_EQ(result.outcome, RunOutcome::Completed);
         EXPECT_EQ(result.upgraded, 10u);
         const std::string output = Join(folder, "NewORBA");
@@ -51,7 +51,7 @@ TEST(PrepareAheadTest, RunReadsTheSameAsOneDocumentAfterTheOther) {
             }
         }
         EXPECT_EQ(AllNames(output).size(), 10u) << "no temporary file left";
-        logs.push_back(host.log.substr(0, host.log.find("NewORBA子文件夹")));
+        logs.push_back(observer.log.substr(0, observer.log.find("NewORBA子文件夹")));
     }
     EXPECT_EQ(logs[0], logs[1]);
 }
@@ -60,21 +60,23 @@ TEST_F(UpgradeRunTest, FailureAheadIsMetInTheOrderOfTheListing) {
     WriteDocuments(oldFolder, 8);
     MakeFolder(output);
     MakeFolder(Join(output, "图3.html"));  // its output cannot be written
-    const RunResult result = RunUpgrade(templatePath, oldFolder, host, host.With(Files()), kAhead);
+    const RunResult result =
+        RunUpgrade(templatePath, oldFolder, observer, observer.With(Files()), kAhead);
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     EXPECT_EQ(result.upgraded, 2u);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_THAT(host.messages[0], HasSubstr(Join(output, "图3.html")));
-    EXPECT_THAT(host.log, HasSubstr(" 2: 图1.html: 升级成功"));
-    EXPECT_THAT(host.log, Not(HasSubstr("图4.html")));
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_THAT(observer.messages[0], HasSubstr(Join(output, "图3.html")));
+    EXPECT_THAT(observer.log, HasSubstr(" 2: 图1.html: 升级成功"));
+    EXPECT_THAT(observer.log, Not(HasSubstr("图4.html")));
     EXPECT_THAT(AllNames(output), ElementsAre("图0.html", "图1.html", "图3.html"))
         << "documents prepared after the failing one leave nothing";
 }
 
 TEST_F(UpgradeRunTest, StopLeavesNothingOfWhatWasPreparedAhead) {
     WriteDocuments(oldFolder, 8);
-    host.onDocument = [] { return false; };
-    const RunResult result = RunUpgrade(templatePath, oldFolder, host, host.With(Files()), kAhead);
+    observer.onDocument = [] { return false; };
+    const RunResult result =
+        RunUpgrade(templatePath, oldFolder, observer, observer.With(Files()), kAhead);
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_THAT(AllNames(output), ElementsAre("图0.html"));
 }

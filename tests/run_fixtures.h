@@ -46,15 +46,15 @@ class UpgradeRunTest : public ::testing::Test {
 
     RunResult Run() { return Run(templatePath, oldFolder); }
     RunResult Run(std::string_view templateBox, std::string_view folderBox) {
-        return RunUpgrade(templateBox, folderBox, host, host.With(Files()));
+        return RunUpgrade(templateBox, folderBox, observer, observer.With(Files()));
     }
 
     void ExpectRefused(const RunResult& result, InputProblem problem) {
         EXPECT_EQ(result.outcome, RunOutcome::Refused);
-        EXPECT_THAT(host.refused, ::testing::ElementsAre(problem));
-        ASSERT_EQ(host.messages.size(), 1u);
-        EXPECT_EQ(host.messages[0], zh::InputProblemMessage(problem));
-        EXPECT_THAT(host.log, ::testing::IsEmpty());
+        EXPECT_THAT(observer.refused, ::testing::ElementsAre(problem));
+        ASSERT_EQ(observer.messages.size(), 1u);
+        EXPECT_EQ(observer.messages[0], zh::InputProblemMessage(problem));
+        EXPECT_THAT(observer.log, ::testing::IsEmpty());
         EXPECT_FALSE(Exists(output)) << "a refused run creates nothing";
     }
 
@@ -62,7 +62,7 @@ class UpgradeRunTest : public ::testing::Test {
     std::string templatePath = dir / "tpl.html";
     std::string oldFolder = dir / "old";
     std::string output = Join(oldFolder, "NewORBA");
-    RecordingHost host;
+    RecordingObserver observer;
 };
 
 // Documents a.html, b.html and c.html in the folder, and an earlier run's outputs of them, each

@@ -73,46 +73,46 @@ class StoppingTest : public UpgradeRunTest {
 TEST_F(StoppingTest, StopDuringALargePageWithoutABlockBeginsNoFurtherDocument) {
     const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), stop);
     const RunResult result =
-        RunUpgrade(templatePath, oldFolder, host, Files(system).StoppingAt(stop.get_token()));
+        RunUpgrade(templatePath, oldFolder, observer, Files(system).StoppingAt(stop.get_token()));
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_EQ(system.AfterStop(Call::ReadAt), 0) << "the page's read ends at the stop";
     EXPECT_EQ(system.AfterStop(Call::OpenToRead), 0) << "c.html is never begun";
     EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
-    EXPECT_THAT(host.log, HasSubstr(" 1: a.html: 升级成功"));
-    EXPECT_THAT(host.log, Not(HasSubstr("处理结束")));
+    EXPECT_THAT(observer.log, HasSubstr(" 1: a.html: 升级成功"));
+    EXPECT_THAT(observer.log, Not(HasSubstr("处理结束")));
 }
 
 // Each thread may be in one read as the stop comes; none reads on past it.
 TEST_F(StoppingTest, DocumentsPreparedAheadAreDroppedAtTheStop) {
     const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), stop);
     constexpr std::size_t kAhead = 2;
-    const RunResult result = RunUpgrade(templatePath, oldFolder, host,
+    const RunResult result = RunUpgrade(templatePath, oldFolder, observer,
                                         Files(system).StoppingAt(stop.get_token()), kAhead);
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_LE(system.AfterStop(Call::ReadAt), static_cast<int>(kAhead) + 1);
     EXPECT_FALSE(Exists(Join(output, "c.html")));
-    EXPECT_THAT(host.log, Not(HasSubstr("处理结束")));
+    EXPECT_THAT(observer.log, Not(HasSubstr("处理结束")));
 }
 
 TEST_F(StoppingTest, StopWhileTheTemplateIsReadMakesNothing) {
     WriteBytes(templatePath, Document(std::string(std::size_t{4} << 20, 'v'), "T", ""));
     const StopAtFirst system(Call::ReadAt, templatePath, stop);
     const RunResult result =
-        RunUpgrade(templatePath, oldFolder, host, Files(system).StoppingAt(stop.get_token()));
+        RunUpgrade(templatePath, oldFolder, observer, Files(system).StoppingAt(stop.get_token()));
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_EQ(system.AfterStop(Call::ReadAt), 0);
     EXPECT_FALSE(Exists(output)) << "no NewORBA is made after the stop";
-    EXPECT_EQ(host.log, "");
+    EXPECT_EQ(observer.log, "");
 }
 
 TEST_F(StoppingTest, DryRunStopsAtTheStopToo) {
     const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), stop);
     const RunResult result =
-        CheckUpgrade(templatePath, oldFolder, host, Files(system).StoppingAt(stop.get_token()));
+        CheckUpgrade(templatePath, oldFolder, observer, Files(system).StoppingAt(stop.get_token()));
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_EQ(system.AfterStop(Call::ReadAt), 0);
     EXPECT_EQ(system.AfterStop(Call::OpenToRead), 0) << "c.html is never looked at";
-    EXPECT_THAT(host.messages, ::testing::IsEmpty());
+    EXPECT_THAT(observer.messages, ::testing::IsEmpty());
 }
 
 // A slow device may take seconds to flush a batch: the stop is seen between two calls of the
@@ -121,13 +121,13 @@ TEST_F(StoppingTest, StopDuringABatchsFlushEndsItAtTheNextCall) {
     for (const bool eachFile : {false, true}) {
         SCOPED_TRACE(eachFile ? "each output flushed on its own" : "one flush of the file system");
         stop = {};
-        host = {};
+        observer = {};
         const bool wholeFileSystem =
             !eachFile && sys::TheSystem().OneFlushReachesEveryFile(oldFolder);
         const StopAtFirst system(wholeFileSystem ? Call::WriteOut : Call::Flush, "", stop,
                                  eachFile);
         const RunResult result =
-            RunUpgrade(templatePath, oldFolder, host,
+            RunUpgrade(templatePath, oldFolder, observer,
                        Files(system, Durability::OnDisk).StoppingAt(stop.get_token()));
         EXPECT_EQ(result.outcome, RunOutcome::Stopped);
         // The other output's flush may have been under way on a thread of its own.
@@ -137,7 +137,7 @@ TEST_F(StoppingTest, StopDuringABatchsFlushEndsItAtTheNextCall) {
         EXPECT_EQ(system.AfterStop(Call::MoveIntoPlace), 0);
         EXPECT_FALSE(Exists(Join(output, "a.html")));
         EXPECT_FALSE(Exists(Join(output, "c.html")));
-        EXPECT_THAT(host.log, Not(HasSubstr("升级成功")));
+        EXPECT_THAT(observer.log, Not(HasSubstr("升级成功")));
     }
 }
 

@@ -67,7 +67,7 @@ std::string ExpectedLog(const std::vector<std::string>& names, const std::string
 // Records what a run tells, the log and the messages in the window's words. Handed to the run
 // through With(files), it also stops the run when `onDocument` says so after a document, and
 // answers for the waits while a file is held.
-class RecordingHost : public RunObserver, public HeldFileWait {
+class RecordingObserver : public RunObserver, public HeldFileWait {
   public:
     Files With(const Files& files) {
         return files.StoppingAt(stop.get_token()).WaitingThrough(*this);

@@ -33,10 +33,10 @@ TEST_F(UpgradeRunTest, UpgradesEveryHtmlDocumentWithADataBlock) {
 
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
     EXPECT_EQ(result.upgraded, 3u);
-    EXPECT_THAT(host.messages, IsEmpty());
-    EXPECT_EQ(host.log, ExpectedLog({"A.HTML", "b.html", "z.html"}, output));
-    EXPECT_EQ(host.documentPauses, 3);
-    EXPECT_EQ(host.resultPauses, 1);
+    EXPECT_THAT(observer.messages, IsEmpty());
+    EXPECT_EQ(observer.log, ExpectedLog({"A.HTML", "b.html", "z.html"}, output));
+    EXPECT_EQ(observer.documentPauses, 3);
+    EXPECT_EQ(observer.resultPauses, 1);
     EXPECT_THAT(AllNames(output), ElementsAre("A.HTML", "b.html", "z.html"));
     EXPECT_EQ(ReadBytes(Join(output, "A.HTML")), Upgraded("{\"a\":\"甲\"}"));
     EXPECT_EQ(ReadBytes(Join(output, "b.html")), Upgraded("{\"b\":\"乙\"}"));
@@ -52,7 +52,7 @@ TEST_F(UpgradeRunTest, DocumentWhoseBlockNeverEndsIsPassedOverLeavingNothing) {
     WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
     const RunResult result = Run();
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
-    EXPECT_EQ(host.log, ExpectedLog({"b.html"}, output));
+    EXPECT_EQ(observer.log, ExpectedLog({"b.html"}, output));
     EXPECT_THAT(AllNames(output), ElementsAre("b.html"));
 }
 
@@ -62,7 +62,7 @@ TEST_F(UpgradeRunTest, PathsAreTrimmedAndATrailingSeparatorIsCut) {
     const std::string folderBox = std::string(" ").append(Join(oldFolder, " "));
     const RunResult result = Run(templateBox, folderBox);
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
-    EXPECT_EQ(host.log, ExpectedLog({"a.html"}, output));
+    EXPECT_EQ(observer.log, ExpectedLog({"a.html"}, output));
 }
 
 TEST_F(UpgradeRunTest, FolderWithFilesButNoDocumentsStillCompletes) {
@@ -70,18 +70,18 @@ TEST_F(UpgradeRunTest, FolderWithFilesButNoDocumentsStillCompletes) {
     const RunResult result = Run();
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
     EXPECT_EQ(result.upgraded, 0u);
-    EXPECT_EQ(host.log, ExpectedLog({}, output));
+    EXPECT_EQ(observer.log, ExpectedLog({}, output));
     EXPECT_TRUE(Files().IsFolder(output));
 }
 
 TEST_F(UpgradeRunTest, RefusesAMissingTemplate) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     ExpectRefused(Run("   ", oldFolder), InputProblem::TemplateNotGiven);
-    host = {};
+    observer = {};
     ExpectRefused(Run(dir / "missing.html", oldFolder), InputProblem::TemplateNotFound);
-    host = {};
+    observer = {};
     ExpectRefused(Run(oldFolder, oldFolder), InputProblem::TemplateNotFound);
-    host = {};
+    observer = {};
     WriteHiddenFile(dir / ".hidden.html", kTemplateText);
     ExpectRefused(Run(dir / ".hidden.html", oldFolder), InputProblem::TemplateNotFound);
 }
@@ -93,7 +93,7 @@ TEST_F(UpgradeRunTest, RefusesATemplateWithoutAUsableBlock) {
     for (const std::string& text :
          {std::string("<html/>"), "x" + start + "no end", end + "x" + start,
           Document("", "     ", ""), Document("", "", "")}) {
-        host = {};
+        observer = {};
         WriteBytes(templatePath, text);
         ExpectRefused(Run(), InputProblem::TemplateBlockBlank);
     }
@@ -101,16 +101,16 @@ TEST_F(UpgradeRunTest, RefusesATemplateWithoutAUsableBlock) {
 
 TEST_F(UpgradeRunTest, RefusesAMissingOrEmptyFolder) {
     ExpectRefused(Run(templatePath, "  "), InputProblem::FolderNotGiven);
-    host = {};
+    observer = {};
     const std::string oneSeparator = std::string(" ").append(1, kNativePathStyle.separator) + " ";
     ExpectRefused(Run(templatePath, oneSeparator), InputProblem::FolderNotGiven);
-    host = {};
+    observer = {};
     ExpectRefused(Run(), InputProblem::FolderHasNoFiles);
-    host = {};
+    observer = {};
     MakeFolder(Join(oldFolder, "sub"));
     WriteBytes(Join(oldFolder, "sub/a.html"), Document("", "A", ""));
     ExpectRefused(Run(), InputProblem::FolderHasNoFiles);
-    host = {};
+    observer = {};
     ExpectRefused(Run(templatePath, dir / "missing"), InputProblem::FolderHasNoFiles);
 }
 
@@ -119,7 +119,7 @@ TEST_F(UpgradeRunTest, TemplateInTheFolderIsPassedOver) {
     WriteBytes(inside, kTemplateText);
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     EXPECT_EQ(Run(inside, oldFolder).upgraded, 1u);
-    EXPECT_EQ(host.log, ExpectedLog({"a.html"}, output));
+    EXPECT_EQ(observer.log, ExpectedLog({"a.html"}, output));
 }
 
 TEST_F(UpgradeRunTest, TemplateNamedThroughAnotherPathFormIsAnOrdinaryDocument) {
@@ -133,7 +133,7 @@ TEST_F(UpgradeRunTest, SecondRunReplacesOutputsAndAppendsToTheLog) {
     Run();
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A2", ""));
     Run();
-    EXPECT_EQ(host.log, ExpectedLog({"a.html"}, output) + ExpectedLog({"a.html"}, output));
+    EXPECT_EQ(observer.log, ExpectedLog({"a.html"}, output) + ExpectedLog({"a.html"}, output));
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A2"));
 }
 
@@ -152,11 +152,11 @@ TEST_F(UpgradeRunTest, EndingTheProgramStopsBetweenTwoDocuments) {
     for (const char* name : {"a.html", "b.html", "c.html"}) {
         WriteBytes(Join(oldFolder, name), Document("", name, ""));
     }
-    host.onDocument = [] { return false; };
+    observer.onDocument = [] { return false; };
     const RunResult result = Run();
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_EQ(result.upgraded, 1u);
-    EXPECT_THAT(host.log, Not(HasSubstr("处理结束")));
+    EXPECT_THAT(observer.log, Not(HasSubstr("处理结束")));
     EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("a.html"));
 }
@@ -172,10 +172,10 @@ TEST_F(UpgradeRunTest, OutputNameTakenByAFolderStopsTheRunThere) {
 
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     EXPECT_EQ(result.upgraded, 1u);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_THAT(host.messages[0], HasSubstr(Join(output, "b.html")));
-    EXPECT_THAT(host.log, HasSubstr(" 1: a.html: 升级成功"));
-    EXPECT_THAT(host.log, Not(HasSubstr("处理结束")));
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_THAT(observer.messages[0], HasSubstr(Join(output, "b.html")));
+    EXPECT_THAT(observer.log, HasSubstr(" 1: a.html: 升级成功"));
+    EXPECT_THAT(observer.log, Not(HasSubstr("处理结束")));
     EXPECT_THAT(AllNames(output), ElementsAre("a.html", "b.html")) << "no temporary file left";
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A"));
 }
@@ -185,25 +185,25 @@ TEST_F(UpgradeRunTest, OutputFolderNameTakenByAFileFails) {
     WriteBytes(output, "I am a file");
     const RunResult result = Run();
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_THAT(host.messages[0], HasSubstr("【创建文件夹失败】"));
-    EXPECT_THAT(host.messages[0], HasSubstr(output));
-    EXPECT_THAT(host.log, IsEmpty());
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_THAT(observer.messages[0], HasSubstr("【创建文件夹失败】"));
+    EXPECT_THAT(observer.messages[0], HasSubstr(output));
+    EXPECT_THAT(observer.log, IsEmpty());
     EXPECT_EQ(ReadBytes(output), "I am a file");
 }
 
 TEST_F(UpgradeRunTest, DocumentVanishingDuringTheRunIsReportedByName) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
-    host.onDocument = [this] {
+    observer.onDocument = [this] {
         Remove(Join(oldFolder, "b.html"));
         return true;
     };
     const RunResult result = Run();
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_THAT(host.messages[0], HasSubstr("【读取失败】"));
-    EXPECT_THAT(host.messages[0], HasSubstr(Join(oldFolder, "b.html")));
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_THAT(observer.messages[0], HasSubstr("【读取失败】"));
+    EXPECT_THAT(observer.messages[0], HasSubstr(Join(oldFolder, "b.html")));
 }
 
 TEST_F(UpgradeRunTest, BlockOfManyBuffersGoesIntoEveryPlaceOfTheTemplatesBlock) {
@@ -226,9 +226,9 @@ TEST_F(UpgradeRunTest, BlockOfManyBuffersGoesIntoEveryPlaceOfTheTemplatesBlock) 
 TEST_F(UpgradeRunTest, PathsInDoubleQuotesThatNameNothingAreTakenWithoutThem) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     const RunResult result = Run("\"" + templatePath + "\"", " \"" + oldFolder + "\" ");
-    EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(host.messages);
+    EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(observer.messages);
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A"));
-    EXPECT_THAT(host.log, ::testing::HasSubstr("\r\n" + output + "\r\n"));
+    EXPECT_THAT(observer.log, ::testing::HasSubstr("\r\n" + output + "\r\n"));
 }
 
 // Every entry of the folder is accounted for, in the order of its names, the run's own NewORBA
@@ -243,7 +243,7 @@ TEST_F(UpgradeRunTest, EveryEntryOfTheFolderIsToldWithItsReason) {
     const std::vector<std::pair<std::string, N>> notLookedAt = {
         {".f.html", N::Hidden}, {"e.htm", N::OtherName}, {"g", N::Folder}};
     for (const bool dryRun : {true, false}) {
-        RecordingHost recorded;
+        RecordingObserver recorded;
         const RunResult result = dryRun ? CheckUpgrade(templatePath, oldFolder, recorded, Files())
                                         : RunUpgrade(templatePath, oldFolder, recorded, Files());
         EXPECT_EQ(result.upgraded, 1u);
