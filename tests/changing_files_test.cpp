@@ -25,9 +25,9 @@
 #include "storage/files.h"
 #include "storage/prepared_output.h"
 #include "storage/temporary_names.h"
-#include "tests/process_runner.h"
-#include "tests/run_fixtures.h"
-#include "tests/wrapped_system.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/run_fixtures.h"
+#include "tests/support/wrapped_system.h"
 
 namespace orba {
 namespace {

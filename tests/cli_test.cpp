@@ -8,9 +8,9 @@
 #include "app/texts_zh.h"
 #include "engine/markers.h"
 #include "engine/paths.h"
-#include "tests/process_runner.h"
-#include "tests/run_fixtures.h"
-#include "tests/test_support.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/run_fixtures.h"
+#include "tests/support/test_support.h"
 
 namespace orba {
 namespace {

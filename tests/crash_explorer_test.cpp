@@ -3,7 +3,7 @@
 // the run has reported its end every output it told of is there and complete. Faulty protocols,
 // planted through the same recorder, show that the explorer would see each fault.
 
-#include "tests/crash_explorer.h"
+#include "tests/support/crash_explorer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 
 #include "engine/upgrade_run.h"
 #include "storage/files.h"
-#include "tests/run_fixtures.h"
+#include "tests/support/run_fixtures.h"
 
 namespace orba {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/markers.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace orba {
 namespace {

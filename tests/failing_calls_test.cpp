@@ -20,8 +20,8 @@
 #include "engine/upgrade_run.h"
 #include "storage/files.h"
 #include "storage/temporary_names.h"
-#include "tests/run_fixtures.h"
-#include "tests/wrapped_system.h"
+#include "tests/support/run_fixtures.h"
+#include "tests/support/wrapped_system.h"
 
 namespace orba {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "storage/file_error.h"
 #include "storage/prepared_output.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace orba {
 namespace {

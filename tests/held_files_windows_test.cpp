@@ -16,8 +16,8 @@
 #include "engine/upgrade_run.h"
 #include "storage/temporary_names.h"
 #include "storage/windows_paths.h"
-#include "tests/process_runner.h"
-#include "tests/run_fixtures.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/run_fixtures.h"
 
 namespace orba {
 namespace {

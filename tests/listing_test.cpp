@@ -5,7 +5,7 @@
 
 #include "engine/paths.h"
 #include "storage/file_error.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace orba {
 namespace {

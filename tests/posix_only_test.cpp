@@ -23,9 +23,9 @@
 #include "engine/paths.h"
 #include "storage/file_copy.h"
 #include "storage/file_error.h"
-#include "tests/process_runner.h"
-#include "tests/run_fixtures.h"
-#include "tests/wrapped_system.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/run_fixtures.h"
+#include "tests/support/wrapped_system.h"
 
 namespace orba {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "engine/upgrade_run.h"
 #include "storage/prepared_output.h"
-#include "tests/run_fixtures.h"
+#include "tests/support/run_fixtures.h"
 
 namespace orba {
 namespace {

@@ -9,10 +9,10 @@
 #include <algorithm>
 
 #include "app/identity.h"
-#include "tests/fake_desktop.h"
-#include "tests/fake_main_window_view.h"
-#include "tests/scripted_run.h"
-#include "tests/test_support.h"
+#include "tests/support/fake_desktop.h"
+#include "tests/support/fake_main_window_view.h"
+#include "tests/support/scripted_run.h"
+#include "tests/support/test_support.h"
 #include "ui/layout_table.h"
 #include "ui/orba_update_tool.h"
 

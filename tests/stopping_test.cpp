@@ -10,8 +10,8 @@
 #include <stop_token>
 
 #include "storage/files.h"
-#include "tests/run_fixtures.h"
-#include "tests/wrapped_system.h"
+#include "tests/support/run_fixtures.h"
+#include "tests/support/wrapped_system.h"
 
 namespace orba {
 namespace {

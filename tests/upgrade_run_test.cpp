@@ -9,8 +9,8 @@
 #include "engine/markers.h"
 #include "engine/paths.h"
 #include "storage/files.h"
-#include "tests/run_fixtures.h"
-#include "tests/test_support.h"
+#include "tests/support/run_fixtures.h"
+#include "tests/support/test_support.h"
 
 namespace orba {
 namespace {

@@ -11,8 +11,8 @@
 #include <new>
 #include <vector>
 
-#include "tests/fake_desktop.h"
-#include "tests/scripted_run.h"
+#include "tests/support/fake_desktop.h"
+#include "tests/support/scripted_run.h"
 
 namespace orba {
 namespace {

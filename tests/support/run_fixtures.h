@@ -11,8 +11,8 @@
 #include "engine/markers.h"
 #include "engine/upgrade_run.h"
 #include "storage/temporary_names.h"
-#include "tests/process_runner.h"
-#include "tests/test_support.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/test_support.h"
 
 namespace orba::test {
 

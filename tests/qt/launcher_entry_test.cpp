@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "tests/fake_desktop.h"
-#include "tests/test_support.h"
+#include "tests/support/fake_desktop.h"
+#include "tests/support/test_support.h"
 #include "ui/qt/launcher_entry.h"
 #include "ui/qt/qt_main_window.h"
 #include "ui/qt/qt_text.h"

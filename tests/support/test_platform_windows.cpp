@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "storage/windows_paths.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace orba::test {
 

@@ -16,7 +16,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "tests/fake_desktop.h"
+#include "tests/support/fake_desktop.h"
 #include "ui/layout_table.h"
 #include "ui/qt/qt_main_window.h"
 #include "ui/qt/qt_text.h"

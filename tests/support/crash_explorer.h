@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/wrapped_system.h"
+#include "tests/support/wrapped_system.h"
 
 namespace orba::test {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/upgrade_run.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 #include "ui/window_files.h"
 
 namespace orba::test {

@@ -1,6 +1,6 @@
-#include "tests/wrapped_system.h"
+#include "tests/support/wrapped_system.h"
 
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace orba::test {
 

@@ -1,4 +1,4 @@
-#include "tests/crash_explorer.h"
+#include "tests/support/crash_explorer.h"
 
 #include <algorithm>
 

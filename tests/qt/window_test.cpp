@@ -15,8 +15,8 @@
 #include <filesystem>
 
 #include "app/identity.h"
-#include "tests/fake_desktop.h"
-#include "tests/test_support.h"
+#include "tests/support/fake_desktop.h"
+#include "tests/support/test_support.h"
 #include "ui/layout_table.h"
 #include "ui/qt/qt_main_window.h"
 #include "ui/qt/qt_text.h"

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "storage/windows_paths.h"
-#include "tests/process_runner.h"
-#include "tests/test_support.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/test_support.h"
 
 namespace orba::test {
 

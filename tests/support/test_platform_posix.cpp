@@ -2,7 +2,7 @@
 #include <stdexcept>
 
 #include "engine/paths.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace orba::test {
 

@@ -1,4 +1,4 @@
-#include "tests/process_runner.h"
+#include "tests/support/process_runner.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace orba::test {
 
