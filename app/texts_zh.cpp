@@ -1,5 +1,7 @@
 #include "app/texts_zh.h"
 
+#include "app/fact_words.h"
+
 namespace orba::zh {
 
 namespace {
@@ -49,67 +51,9 @@ std::string EndEntries(std::uint64_t count, std::string_view outputFolder) {
            std::string(kCrLf);
 }
 
-namespace {
-
-std::string_view OwnReasonWords(OwnReason reason) {
-    switch (reason) {
-        case OwnReason::NotARegularFile:
-            return kNotARegularFile;
-        case OwnReason::ChangedWhileRead:
-            return kChangedWhileRead;
-        case OwnReason::NameTaken:
-            return kNameTaken;
-        case OwnReason::HeldByAnotherProgram:
-            return kHeldByAnotherProgram;
-        case OwnReason::LeadsBackToFolder:
-            return kLeadsBackToFolder;
-    }
-    return {};
-}
-
-}  // namespace
-
-std::string ReasonWords(const FileError& error) {
-    const auto own = error.ownReason();
-    if (!own) {
-        return error.systemReason();
-    }
-    std::string words(OwnReasonWords(*own));
-    if (!error.systemReason().empty()) {
-        words += "（" + error.systemReason() + "）";
-    }
-    return words;
-}
-
-std::string_view FailureHeading(FileError::Operation operation) {
-    switch (operation) {
-        case FileError::Operation::Read:
-            return "【读取失败】：无法读取文件 ";
-        case FileError::Operation::Write:
-            return "【写入失败】：无法写入文件 ";
-        case FileError::Operation::CreateFolder:
-            return "【创建文件夹失败】：无法创建文件夹 ";
-        case FileError::Operation::ListFolder:
-            return "【读取文件夹失败】：无法列出文件夹 ";
-        case FileError::Operation::WriteInFolder:
-            return "【写入失败】：无法在此文件夹中写入文件 ";
-    }
-    return {};
-}
-
 std::string_view StoppedLine(Stopped stopped) {
-    switch (stopped) {
-        case Stopped::Run:
-        case Stopped::RunBeforeAnyOutput:
-            break;
-        case Stopped::Check:
-            return "检查已中止；没有写入任何文件。";
-        case Stopped::CheckGoesOn:
-            return "检查继续进行；不会写入任何文件。";
-        case Stopped::RunGoesOn:
-            return "升级继续进行下一个文件；此前写入的文件完整保留。";
-    }
-    return "升级已中止；此前写入的文件完整保留。";
+    return app::StoppedWords(stopped == Stopped::RunBeforeAnyOutput ? Stopped::Run : stopped)
+        .chinese;
 }
 
 namespace {
@@ -122,8 +66,8 @@ std::string StoppedMessage(std::string_view heading, std::string_view reason, St
 }  // namespace
 
 std::string FailureMessage(const FileError& error, Stopped stopped) {
-    return StoppedMessage(std::string(FailureHeading(error.operation())) + error.path(),
-                          ReasonWords(error), stopped);
+    return StoppedMessage(std::string(app::HeadingWords(error.operation()).chinese) + error.path(),
+                          app::ReasonWords(error, app::Language::Chinese), stopped);
 }
 
 std::string UnexpectedFailureMessage(std::string_view description, Stopped stopped) {
@@ -131,9 +75,9 @@ std::string UnexpectedFailureMessage(std::string_view description, Stopped stopp
 }
 
 std::string ProvisioningFailureMessage(const FileError& error, std::string_view destination) {
-    const std::string reason = error.path() == destination
-                                   ? ReasonWords(error)
-                                   : "无法读取文件 " + error.path() + "：" + ReasonWords(error);
+    const std::string words = app::ReasonWords(error, app::Language::Chinese);
+    const std::string reason =
+        error.path() == destination ? words : "无法读取文件 " + error.path() + "：" + words;
     return "【复制失败】：无法把通用对话框控件复制到 " + std::string(destination) +
            "\r\n系统原因：" + reason;
 }

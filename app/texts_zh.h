@@ -21,29 +21,15 @@ std::string DocumentEntry(std::uint64_t number, std::string_view name);
 // The end entry and the result entry of a completed run.
 std::string EndEntries(std::uint64_t count, std::string_view outputFolder);
 
-// The reasons the program finds itself, as they follow "系统原因：".
-inline constexpr std::string_view kNotARegularFile = "不是普通文件";
-inline constexpr std::string_view kChangedWhileRead =
-    "读取期间文件被其他程序改动，多次重读仍未取得一致的内容";
-inline constexpr std::string_view kNameTaken = "该名称已被一个文件占用";
-inline constexpr std::string_view kHeldByAnotherProgram =
-    "文件正被其他程序使用，等待约 10 秒后仍未释放";
-inline constexpr std::string_view kLeadsBackToFolder =
-    "它经由链接指向旧版文件夹本身，升级结果会替换旧文档；请删除它或为它改名";
-
-// The whole reason of `error`: the program's own words, with the system's in brackets behind
-// them where it has some, or the system's alone.
-std::string ReasonWords(const FileError& error);
-
 // What went wrong, with which file, the reason, and what became of the outputs: the window's
 // message box.
 std::string FailureMessage(const FileError& error, Stopped stopped);
 // The same for a failure that is not a file's (out of memory, for one), with its description.
 std::string UnexpectedFailureMessage(std::string_view description, Stopped stopped = Stopped::Run);
 
-// The lines of those messages, for a front end that ends lines its own way: the heading (a file's
-// is followed by its path), the reason behind its label, what became of the outputs.
-std::string_view FailureHeading(FileError::Operation operation);
+// The lines of those messages, for a front end that ends lines its own way (the headings and
+// reasons are app::HeadingWords and app::ReasonWords): the label of the reason, and what became
+// of the outputs, which the window says alike for a stop before the first output.
 inline constexpr std::string_view kUnexpectedFailureHeading =
     "【意外错误】：升级过程中发生了意外错误。";
 inline constexpr std::string_view kReasonLabel = "系统原因：";

@@ -1,5 +1,7 @@
 #include "cli/cli_texts.h"
 
+#include "app/fact_words.h"
+
 #include <string>
 
 namespace orba::cli {
@@ -82,110 +84,12 @@ std::string Line(std::string_view text) {
     return std::string(text) + std::string(kLineEnd);
 }
 
-std::string_view EnglishHeading(FileError::Operation operation) {
-    switch (operation) {
-        case FileError::Operation::Read:
-            return "Read failed: cannot read the file ";
-        case FileError::Operation::Write:
-            return "Write failed: cannot write the file ";
-        case FileError::Operation::CreateFolder:
-            return "Folder not made: cannot create the folder ";
-        case FileError::Operation::ListFolder:
-            return "Folder not read: cannot list the folder ";
-        case FileError::Operation::WriteInFolder:
-            return "Write failed: cannot write a file in the folder ";
-    }
-    return {};
-}
-
-std::string_view EnglishWords(OwnReason reason) {
-    switch (reason) {
-        case OwnReason::NotARegularFile:
-            return "not a regular file";
-        case OwnReason::ChangedWhileRead:
-            return "another program changed the file while it was read, and reading it again did "
-                   "not give consistent contents";
-        case OwnReason::NameTaken:
-            return "the name is taken by a file; move it away or rename it";
-        case OwnReason::HeldByAnotherProgram:
-            return "another program is using the file and did not let go of it within about 10 "
-                   "seconds";
-        case OwnReason::LeadsBackToFolder:
-            return "it leads back to the old-version folder itself, so the outputs would replace "
-                   "the old documents; remove or rename it";
-    }
-    return {};
-}
-
-std::string EnglishReason(const FileError& error) {
-    const auto own = error.ownReason();
-    if (!own) {
-        return error.systemReason();
-    }
-    std::string reason(EnglishWords(*own));
-    if (!error.systemReason().empty()) {
-        reason += " (" + error.systemReason() + ")";
-    }
-    return reason;
-}
-
 std::string StoppedLines(Language language, std::string_view heading, std::string_view reason,
                          Stopped stopped) {
-    // Files written before are spoken of only where there are some.
-    if (language == Language::Chinese) {
-        return Line(heading) + Line(std::string(zh::kReasonLabel) + std::string(reason)) +
-               Line(stopped == Stopped::RunBeforeAnyOutput ? "升级已中止；没有写入任何文件。"
-                                                           : zh::StoppedLine(stopped));
-    }
-    std::string_view outcome = "The check stopped; nothing was written.";
-    if (stopped == Stopped::CheckGoesOn) {
-        outcome = "The check goes on; nothing is written.";
-    } else if (stopped == Stopped::RunGoesOn) {
-        outcome =
-            "The upgrade goes on with the next document; every file written before is kept "
-            "complete.";
-    } else if (stopped == Stopped::Run) {
-        outcome = "The upgrade stopped; every file written before is kept complete.";
-    } else if (stopped == Stopped::RunBeforeAnyOutput) {
-        outcome = "The upgrade stopped; no file was written.";
-    }
-    return Line(heading) + Line("Reason: " + std::string(reason)) + Line(outcome);
-}
-
-std::string_view ReasonText(Language language, PassedOverReason reason) {
     const bool chinese = language == Language::Chinese;
-    switch (reason) {
-        case PassedOverReason::NoDataBlock:
-            return chinese ? "没有数据块" : "no data block";
-        case PassedOverReason::BlockCutOff:
-            return chinese ? "数据块没有结束标记：文件已损坏或未保存完整"
-                           : "the data block has no end marker: a damaged or half-saved map";
-        case PassedOverReason::EmptyBlock:
-            return chinese ? "数据块是空的" : "the data block is empty";
-        case PassedOverReason::TheTemplate:
-            return chinese ? "模板本身" : "the template itself";
-    }
-    return {};
-}
-
-std::string_view ReasonText(Language language, NotLookedAtReason reason) {
-    const bool chinese = language == Language::Chinese;
-    switch (reason) {
-        case NotLookedAtReason::OtherName:
-            return chinese ? "文件名不以 .html 结尾；.htm 文件也不升级"
-                           : "the name does not end in .html; .htm files are not upgraded either";
-        case NotLookedAtReason::Folder:
-            return chinese ? "文件夹：不查看其中的文件" : "a folder: its files are not looked at";
-        case NotLookedAtReason::Hidden:
-            return chinese ? "隐藏文件" : "hidden";
-        case NotLookedAtReason::NotAFile:
-            return chinese ? "不是普通文件" : "not an ordinary file";
-        case NotLookedAtReason::LinkToFolder:
-            return chinese ? "指向文件夹的链接：不进入" : "a link to a folder: not gone into";
-        case NotLookedAtReason::OutputFolder:
-            return chinese ? "升级输出的文件夹：不进入" : "an output folder: not gone into";
-    }
-    return {};
+    return Line(heading) +
+           Line((chinese ? std::string(zh::kReasonLabel) : "Reason: ") + std::string(reason)) +
+           Line(app::StoppedWords(stopped).In(language));
 }
 
 // The counts, each kind where there are some of it beyond the first two.
@@ -207,27 +111,14 @@ std::string CountsText(Language language, std::string_view upgradedWords,
            (counts.folders > 0 ? ", in " + n(counts.folders) + " folders" : "");
 }
 
-// What an output changes at its name, in parentheses.
-std::string ChangeWords(Language language, UpgradeChange change) {
-    const bool chinese = language == Language::Chinese;
-    std::string_view words;
-    switch (change.output) {
-        case OutputChange::New:
-            words = chinese ? "新文件" : "new";
-            break;
-        case OutputChange::Replaced:
-            words = chinese ? "替换原有的输出" : "replaces the output there";
-            break;
-        case OutputChange::Unchanged:
-            words =
-                chinese ? "输出已经相同，不再写入" : "the output there is the same: not written";
-            break;
-    }
-    std::string text(words);
+// What an output changes at its name, in brackets.
+std::string ChangeText(Language language, UpgradeChange change) {
+    std::string words(app::ChangeWords(change.output).In(language));
     if (change.templateVersion) {
-        text += chinese ? "；已是模板的版本" : "; already the template's version";
+        words += (language == Language::Chinese ? "；" : "; ") +
+                 std::string(app::kTemplateVersionWords.In(language));
     }
-    return chinese ? "（" + text + "）" : " (" + text + ")";
+    return app::InBrackets(language, words);
 }
 
 }  // namespace
@@ -337,16 +228,14 @@ std::string_view StandardOutputName(Language language) {
 
 std::string FailureLines(Language language, const FileError& error, std::string_view shownPath,
                          Stopped stopped) {
-    if (language == Language::Chinese) {
-        // The window's words for the reason, and what to do where the command line knows it.
-        const bool nameTaken = error.ownReason() == OwnReason::NameTaken;
-        return StoppedLines(
-            language, std::string(zh::FailureHeading(error.operation())) + std::string(shownPath),
-            zh::ReasonWords(error) + (nameTaken ? "；请移走它或为它改名" : ""), stopped);
-    }
-    return StoppedLines(language,
-                        std::string(EnglishHeading(error.operation())) + std::string(shownPath),
-                        EnglishReason(error), stopped);
+    // In Chinese the window's words for the reason, and what to do where the command line knows
+    // it (the English words say so already).
+    const bool nameTaken =
+        language == Language::Chinese && error.ownReason() == OwnReason::NameTaken;
+    return StoppedLines(
+        language,
+        std::string(app::HeadingWords(error.operation()).In(language)) + std::string(shownPath),
+        app::ReasonWords(error, language) + (nameTaken ? "；请移走它或为它改名" : ""), stopped);
 }
 
 std::string UnexpectedFailureLines(Language language, std::string_view shownDescription,
@@ -373,12 +262,8 @@ std::string WouldUpgradeLine(Language language, std::string_view name) {
 }
 
 std::string PassedOverLine(Language language, std::string_view name, PassedOverReason reason) {
-    if (language == Language::Chinese) {
-        return Line("跳过：" + std::string(name) + "（" +
-                    std::string(ReasonText(language, reason)) + "）");
-    }
-    return Line("pass over: " + std::string(name) + " (" +
-                std::string(ReasonText(language, reason)) + ")");
+    return Line((language == Language::Chinese ? "跳过：" : "pass over: ") + std::string(name) +
+                app::InBrackets(language, app::PassedOverWords(reason).In(language)));
 }
 
 std::string DryRunSummary(Language language, const Counts& counts) {
@@ -400,21 +285,18 @@ std::string RunSummary(Language language, const Counts& counts, bool namedEach) 
 
 std::string WouldUpgradeLine(Language language, std::string_view name, UpgradeChange change) {
     return Line((language == Language::Chinese ? "将升级：" : "upgrade: ") + std::string(name) +
-                ChangeWords(language, change));
+                ChangeText(language, change));
 }
 
 std::string UpgradedLine(Language language, std::string_view name, UpgradeChange change) {
     return Line((language == Language::Chinese ? "已升级：" : "upgraded: ") + std::string(name) +
-                ChangeWords(language, change));
+                ChangeText(language, change));
 }
 
 std::string NotLookedAtLine(Language language, std::string_view name, NotLookedAtReason reason) {
-    if (language == Language::Chinese) {
-        return Line("未处理：" + std::string(name) + "（" +
-                    std::string(ReasonText(language, reason)) + "）");
-    }
-    return Line("not looked at: " + std::string(name) + " (" +
-                std::string(ReasonText(language, reason)) + ")");
+    return Line((language == Language::Chinese ? "未处理：" : "not looked at: ") +
+                std::string(name) +
+                app::InBrackets(language, app::NotLookedAtWords(reason).In(language)));
 }
 
 }  // namespace orba::cli

@@ -122,9 +122,9 @@ TEST_F(UpgradeRunTest, DocumentRewrittenWhileRunsReadItGivesOneVersionOrAFailure
             } else {
                 ++failed;
                 EXPECT_EQ(result.outcome, RunOutcome::Failed);
-                ASSERT_EQ(runObserver.messages.size(), 1u);
-                EXPECT_THAT(runObserver.messages[0], HasSubstr("无法读取文件 " + document));
-                EXPECT_THAT(runObserver.messages[0], HasSubstr(zh::kChangedWhileRead));
+                ASSERT_EQ(runObserver.failures.size(), 1u);
+                EXPECT_EQ(runObserver.failures[0].path(), document);
+                EXPECT_EQ(runObserver.failures[0].ownReason(), OwnReason::ChangedWhileRead);
             }
             EXPECT_THAT(TemporaryNames(output), ::testing::IsEmpty());
         }
@@ -154,9 +154,9 @@ TEST_F(UpgradeRunTest, TemplateRewrittenWhileRunsReadItGivesOneVersionOrAFailure
             EXPECT_EQ(ExtractStringBetween(out, kStartMarker, kEndMarker), "旧图");
         } else if (result.outcome == RunOutcome::Failed) {
             ++failed;
-            ASSERT_EQ(runObserver.messages.size(), 1u);
-            EXPECT_THAT(runObserver.messages[0], HasSubstr("无法读取文件 " + templatePath));
-            EXPECT_THAT(runObserver.messages[0], HasSubstr(zh::kChangedWhileRead));
+            ASSERT_EQ(runObserver.failures.size(), 1u);
+            EXPECT_EQ(runObserver.failures[0].path(), templatePath);
+            EXPECT_EQ(runObserver.failures[0].ownReason(), OwnReason::ChangedWhileRead);
         } else {
             // A truncated template without its block is refused like any template without one.
             EXPECT_EQ(result.outcome, RunOutcome::Refused);

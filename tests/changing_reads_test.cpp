@@ -118,9 +118,9 @@ TEST_F(ChangingReadsTest, FileChangedUnderEveryPassFailsNamingItAndKeepsEarlierO
         const RunResult result = RunUpgrade(templatePath, oldFolder, runObserver, Files(system));
         EXPECT_EQ(result.outcome, RunOutcome::Failed);
         EXPECT_EQ(system.passes, kPasses) << "the read gives up after the passes it allows";
-        ASSERT_EQ(runObserver.messages.size(), 1u);
-        EXPECT_THAT(runObserver.messages[0], HasSubstr("无法读取文件 " + path));
-        EXPECT_THAT(runObserver.messages[0], HasSubstr(zh::kChangedWhileRead));
+        ASSERT_EQ(runObserver.failures.size(), 1u);
+        EXPECT_EQ(runObserver.failures[0].path(), path);
+        EXPECT_EQ(runObserver.failures[0].ownReason(), OwnReason::ChangedWhileRead);
         EXPECT_EQ(ReadBytes(Join(output, "b.html")), "earlier");
         EXPECT_EQ(ReadBytes(Join(output, "c.html")), "earlier");
         ExpectNoTemporaryFile();

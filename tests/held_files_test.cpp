@@ -83,9 +83,10 @@ TEST_F(HeldFilesTest, OutputHeldForGoodStopsTheRunAfterAboutTenSecondsNamingIt) 
     const HeldFile system(Call::MoveIntoPlace, Join(output, "b.html"), -1);
     const RunResult result = RunWith(system);
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
-    ASSERT_EQ(observer.messages.size(), 1u);
-    EXPECT_THAT(observer.messages[0], HasSubstr("无法写入文件 " + Join(output, "b.html")));
-    EXPECT_THAT(observer.messages[0], HasSubstr(zh::kHeldByAnotherProgram));
+    ASSERT_EQ(observer.failures.size(), 1u);
+    EXPECT_EQ(observer.failures[0].operation(), FileError::Operation::Write);
+    EXPECT_EQ(observer.failures[0].path(), Join(output, "b.html"));
+    EXPECT_EQ(observer.failures[0].ownReason(), OwnReason::HeldByAnotherProgram);
     const auto waited =
         std::accumulate(observer.heldPauses.begin(), observer.heldPauses.end(), 0ms);
     EXPECT_GE(waited, Files::kHeldFileLimit);
@@ -112,8 +113,8 @@ TEST_F(HeldFilesTest, OtherFailuresAreNotWaitedFor) {
     const HeldFile system(Call::OpenToRead, Join(oldFolder, "b.html"), 1, sys::DeviceError());
     EXPECT_EQ(RunWith(system).outcome, RunOutcome::Failed);
     EXPECT_THAT(observer.heldPauses, ::testing::IsEmpty());
-    ASSERT_EQ(observer.messages.size(), 1u);
-    EXPECT_THAT(observer.messages[0], ::testing::Not(HasSubstr(zh::kHeldByAnotherProgram)));
+    ASSERT_EQ(observer.failures.size(), 1u);
+    EXPECT_NE(observer.failures[0].ownReason(), OwnReason::HeldByAnotherProgram);
 }
 
 // Records the order of the calls that put an output in place, and what the log held at the

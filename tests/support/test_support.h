@@ -94,6 +94,7 @@ class RecordingObserver : public RunObserver, public HeldFileWait {
         ++resultPauses;
     }
     void Failed(const FileError& error, Stopped stopped) override {
+        failures.push_back(error);
         messages.push_back(zh::FailureMessage(error, stopped));
     }
     void FailedUnexpectedly(std::string_view description, Stopped stopped) override {
@@ -121,6 +122,7 @@ class RecordingObserver : public RunObserver, public HeldFileWait {
     std::string log;
     std::vector<std::string> messages;
     std::vector<InputProblem> refused;
+    std::vector<FileError> failures;     // the facts behind the file failures among the messages
     std::vector<std::uint64_t> started;  // the documents each start said it would read
     std::vector<std::uint64_t> handled;  // after each document, how many were
     int documentPauses = 0;
