@@ -84,11 +84,26 @@ std::string Line(std::string_view text) {
     return std::string(text) + std::string(kLineEnd);
 }
 
+// The command line's own words, each in both languages.
+constexpr app::Words kReasonLabel{zh::kReasonLabel, "Reason: "};
+constexpr app::Words kWriteError{"orba-upgrade: 写入错误：标准输出：",
+                                 "orba-upgrade: write error: standard output: "};
+constexpr app::Words kStandardOutput{"标准输出", "standard output"};
+constexpr app::Words kWouldUpgrade{"将升级：", "upgrade: "};
+constexpr app::Words kUpgradedAs{"已升级：", "upgraded: "};
+constexpr app::Words kPassOver{"跳过：", "pass over: "};
+constexpr app::Words kNotLookedAt{"未处理：", "not looked at: "};
+constexpr app::Words kToUpgrade{"将升级", "to upgrade"};
+constexpr app::Words kCouldNotBeRead{"无法读取", "could not be read"};
+constexpr app::Words kUpgradedCount{"升级", "upgraded"};
+constexpr app::Words kFailedCount{"失败", "failed"};
+constexpr app::Words kVerboseNamesEach{"；加 -v 可逐一列出未升级的项及原因",
+                                       "; -v names each entry not upgraded, and why"};
+constexpr app::Words kAlso{"；", "; "};
+
 std::string StoppedLines(Language language, std::string_view heading, std::string_view reason,
                          Stopped stopped) {
-    const bool chinese = language == Language::Chinese;
-    return Line(heading) +
-           Line((chinese ? std::string(zh::kReasonLabel) : "Reason: ") + std::string(reason)) +
+    return Line(heading) + Line(std::string(kReasonLabel.In(language)) + std::string(reason)) +
            Line(app::StoppedWords(stopped).In(language));
 }
 
@@ -115,8 +130,8 @@ std::string CountsText(Language language, std::string_view upgradedWords,
 std::string ChangeText(Language language, UpgradeChange change) {
     std::string words(app::ChangeWords(change.output).In(language));
     if (change.templateVersion) {
-        words += (language == Language::Chinese ? "；" : "; ") +
-                 std::string(app::kTemplateVersionWords.In(language));
+        words +=
+            std::string(kAlso.In(language)) + std::string(app::kTemplateVersionWords.In(language));
     }
     return app::InBrackets(language, words);
 }
@@ -217,13 +232,11 @@ std::string InputProblemLines(Language language, InputProblem problem, FoundAtPa
 }
 
 std::string WriteErrorLine(Language language, std::string_view reason) {
-    return Line((language == Language::Chinese ? "orba-upgrade: 写入错误：标准输出："
-                                               : "orba-upgrade: write error: standard output: ") +
-                std::string(reason));
+    return Line(std::string(kWriteError.In(language)) + std::string(reason));
 }
 
 std::string_view StandardOutputName(Language language) {
-    return language == Language::Chinese ? "标准输出" : "standard output";
+    return kStandardOutput.In(language);
 }
 
 std::string FailureLines(Language language, const FileError& error, std::string_view shownPath,
@@ -257,45 +270,37 @@ std::string FolderFlushRefusedLine(Language language, std::string_view folder,
                 " (" + std::string(reason) + "); it keeps the names in it its own way");
 }
 
-std::string WouldUpgradeLine(Language language, std::string_view name) {
-    return Line((language == Language::Chinese ? "将升级：" : "upgrade: ") + std::string(name));
-}
-
 std::string PassedOverLine(Language language, std::string_view name, PassedOverReason reason) {
-    return Line((language == Language::Chinese ? "跳过：" : "pass over: ") + std::string(name) +
+    return Line(std::string(kPassOver.In(language)) + std::string(name) +
                 app::InBrackets(language, app::PassedOverWords(reason).In(language)));
 }
 
 std::string DryRunSummary(Language language, const Counts& counts) {
-    const bool chinese = language == Language::Chinese;
-    return Line(CountsText(language, chinese ? "将升级" : "to upgrade",
-                           chinese ? "无法读取" : "could not be read", counts));
+    return Line(
+        CountsText(language, kToUpgrade.In(language), kCouldNotBeRead.In(language), counts));
 }
 
 std::string RunSummary(Language language, const Counts& counts, bool namedEach) {
-    const bool chinese = language == Language::Chinese;
     std::string text =
-        CountsText(language, chinese ? "升级" : "upgraded", chinese ? "失败" : "failed", counts);
+        CountsText(language, kUpgradedCount.In(language), kFailedCount.In(language), counts);
     if (!namedEach && counts.passedOver + counts.notLookedAt > 0) {
-        text += chinese ? "；加 -v 可逐一列出未升级的项及原因"
-                        : "; -v names each entry not upgraded, and why";
+        text += kVerboseNamesEach.In(language);
     }
     return Line(text);
 }
 
 std::string WouldUpgradeLine(Language language, std::string_view name, UpgradeChange change) {
-    return Line((language == Language::Chinese ? "将升级：" : "upgrade: ") + std::string(name) +
+    return Line(std::string(kWouldUpgrade.In(language)) + std::string(name) +
                 ChangeText(language, change));
 }
 
 std::string UpgradedLine(Language language, std::string_view name, UpgradeChange change) {
-    return Line((language == Language::Chinese ? "已升级：" : "upgraded: ") + std::string(name) +
+    return Line(std::string(kUpgradedAs.In(language)) + std::string(name) +
                 ChangeText(language, change));
 }
 
 std::string NotLookedAtLine(Language language, std::string_view name, NotLookedAtReason reason) {
-    return Line((language == Language::Chinese ? "未处理：" : "not looked at: ") +
-                std::string(name) +
+    return Line(std::string(kNotLookedAt.In(language)) + std::string(name) +
                 app::InBrackets(language, app::NotLookedAtWords(reason).In(language)));
 }
 

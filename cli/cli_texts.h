@@ -51,7 +51,6 @@ std::string UnexpectedFailureLines(Language language, std::string_view shownDesc
 std::string FolderFlushRefusedLine(Language language, std::string_view folder,
                                    std::string_view reason);
 
-std::string WouldUpgradeLine(Language language, std::string_view name);
 // A dry run's line, or with -v a run's, for a document whose output was compared with what stood
 // at its name.
 std::string WouldUpgradeLine(Language language, std::string_view name, UpgradeChange change);
