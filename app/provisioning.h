@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/paths.h"
+#include "storage/paths.h"
 #include "storage/file_error.h"
 
 namespace orba::app {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <system_error>
 
-#include "engine/paths.h"
+#include "storage/paths.h"
 #include "storage/prepared_output.h"
 
 namespace orba {

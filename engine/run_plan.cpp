@@ -5,8 +5,8 @@
 #include "engine/data_block.h"
 #include "engine/listing.h"
 #include "engine/markers.h"
-#include "engine/paths.h"
 #include "engine/text.h"
+#include "storage/paths.h"
 #include "storage/prepared_output.h"
 
 namespace orba {

@@ -5,9 +5,9 @@
 #include "engine/document_upgrade.h"
 #include "engine/guarded_run.h"
 #include "engine/markers.h"
-#include "engine/paths.h"
 #include "engine/run_plan.h"
 #include "engine/upgrade_run.h"
+#include "storage/paths.h"
 
 namespace orba {
 

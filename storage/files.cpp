@@ -1,12 +1,13 @@
 #include "storage/files.h"
-#include "storage/uninterrupted.h"
 
 #include <algorithm>
 #include <cstring>
 #include <thread>
 #include <utility>
 
+#include "storage/paths.h"
 #include "storage/temporary_names.h"
+#include "storage/uninterrupted.h"
 
 namespace orba {
 
@@ -117,7 +118,7 @@ bool Files::RunState::Mark(const std::string& folder) {
     if (markFile_ != sys::kNoFile) {
         return true;
     }
-    mark_ = folder + kNativePathStyle.separator + RunMarkName(name_);
+    mark_ = JoinPath(folder, RunMarkName(name_));
     markFile_ = system_.CreateExclusive(mark_);
     return markFile_ != sys::kNoFile;
 }
@@ -259,8 +260,7 @@ bool Files::ShowTheSameFiles(const std::string& a, const std::string& b) const {
     if (file == sys::kNoFile) {
         return false;
     }
-    const bool same = system_->KindOf(b + kNativePathStyle.separator +
-                                      std::string(sys::NameOf(probe))) != sys::PathKind::Nothing;
+    const bool same = system_->KindOf(JoinPath(b, NameOf(probe))) != sys::PathKind::Nothing;
     const bool removed = system_->RemoveName(file, probe);
     system_->Close(file);
     if (!removed) {

@@ -1,5 +1,4 @@
 #include "storage/prepared_output.h"
-#include "storage/uninterrupted.h"
 
 #include <algorithm>
 #include <atomic>
@@ -10,7 +9,9 @@
 #include <utility>
 
 #include "storage/file_error.h"
+#include "storage/paths.h"
 #include "storage/temporary_names.h"
+#include "storage/uninterrupted.h"
 
 namespace orba {
 
@@ -76,7 +77,7 @@ void OnThreads(std::span<Item> items, Each&& each) {
 
 PreparedOutput::PreparedOutput(const Files& files, std::string path)
     : files_(files), path_(std::move(path)) {
-    const std::string folder = sys::FolderOf(path_);
+    const std::string folder = FolderOf(path_);
     if (Create(folder)) {
         return;
     }
@@ -281,13 +282,13 @@ void PreparedOutput::Commit() {
     }
     if (temporary_.empty()) {
         const auto giveName = [&] {
-            return WithFreshName(files_, sys::FolderOf(path_), temporary_,
+            return WithFreshName(files_, FolderOf(path_), temporary_,
                                  [&](const auto& name) { return system().GiveName(file_, name); });
         };
         bool named = giveName();
         if (!named && sys::IsMissing(sys::LastError()) &&
-            sys::FolderOf(path_) == files_.run().outputFolder) {  // taken away meanwhile
-            files_.CreateFolder(sys::FolderOf(path_));
+            FolderOf(path_) == files_.run().outputFolder) {  // taken away meanwhile
+            files_.CreateFolder(FolderOf(path_));
             files_.run().remadeFolder = true;
             named = giveName();
         }
@@ -341,7 +342,7 @@ void PreparedOutput::Commit() {
 void PreparedOutput::CloseForRename() {
     // The run's mark, made before the first of its temporaries is closed, keeps the clean-up of
     // other runs away from them until the run ends.
-    if (!files_.run().Mark(sys::FolderOf(path_)) || !system().KeepAtClose(file_)) {
+    if (!files_.run().Mark(FolderOf(path_)) || !system().KeepAtClose(file_)) {
         Fail(sys::LastError());
     }
     if (!system().Close(std::exchange(file_, sys::kNoFile))) {

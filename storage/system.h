@@ -15,14 +15,10 @@
 #include <vector>
 
 #include "storage/file_stamp.h"
-#include "storage/path_style.h"
+#include "storage/paths.h"
 
 namespace orba::sys {
 
-// A path's folder and its last name, split at its last separator (a slash, and on Windows a
-// backslash too). The folder is "/" for a name in the root, "." for a path without a separator.
-std::string FolderOf(std::string_view path);
-std::string_view NameOf(std::string_view path);
 // Whether CreateUnnamed can succeed at all: elsewhere temporary files are named from the start.
 extern const bool kUnnamedFiles;
 // Whether a named temporary file outlives a process that is killed (not on Windows, which removes

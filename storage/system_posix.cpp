@@ -94,11 +94,11 @@ bool SameInode(const struct stat& a, const struct stat& b) {
 // whose whole length the system would refuse.
 class InFolder {
   public:
-    explicit InFolder(const std::string& path) : name_(sys::NameOf(path)) {
+    explicit InFolder(const std::string& path) : name_(NameOf(path)) {
         if (name_.size() == path.size()) {
             return;
         }
-        const std::string folder = sys::FolderOf(path);
+        const std::string folder = FolderOf(path);
 #ifdef O_PATH
         folder_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 #else

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <random>
 
-#include "storage/path_style.h"
+#include "storage/paths.h"
 
 namespace orba {
 
@@ -29,8 +29,8 @@ std::string NewRunName(std::uint64_t process) {
 
 std::string TemporaryPathIn(const std::string& folder, std::string_view run,
                             std::uint64_t process) {
-    return folder + kNativePathStyle.separator + std::string(kTemporaryPrefix) + std::string(run) +
-           "-" + RandomHex(process) + std::string(kTemporarySuffix);
+    return JoinPath(folder, std::string(kTemporaryPrefix) + std::string(run) + "-" +
+                                RandomHex(process) + std::string(kTemporarySuffix));
 }
 
 bool IsTemporaryName(std::string_view name) {

@@ -7,7 +7,7 @@
 
 #include "app/texts_zh.h"
 #include "engine/markers.h"
-#include "engine/paths.h"
+#include "storage/paths.h"
 #include "tests/support/process_runner.h"
 #include "tests/support/run_fixtures.h"
 #include "tests/support/test_support.h"

@@ -409,7 +409,7 @@ class DiskWithRoomFor final : public WrappedSystem {
         // Temporaries hold room until they are closed; a run's mark holds none.
         const bool temporary =
             done.call == Call::CreateUnnamed ||
-            (done.call == Call::CreateExclusive && IsTemporaryName(sys::NameOf(done.path)));
+            (done.call == Call::CreateExclusive && IsTemporaryName(NameOf(done.path)));
         if (temporary && done.succeeded) {
             temporaries_.insert(done.file);
             ++held_;
@@ -529,7 +529,7 @@ class FolderTakenAwayAtTheFirstOutput final : public WrappedSystem {
     }
     void After(const CallDone& done) const override {
         parentFlushed_ =
-            done.call == Call::FlushFolder && done.succeeded && done.path == sys::FolderOf(folder_);
+            done.call == Call::FlushFolder && done.succeeded && done.path == FolderOf(folder_);
     }
     bool parentFlushedLast() const { return parentFlushed_; }
 
@@ -562,9 +562,9 @@ class OutputFolderMountsTheFolder final : public WrappedSystem {
         return std::nullopt;
     }
     sys::PathKind KindOf(const std::string& path) const override {
-        const std::string name(sys::NameOf(path));
+        const std::string name(NameOf(path));
         return WrappedSystem::KindOf(
-            sys::FolderOf(path) == folder_ && IsTemporary(name) ? Join(output_, name) : path);
+            FolderOf(path) == folder_ && IsTemporary(name) ? Join(output_, name) : path);
     }
 
   private:

@@ -3,8 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "engine/paths.h"
 #include "storage/file_error.h"
+#include "storage/paths.h"
 #include "tests/support/test_support.h"
 
 namespace orba {

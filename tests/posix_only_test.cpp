@@ -20,9 +20,9 @@
 #include <sstream>
 
 #include "engine/listing.h"
-#include "engine/paths.h"
 #include "storage/file_copy.h"
 #include "storage/file_error.h"
+#include "storage/paths.h"
 #include "tests/support/process_runner.h"
 #include "tests/support/run_fixtures.h"
 #include "tests/support/wrapped_system.h"

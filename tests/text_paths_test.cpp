@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/paths.h"
 #include "engine/text.h"
+#include "storage/paths.h"
 
 namespace orba {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "engine/document_upgrade.h"
 #include "engine/markers.h"
-#include "engine/paths.h"
 #include "storage/files.h"
+#include "storage/paths.h"
 #include "tests/support/run_fixtures.h"
 #include "tests/support/test_support.h"
 

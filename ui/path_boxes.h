@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/paths.h"
+#include "storage/paths.h"
 
 namespace orba::ui {
 

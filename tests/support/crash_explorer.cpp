@@ -11,7 +11,7 @@ namespace {
 using Kind = DiskRecorder::Event::Kind;
 
 std::string LeafOf(const std::string& path) {
-    return std::string(sys::NameOf(path));
+    return std::string(NameOf(path));
 }
 
 }  // namespace
@@ -119,7 +119,7 @@ void DiskRecorder::After(const CallDone& done) const {
                 (fault_ == PlantedFault::NewFolderNeverInParent &&
                  std::any_of(events_.begin(), events_.end(), [&](const Event& event) {
                      return event.kind == Kind::MakeFolder &&
-                            sys::FolderOf(event.path) == done.path;
+                            FolderOf(event.path) == done.path;
                  }))) {
                 return;
             }
@@ -236,7 +236,7 @@ class Explorer {
             default:
                 break;
         }
-        const std::string folder = sys::FolderOf(event.path);
+        const std::string folder = FolderOf(event.path);
         if (folder == rules_.parentFolder && LeafOf(event.path) != LeafOf(rules_.outputFolder)) {
             Fault(point, "the old-version folder was changed: " + event.path);
         }

@@ -1,7 +1,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "engine/paths.h"
+#include "storage/paths.h"
 #include "tests/support/test_support.h"
 
 namespace orba::test {

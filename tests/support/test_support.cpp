@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "engine/markers.h"
-#include "engine/paths.h"
+#include "storage/paths.h"
 
 namespace orba::test {
 
