@@ -1,6 +1,5 @@
 #include "tests/support/test_support.h"
 
-#include "engine/listing.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,6 +9,7 @@
 #include <stdexcept>
 
 #include "engine/markers.h"
+#include "engine/run_plan.h"
 #include "storage/paths.h"
 
 namespace orba::test {
@@ -94,14 +94,10 @@ std::string Document(std::string_view before, std::string_view block, std::strin
 }
 
 std::vector<std::string> DocumentNames(const std::string& folder) {
-    std::vector<std::string> names;
-    for (sys::FolderEntry& entry : Files().ListEntries(folder)) {
-        if (!WhyNotADocument(entry, "*.html")) {
-            names.push_back(std::move(entry.name));
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    RunObserver told;  // what is not a document is not looked at here
+    CheckedInputs inputs;
+    inputs.oldFolder = folder;
+    return ListFolder(Files(), inputs, folder, {}, told, false).documents;
 }
 
 std::string ExpectedLog(const std::vector<std::string>& names, const std::string& outputFolder) {
