@@ -1,6 +1,5 @@
 #include "tests/support/test_support.h"
 
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
