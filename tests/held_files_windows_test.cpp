@@ -117,9 +117,10 @@ TEST_F(HeldFilesTest, OutputHeldForGoodStopsTheRunAtTheLimitNamingIt) {
         std::accumulate(observer.heldPauses.begin(), observer.heldPauses.end(), 0ms);
     EXPECT_GE(waited, Files::kHeldFileLimit);
     EXPECT_LE(waited, Files::kHeldFileLimit + 1s);
-    ASSERT_EQ(observer.messages.size(), 1u);
-    EXPECT_THAT(observer.messages[0], HasSubstr("无法写入文件 " + held));
-    EXPECT_THAT(observer.messages[0], HasSubstr(zh::kHeldByAnotherProgram));
+    ASSERT_EQ(observer.failures.size(), 1u);
+    EXPECT_EQ(observer.failures[0].operation(), FileError::Operation::Write);
+    EXPECT_EQ(observer.failures[0].path(), held);
+    EXPECT_EQ(observer.failures[0].ownReason(), OwnReason::HeldByAnotherProgram);
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("a.html"));
     EXPECT_EQ(ReadBytes(Join(output, "c.html")), "earlier");
     ExpectNoTemporaryFile();
