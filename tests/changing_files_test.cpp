@@ -18,7 +18,6 @@
 #include <sstream>
 #include <thread>
 
-#include "app/texts_zh.h"
 #include "engine/data_block.h"
 #include "engine/markers.h"
 #include "engine/upgrade_run.h"
@@ -218,7 +217,7 @@ TEST_F(UpgradeRunTest, FileOfAVirtualFileSystemIsRead) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     ASSERT_EQ(::symlink(source.c_str(), Join(oldFolder, "sys.html").c_str()), 0);
     EXPECT_EQ(Run().outcome, RunOutcome::Completed) << ::testing::PrintToString(observer.messages);
-    EXPECT_EQ(observer.log, ExpectedLog({"a.html"}, output));
+    EXPECT_EQ(observer.log, ExpectedFacts({"a.html"}, output));
 }
 
 TEST(CreateFolderTest, AFolderAlreadyThereIsFineAFileIsNot) {

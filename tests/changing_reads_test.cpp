@@ -8,7 +8,6 @@
 
 #include <mutex>
 
-#include "app/texts_zh.h"
 #include "engine/upgrade_run.h"
 #include "tests/support/run_fixtures.h"
 #include "tests/support/wrapped_system.h"

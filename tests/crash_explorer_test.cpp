@@ -80,7 +80,7 @@ class CrashExplorerTest : public UpgradeRunTest {
         if (result.outcome == RunOutcome::Stopped) {
             disk.MarkReported();  // the window ends
         }
-        const std::regex entry(R"( \d+: ([^:]+): 升级成功)");
+        const std::regex entry(R"(upgraded \d+ ([^\n]+))");
         for (std::sregex_iterator at(reporting.log.begin(), reporting.log.end(), entry), end;
              at != end; ++at) {
             rules.reported.push_back((*at)[1]);

@@ -27,6 +27,7 @@ namespace orba {
 namespace {
 
 using namespace test;  // NOLINT: the fixtures and helpers
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 // Fails the `failAt`th call with a device error, and remembers which call that was and the path
@@ -248,12 +249,13 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
             EXPECT_THAT(system.namedUnverified(), ::testing::IsEmpty());
             EXPECT_TRUE(durability == Durability::Written || system.namesFlushed());
         } else if (result.outcome == RunOutcome::Failed) {
-            ASSERT_EQ(failing.messages.size(), 1u);
-            EXPECT_THAT(failing.messages[0],
+            ASSERT_EQ(failing.failures.size(), 1u);
+            const FileError& error = failing.failures[0];
+            EXPECT_THAT(error.path(),
                         ::testing::AnyOf(HasSubstr(templatePath), HasSubstr(oldFolder)))
-                << "the message names a file";
-            EXPECT_THAT(failing.messages[0], HasSubstr("系统原因："));
-            EXPECT_THAT(failing.log, ::testing::Not(HasSubstr("【处理结束")))
+                << "the failure names a file";
+            EXPECT_TRUE(error.ownReason() || !error.systemReason().empty()) << "and a reason";
+            EXPECT_THAT(failing.log, ::testing::Not(HasSubstr("completed")))
                 << "no closing entries";
         } else {
             EXPECT_EQ(result.outcome, RunOutcome::Refused);
@@ -328,7 +330,7 @@ TEST_F(FailingCallsTest, FailedCreationOfTheOutputFolderNamesIt) {
     const RunResult result = RunUpgrade(templatePath, oldFolder, observer, Files(system));
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     ASSERT_EQ(observer.messages.size(), 1u);
-    EXPECT_THAT(observer.messages[0], HasSubstr("无法创建文件夹 " + output));
+    EXPECT_THAT(observer.messages[0], HasSubstr("create folder " + output));
     EXPECT_FALSE(Exists(output));
 }
 
@@ -384,7 +386,7 @@ TEST_F(FailingCallsTest, BatchFlushedFileByFileStopsAtTheFirstOutputNotOnTheDisk
     bool failedYet = false;
     for (const char* name : {"a.html", "b.html", "c.html"}) {
         const bool failsHere =
-            observer.messages[0].find("无法写入文件 " + Join(output, name)) != std::string::npos;
+            observer.messages[0].find("write " + Join(output, name)) != std::string::npos;
         failedYet = failedYet || failsHere;
         EXPECT_EQ(Exists(Join(output, name)) &&
                       ReadBytes(Join(output, name)) == Upgraded(std::string("块-") + name),
@@ -450,7 +452,7 @@ TEST_F(FailingCallsTest, DiskFullWhileOtherOutputsHoldRoomIsTriedAgainAlone) {
             }
             EXPECT_EQ(outcome, RunOutcome::Failed);
             ASSERT_EQ(observer.messages.size(), 1u);
-            EXPECT_THAT(observer.messages[0], HasSubstr("无法写入文件 " + Join(output, "a.html")));
+            EXPECT_THAT(observer.messages[0], HasSubstr("write " + Join(output, "a.html")));
             ExpectOutputsWhole();
         }
     }
@@ -475,7 +477,7 @@ TEST_F(FailingCallsTest, UnreadableDocumentEndsTheBatchAfterTheOutputsBeforeIt) 
     EXPECT_EQ(
         RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk), 2).outcome,
         RunOutcome::Failed);
-    EXPECT_THAT(observer.log, HasSubstr(" 1: a.html: 升级成功"));
+    EXPECT_THAT(observer.log, HasSubstr("upgraded 1 a.html\n"));
     ASSERT_EQ(observer.messages.size(), 1u);
     EXPECT_THAT(observer.messages[0], HasSubstr(Join(oldFolder, "b.html")));
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("块-a.html"));
@@ -594,7 +596,7 @@ TEST_F(FailingCallsTest, DeferredWriteFailureKeepsTheEarlierOutput) {
     const RunResult result = RunUpgrade(templatePath, oldFolder, observer, Files(system));
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     ASSERT_EQ(observer.messages.size(), 1u);
-    EXPECT_THAT(observer.messages[0], HasSubstr("无法写入文件 " + Join(output, "a.html")));
+    EXPECT_THAT(observer.messages[0], HasSubstr("write " + Join(output, "a.html")));
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), "earlier a");
     ExpectOutputsWhole();
 }
@@ -605,15 +607,15 @@ TEST_F(FailingCallsTest, DryRunTriesThatTheOutputsCouldBeWritten) {
     const RunResult result = CheckUpgrade(templatePath, oldFolder, observer, Files(system));
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     ASSERT_EQ(observer.messages.size(), 1u);
-    EXPECT_THAT(observer.messages[0], HasSubstr("无法在此文件夹中写入文件 " + output));
-    EXPECT_THAT(observer.messages[0], HasSubstr("检查已中止；没有写入任何文件。"));
+    EXPECT_THAT(observer.messages[0], HasSubstr("write in folder " + output));
+    EXPECT_THAT(observer.messages[0], HasSubstr("; check stopped"));
 }
 
 // A system whose calls fail as no file call does.
 class Throwing final : public WrappedSystem {
   public:
     std::optional<int> Decide(Call /*call*/, const std::string& /*path*/) const override {
-        throw std::runtime_error("意外的失败");
+        throw std::runtime_error("an unexpected failure");
     }
 };
 
@@ -624,12 +626,10 @@ TEST_F(FailingCallsTest, DryRunReportsAnyFailureAsARunDoes) {
               RunOutcome::Failed);
     RecordingObserver run;
     EXPECT_EQ(RunUpgrade(templatePath, oldFolder, run, Files(system)).outcome, RunOutcome::Failed);
-    ASSERT_EQ(dry.messages.size(), 1u);
-    EXPECT_THAT(dry.messages[0], HasSubstr("意外的失败"));
-    ASSERT_EQ(run.messages.size(), 1u);
-    EXPECT_EQ(dry.messages[0], zh::UnexpectedFailureMessage("意外的失败", Stopped::Check))
-        << "in words that fit a run that writes nothing";
-    EXPECT_EQ(run.messages[0], zh::UnexpectedFailureMessage("意外的失败"));
+    EXPECT_THAT(dry.messages, ElementsAre("unexpected an unexpected failure"));
+    EXPECT_THAT(run.messages, ElementsAre("unexpected an unexpected failure"));
+    EXPECT_THAT(dry.stops, ElementsAre(Stopped::Check)) << "told as a check that writes nothing";
+    EXPECT_THAT(run.stops, ElementsAre(Stopped::RunBeforeAnyOutput));
 }
 
 // Documents that cannot be read: the dry run names each and goes on to the end.

@@ -12,7 +12,6 @@
 #include <chrono>
 #include <numeric>
 
-#include "app/texts_zh.h"
 #include "engine/upgrade_run.h"
 #include "storage/temporary_names.h"
 #include "storage/windows_paths.h"

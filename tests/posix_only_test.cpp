@@ -129,7 +129,7 @@ TEST_F(UpgradeRunTest, FifoNamedLikeADocumentIsNotRead) {
     ASSERT_EQ(::mkfifo((Join(oldFolder, "x.html")).c_str(), 0644), 0);
     const RunResult result = Run();
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
-    EXPECT_EQ(observer.log, ExpectedLog({"a.html"}, output));
+    EXPECT_EQ(observer.log, ExpectedFacts({"a.html"}, output));
 }
 
 TEST_F(UpgradeRunTest, LinkAtAnOutputNameIsReplaced) {

@@ -78,8 +78,8 @@ TEST_F(StoppingTest, StopDuringALargePageWithoutABlockBeginsNoFurtherDocument) {
     EXPECT_EQ(system.AfterStop(Call::ReadAt), 0) << "the page's read ends at the stop";
     EXPECT_EQ(system.AfterStop(Call::OpenToRead), 0) << "c.html is never begun";
     EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
-    EXPECT_THAT(observer.log, HasSubstr(" 1: a.html: 升级成功"));
-    EXPECT_THAT(observer.log, Not(HasSubstr("处理结束")));
+    EXPECT_THAT(observer.log, HasSubstr("upgraded 1 a.html\n"));
+    EXPECT_THAT(observer.log, Not(HasSubstr("completed")));
 }
 
 // Each thread may be in one read as the stop comes; none reads on past it.
@@ -91,7 +91,7 @@ TEST_F(StoppingTest, DocumentsPreparedAheadAreDroppedAtTheStop) {
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_LE(system.AfterStop(Call::ReadAt), static_cast<int>(kAhead) + 1);
     EXPECT_FALSE(Exists(Join(output, "c.html")));
-    EXPECT_THAT(observer.log, Not(HasSubstr("处理结束")));
+    EXPECT_THAT(observer.log, Not(HasSubstr("completed")));
 }
 
 TEST_F(StoppingTest, StopWhileTheTemplateIsReadMakesNothing) {
@@ -137,7 +137,7 @@ TEST_F(StoppingTest, StopDuringABatchsFlushEndsItAtTheNextCall) {
         EXPECT_EQ(system.AfterStop(Call::MoveIntoPlace), 0);
         EXPECT_FALSE(Exists(Join(output, "a.html")));
         EXPECT_FALSE(Exists(Join(output, "c.html")));
-        EXPECT_THAT(observer.log, Not(HasSubstr("升级成功")));
+        EXPECT_THAT(observer.log, Not(HasSubstr("upgraded")));
     }
 }
 

@@ -111,4 +111,23 @@ std::string ExpectedLog(const std::vector<std::string>& names, const std::string
     return log;
 }
 
+std::string ExpectedFacts(const std::vector<std::string>& names, const std::string& outputFolder) {
+    std::string facts = "started\n";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        facts += "upgraded " + std::to_string(i + 1) + " " + names[i] + "\n";
+    }
+    return facts + "completed " + std::to_string(names.size()) + " " + outputFolder + "\n";
+}
+
+std::string FailureFacts(const FileError& error, Stopped stopped) {
+    static constexpr const char* kOperations[] = {"read", "write", "create folder", "list folder",
+                                                  "write in folder"};
+    static constexpr const char* kStops[] = {"run stopped", "run stopped before any output",
+                                             "check stopped", "check goes on", "run goes on"};
+    const auto own = error.ownReason();
+    return std::string(kOperations[static_cast<int>(error.operation())]) + " " + error.path() +
+           ": " + (own ? "own reason " + std::to_string(static_cast<int>(*own)) + " " : "") +
+           error.systemReason() + "; " + kStops[static_cast<int>(stopped)];
+}
+
 }  // namespace orba::test

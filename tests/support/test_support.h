@@ -11,7 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/texts_zh.h"
 #include "engine/run_observer.h"
 #include "storage/files.h"
 
@@ -61,12 +60,21 @@ std::vector<std::string> AllNames(const std::string& folder);
 // A document: `before`, the start marker, `block`, the end marker, `after`.
 std::string Document(std::string_view before, std::string_view block, std::string_view after);
 
-// The progress log of one completed run that wrote `names` in this order into `outputFolder`.
+// The progress log of one completed run that wrote `names` in this order into `outputFolder`, in
+// the window's words, as the front ends write it.
 std::string ExpectedLog(const std::vector<std::string>& names, const std::string& outputFolder);
 
-// Records what a run tells, the log and the messages in the window's words. Handed to the run
-// through With(files), it also stops the run when `onDocument` says so after a document, and
-// answers for the waits while a file is held.
+// The same run as RecordingObserver records it: a line for its start, each output in order, and
+// its end.
+std::string ExpectedFacts(const std::vector<std::string>& names, const std::string& outputFolder);
+
+// A failure as RecordingObserver records it: what failed, which file, why, and what it stopped.
+std::string FailureFacts(const FileError& error, Stopped stopped);
+
+// Records what a run tells as the facts it is, in lines of a transcript (`log`: "started",
+// "upgraded 1 a.html", "completed 2 FOLDER"; `messages`: a line per failure or refusal), the
+// wording being each front end's. Handed to the run through With(files), it also stops the run
+// when `onDocument` says so after a document, and answers for the waits while a file is held.
 class RecordingObserver : public RunObserver, public HeldFileWait {
   public:
     Files With(const Files& files) {
@@ -75,30 +83,32 @@ class RecordingObserver : public RunObserver, public HeldFileWait {
 
     void Refused(InputProblem problem, FoundAtPath /*found*/) override {
         refused.push_back(problem);
-        messages.emplace_back(zh::InputProblemMessage(problem));
+        messages.push_back("refused " + std::to_string(static_cast<int>(problem)));
     }
     void Started(std::uint64_t documents) override {
-        log += zh::StartEntry();
+        log += "started\n";  // the count goes to `started`
         started.push_back(documents);
     }
     void Handled(std::uint64_t done, std::uint64_t /*total*/) override { handled.push_back(done); }
     void Upgraded(std::string_view name, std::uint64_t number) override {
-        log += zh::DocumentEntry(number, name);
+        log += "upgraded " + std::to_string(number) + " " + std::string(name) + "\n";
         ++documentPauses;
         if (onDocument && !onDocument()) {
             stop.request_stop();
         }
     }
     void Completed(std::string_view outputFolder, std::uint64_t upgraded) override {
-        log += zh::EndEntries(upgraded, outputFolder);
+        log += "completed " + std::to_string(upgraded) + " " + std::string(outputFolder) + "\n";
         ++resultPauses;
     }
     void Failed(const FileError& error, Stopped stopped) override {
         failures.push_back(error);
-        messages.push_back(zh::FailureMessage(error, stopped));
+        stops.push_back(stopped);
+        messages.push_back(FailureFacts(error, stopped));
     }
     void FailedUnexpectedly(std::string_view description, Stopped stopped) override {
-        messages.push_back(zh::UnexpectedFailureMessage(description, stopped));
+        stops.push_back(stopped);
+        messages.push_back("unexpected " + std::string(description));
     }
     // Waits as the command line does, unless `onHeldPause` answers in its place.
     bool Pause(std::chrono::milliseconds pause) override {
@@ -123,6 +133,7 @@ class RecordingObserver : public RunObserver, public HeldFileWait {
     std::vector<std::string> messages;
     std::vector<InputProblem> refused;
     std::vector<FileError> failures;     // the facts behind the file failures among the messages
+    std::vector<Stopped> stops;          // what each failure stopped
     std::vector<std::uint64_t> started;  // the documents each start said it would read
     std::vector<std::uint64_t> handled;  // after each document, how many were
     int documentPauses = 0;
