@@ -94,6 +94,10 @@ Files::RunState::RunState(const sys::System& system)
     : system_(system), name_(NewRunName(system.ProcessNumber())) {}
 
 Files::RunState::~RunState() {
+    ReleaseMark();
+}
+
+void Files::RunState::ReleaseMark() {
     if (markFile_ == sys::kNoFile) {
         return;
     }
@@ -111,14 +115,20 @@ Files::RunState::~RunState() {
             break;
         }
     }
+    markFile_ = sys::kNoFile;
+    mark_.clear();
 }
 
 bool Files::RunState::Mark(const std::string& folder) {
     const std::lock_guard lock(mutex_);
-    if (markFile_ != sys::kNoFile) {
+    const std::string mark = JoinPath(folder, RunMarkName(name_));
+    if (markFile_ != sys::kNoFile && mark == mark_) {
         return true;
     }
-    mark_ = JoinPath(folder, RunMarkName(name_));
+    // A run through a folder tree moves on to the next output folder only once every temporary
+    // of the one before took its name or is gone: its mark there has served.
+    ReleaseMark();
+    mark_ = mark;
     markFile_ = system_.CreateExclusive(mark_);
     return markFile_ != sys::kNoFile;
 }

@@ -102,6 +102,8 @@ class Files {
         std::atomic<bool> standingLeftToFlush{false};
 
       private:
+        void ReleaseMark();
+
         const sys::System& system_;
         std::string name_;
         std::mutex mutex_;

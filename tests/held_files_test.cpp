@@ -6,11 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <mutex>
 #include <numeric>
 
 #include "engine/markers.h"
 #include "engine/upgrade_run.h"
+#include "storage/paths.h"
 #include "storage/temporary_names.h"
 #include "tests/support/run_fixtures.h"
 #include "tests/support/wrapped_system.h"
@@ -246,6 +248,43 @@ TEST_F(UpgradeRunTest, CleanUpLeavesTheClosedTemporariesOfARunThatHoldsItsMark) 
     sys::TheSystem().Close(mark);
     Files().RemoveLeftovers(output);
     EXPECT_THAT(AllNames(output), ::testing::IsEmpty());
+}
+
+// Through a folder tree on such a share, each output folder holds the run's mark whenever one of
+// its temporaries is closed for its rename: another run's clean-up there sees a live run.
+TEST_F(UpgradeRunTest, ThroughATreeOnAShareEachOutputFolderHoldsTheRunsMark) {
+    class MarkSeenAtEachRename final : public WrappedSystem {
+      public:
+        MarkSeenAtEachRename() : WrappedSystem(kShare) {}
+        std::optional<int> Decide(Call call, const std::string& path) const override {
+            if (call == Call::KeepAtClose) {  // a temporary about to be closed for its rename
+                const std::lock_guard lock(mutex_);
+                bool marked = false;
+                for (const auto& entry :
+                     std::filesystem::directory_iterator(std::filesystem::u8path(FolderOf(path)))) {
+                    marked = marked || entry.path().extension() == ".run";
+                }
+                unmarked += marked ? 0 : 1;
+            }
+            return std::nullopt;
+        }
+        mutable std::mutex mutex_;
+        mutable int unmarked = 0;
+    };
+    const std::string sub = Join(oldFolder, "sub");
+    MakeFolder(sub);
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(sub, "b.html"), Document("", "B", ""));
+    const MarkSeenAtEachRename system;
+    RunOptions options;
+    options.recursive = true;
+    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, observer,
+                         observer.With(Files(system, Durability::OnDisk)), options)
+                  .outcome,
+              RunOutcome::Completed);
+    EXPECT_EQ(system.unmarked, 0);
+    EXPECT_EQ(ReadBytes(Join(Join(sub, "NewORBA"), "b.html")), Upgraded("B"));
+    EXPECT_THAT(AllNames(Join(sub, "NewORBA")), ElementsAre("b.html")) << "its mark is gone";
 }
 
 }  // namespace
