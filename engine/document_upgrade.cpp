@@ -5,6 +5,7 @@
 
 #include "engine/block_stream.h"
 #include "engine/markers.h"
+#include "storage/paths.h"
 
 namespace orba {
 
@@ -129,7 +130,7 @@ struct UpgradeInMemory {
 
 UpgradeInMemory UpgradeWhole(const Files& files, const TemplateTransplant& transplant,
                              const std::string& documentPath, const std::string& outputPath,
-                             std::span<char> buffer) {
+                             bool mayStand, std::span<char> buffer) {
     BlockOfText found(buffer, kStartMarker, kEndMarker);
     const auto findIn = [&](std::string_view text) {
         found.Restart(text.size());
@@ -162,7 +163,7 @@ UpgradeInMemory UpgradeWhole(const Files& files, const TemplateTransplant& trans
     transplant.WriteBlock(sink, found.block);
     transplant.WriteRest(sink, found.block.size());
     upgrade.change.templateVersion = upgrade.output == document.bytes();
-    if (files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
+    if (mayStand && files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
         upgrade.change.output = OutputChange::Replaced;
         try {
             // What stands is read only where its size is the output's.
@@ -182,12 +183,14 @@ UpgradeInMemory UpgradeWhole(const Files& files, const TemplateTransplant& trans
 
 PreparedUpgrade PrepareChangedUpgrade(const Files& files, const TemplateTransplant& transplant,
                                       const std::string& documentPath,
-                                      const std::string& outputPath, std::span<char> buffer) {
-    UpgradeInMemory upgrade = UpgradeWhole(files, transplant, documentPath, outputPath, buffer);
+                                      const std::string& outputPath, bool mayStand,
+                                      std::span<char> buffer) {
+    UpgradeInMemory upgrade =
+        UpgradeWhole(files, transplant, documentPath, outputPath, mayStand, buffer);
     if (upgrade.tooLarge) {
         PreparedUpgrade prepared =
             PrepareUpgrade(files, transplant, documentPath, outputPath, buffer);
-        if (files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
+        if (mayStand && files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
             prepared.change.output = OutputChange::Replaced;
         }
         return prepared;
@@ -215,15 +218,32 @@ PreparedUpgrade PrepareChangedUpgrade(const Files& files, const TemplateTranspla
 
 UpgradeLook LookAtUpgrade(const Files& files, const TemplateTransplant& transplant,
                           const std::string& documentPath, const std::string& outputPath,
-                          std::span<char> buffer) {
-    UpgradeInMemory upgrade = UpgradeWhole(files, transplant, documentPath, outputPath, buffer);
+                          bool mayStand, std::span<char> buffer) {
+    UpgradeInMemory upgrade =
+        UpgradeWhole(files, transplant, documentPath, outputPath, mayStand, buffer);
     if (upgrade.tooLarge) {
         upgrade.passedOver = WhyPassedOver(files, documentPath, buffer);
-        if (files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
+        if (mayStand && files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
             upgrade.change.output = OutputChange::Replaced;
         }
     }
     return {upgrade.passedOver, upgrade.change};
+}
+
+std::optional<std::set<std::string>> NamesStandingIn(const Files& files,
+                                                     const std::string& outputFolder) {
+    try {
+        std::set<std::string> names;
+        for (sys::FolderEntry& entry : files.ListEntries(outputFolder)) {
+            names.insert(ComparablePath(entry.name));
+        }
+        return names;
+    } catch (const FileError&) {
+        // Where no output folder stands (a dry run's), nothing stands in it.
+        return files.KindOf(outputFolder) == sys::PathKind::Nothing
+                   ? std::optional(std::set<std::string>())
+                   : std::nullopt;
+    }
 }
 
 PreparedUpgrade PrepareUpgrade(const Files& files, const TemplateTransplant& transplant,

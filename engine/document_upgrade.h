@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 
@@ -42,10 +43,12 @@ PreparedUpgrade PrepareUpgrade(const Files& files, const TemplateTransplant& tra
 // As PrepareUpgrade, and the output is compared with what stands at `outputPath`: where that holds
 // the output's very bytes, nothing is written (with Durability::OnDisk it is flushed as it stands,
 // and written again only where it cannot be). The document, its output and what stands are held
-// in memory at once.
+// in memory at once. Where `mayStand` is false (the output folder's listing has no such name),
+// nothing is looked for there: on a share each look is a round trip.
 PreparedUpgrade PrepareChangedUpgrade(const Files& files, const TemplateTransplant& transplant,
                                       const std::string& documentPath,
-                                      const std::string& outputPath, std::span<char> buffer);
+                                      const std::string& outputPath, bool mayStand,
+                                      std::span<char> buffer);
 
 // Why the document at `documentPath` would be passed over; none when it has a data block that is
 // whole and not empty. Throws FileError.
@@ -60,6 +63,12 @@ struct UpgradeLook {
 };
 UpgradeLook LookAtUpgrade(const Files& files, const TemplateTransplant& transplant,
                           const std::string& documentPath, const std::string& outputPath,
-                          std::span<char> buffer);
+                          bool mayStand, std::span<char> buffer);
+
+// The names that stand in `outputFolder` (as ComparablePath has them, so that a name that differs
+// in letter case only is taken for one that may stand), from one listing: none where no folder
+// stands there; no answer where it cannot be listed, and every name may then stand.
+std::optional<std::set<std::string>> NamesStandingIn(const Files& files,
+                                                     const std::string& outputFolder);
 
 }  // namespace orba

@@ -73,12 +73,16 @@ class UpgradeCheck {
         observer_.Started(documents.size());
         ++folders_;
         const std::string outputFolder = JoinPath(folder, kOutputFolderName);
+        const auto standing = options_.compare ? NamesStandingIn(files_, outputFolder)
+                                               : std::optional<std::set<std::string>>();
         for (std::size_t index = 0; index < documents.size(); ++index) {
             files_.ThrowIfStopped();
             const std::string& name = documents[index];
             const std::string named = below.empty() ? name : JoinPath(below, name);
             try {
-                const UpgradeLook look = Look(transplant, folder, outputFolder, name);
+                const UpgradeLook look =
+                    Look(transplant, folder, outputFolder, name,
+                         !standing || standing->contains(ComparablePath(name)));
                 if (look.passedOver) {
                     observer_.PassedOver(named, *look.passedOver);
                 } else {
@@ -98,10 +102,10 @@ class UpgradeCheck {
     }
 
     UpgradeLook Look(const TemplateTransplant& transplant, const std::string& folder,
-                     const std::string& outputFolder, const std::string& name) {
+                     const std::string& outputFolder, const std::string& name, bool mayStand) {
         if (options_.compare) {
             return LookAtUpgrade(files_, transplant, JoinPath(folder, name),
-                                 JoinPath(outputFolder, name), buffer_);
+                                 JoinPath(outputFolder, name), mayStand, buffer_);
         }
         return {WhyPassedOver(files_, JoinPath(folder, name), buffer_), {}};
     }

@@ -161,12 +161,20 @@ class UpgradeRun final : private BatchedOutputs::Handler {
         folderFirst_ = upgraded_;
         below_ = below;
         documents_ = &documents;
+        // What stands in the output folder, from one look at it.
+        const auto standing = options_.compare ? NamesStandingIn(files_, outputFolder)
+                                               : std::optional<std::set<std::string>>();
         batches_.NameAll(
             outputFolder, documents.size(),
             [&](std::size_t index, std::span<char> buffer) {
-                const auto prepare = options_.compare ? PrepareChangedUpgrade : PrepareUpgrade;
-                return prepare(files_, transplant, JoinPath(folder, documents[index]),
-                               JoinPath(outputFolder, documents[index]), buffer);
+                const std::string& name = documents[index];
+                if (!options_.compare) {
+                    return PrepareUpgrade(files_, transplant, JoinPath(folder, name),
+                                          JoinPath(outputFolder, name), buffer);
+                }
+                return PrepareChangedUpgrade(
+                    files_, transplant, JoinPath(folder, name), JoinPath(outputFolder, name),
+                    !standing || standing->contains(ComparablePath(name)), buffer);
             },
             *this);
         files_.ThrowIfStopped();
