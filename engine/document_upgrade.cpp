@@ -102,20 +102,27 @@ class BlockOfText final : public BlockStream {
 constexpr std::uint64_t kComparedAtMost = std::uint64_t{16} << 20;
 
 // A file's whole content where the system tells a size up to `most` for it; none read otherwise.
+// Once the size the system told has come, the pass ends without another read to find the end (on
+// a share, each is a round trip): a file that changed meanwhile shows in the read's check of it.
 class LoadedUpTo final : public ReadingSink {
   public:
     explicit LoadedUpTo(std::uint64_t most) : most_(most) {}
     void Restart(std::uint64_t sizeHint) override {
         tooLarge_ = sizeHint > most_;
+        told_ = sizeHint;
         file_.Restart(tooLarge_ ? 0 : sizeHint);
     }
-    std::span<char> Room() override { return tooLarge_ ? std::span<char>() : file_.Room(); }
+    std::span<char> Room() override {
+        const bool whole = told_ > 0 && file_.bytes().size() >= told_;
+        return tooLarge_ || whole ? std::span<char>() : file_.Room();
+    }
     void Took(std::size_t count) override { file_.Took(count); }
     bool tooLarge() const { return tooLarge_ || file_.bytes().size() > most_; }
     std::string_view bytes() const { return file_.bytes(); }
 
   private:
     std::uint64_t most_;
+    std::uint64_t told_ = 0;  // the size the system told, 0 where it tells none
     LoadedFile file_;
     bool tooLarge_ = false;
 };

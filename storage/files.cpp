@@ -203,8 +203,10 @@ bool Files::Read(const std::string& path, ReadingSink& sink) const {
     for (int pass = 1;; ++pass) {
         FileStamp before;
         stamp(before);
-        sink.Restart(before.size);
-        // The read goes on to the end of the file, whatever size the system told.
+        // A size that virtual files tell (0 or a page, whatever their length) is no hint.
+        sink.Restart(kind.sizeIsExact ? before.size : 0);
+        // The read goes on to the end of the file, whatever size the system told, unless the
+        // sink has all it needs.
         std::uint64_t offset = 0;
         bool reachedEnd = false;
         for (;;) {

@@ -29,8 +29,8 @@ namespace orba {
 class ReadingSink {
   public:
     virtual ~ReadingSink() = default;
-    // A pass begins; `sizeHint` is what the system says the file's size is (virtual file systems
-    // tell 0 or a page whatever their length).
+    // A pass begins; `sizeHint` is what the system says the file's size is, or 0 where it tells
+    // no size that can be trusted (virtual file systems tell 0 or a page whatever their length).
     virtual void Restart(std::uint64_t sizeHint) = 0;
     // Where the next bytes go; an empty room ends the pass early: all that is needed has come.
     virtual std::span<char> Room() = 0;
