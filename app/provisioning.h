@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "storage/paths.h"
 #include "storage/file_error.h"
+#include "storage/paths.h"
 
 namespace orba::app {
 

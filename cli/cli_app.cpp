@@ -10,10 +10,10 @@
 #include "cli/cli_texts.h"
 #include "cli/terminal_text.h"
 #include "cli/text_output.h"
-#include "storage/paths.h"
 #include "engine/text.h"
 #include "engine/upgrade_run.h"
 #include "storage/file_error.h"
+#include "storage/paths.h"
 
 namespace orba {
 

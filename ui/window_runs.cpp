@@ -67,9 +67,7 @@ class WindowRuns::Observer final : public RunObserver, public HeldFileWait {
     // How long a resting wait waits for events at a time: progress held back goes out in time.
     static constexpr std::chrono::milliseconds kRestSlice{10};
 
-    void Log(const std::string& entry) {
-        runs_.view_.AppendText(entry);
-    }
+    void Log(const std::string& entry) { runs_.view_.AppendText(entry); }
     // A failure is seen on the taskbar button or in the dock, and asks for attention, before its
     // message box waits for a click: a window behind others would otherwise say nothing.
     void ShowFailure(const std::string& message) {

@@ -118,8 +118,7 @@ void DiskRecorder::After(const CallDone& done) const {
             if (fault_ == PlantedFault::FolderFlushSwallowed ||
                 (fault_ == PlantedFault::NewFolderNeverInParent &&
                  std::any_of(events_.begin(), events_.end(), [&](const Event& event) {
-                     return event.kind == Kind::MakeFolder &&
-                            FolderOf(event.path) == done.path;
+                     return event.kind == Kind::MakeFolder && FolderOf(event.path) == done.path;
                  }))) {
                 return;
             }
