@@ -248,7 +248,6 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
         DryRunObserver observer(streams, language, operands);
         RunOptions options;
         options.recursive = arguments.recursive;
-        options.compare = true;
         const RunResult result = CheckUpgrade(operands.templatePath, operands.folder, observer,
                                               Files().StoppingAt(stop), options);
         // A check that went through to its end, past documents it could not read, sums up.

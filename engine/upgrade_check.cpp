@@ -73,23 +73,20 @@ class UpgradeCheck {
         observer_.Started(documents.size());
         ++folders_;
         const std::string outputFolder = JoinPath(folder, kOutputFolderName);
-        const auto standing = options_.compare ? NamesStandingIn(files_, outputFolder)
-                                               : std::optional<std::set<std::string>>();
+        const auto standing = NamesStandingIn(files_, outputFolder);
         for (std::size_t index = 0; index < documents.size(); ++index) {
             files_.ThrowIfStopped();
             const std::string& name = documents[index];
             const std::string named = below.empty() ? name : JoinPath(below, name);
             try {
-                const UpgradeLook look =
-                    Look(transplant, folder, outputFolder, name,
-                         !standing || standing->contains(ComparablePath(name)));
+                const UpgradeLook look = LookAtUpgrade(
+                    files_, transplant, JoinPath(folder, name), JoinPath(outputFolder, name),
+                    !standing || standing->contains(ComparablePath(name)), buffer_);
                 if (look.passedOver) {
                     observer_.PassedOver(named, *look.passedOver);
                 } else {
                     ++wouldUpgrade_;
-                    if (options_.compare) {
-                        observer_.Changed(named, look.change);
-                    }
+                    observer_.Changed(named, look.change);
                     observer_.WouldUpgrade(named);
                 }
             } catch (const FileError& error) {
@@ -99,15 +96,6 @@ class UpgradeCheck {
             }
             observer_.Handled(index + 1, documents.size());
         }
-    }
-
-    UpgradeLook Look(const TemplateTransplant& transplant, const std::string& folder,
-                     const std::string& outputFolder, const std::string& name, bool mayStand) {
-        if (options_.compare) {
-            return LookAtUpgrade(files_, transplant, JoinPath(folder, name),
-                                 JoinPath(outputFolder, name), mayStand, buffer_);
-        }
-        return {WhyPassedOver(files_, JoinPath(folder, name), buffer_), {}};
     }
 
     const Files& files_;

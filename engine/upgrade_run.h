@@ -61,12 +61,13 @@ inline RunResult RunUpgrade(std::string_view templateBox, std::string_view folde
 }
 
 // A dry run: the same plan as a run's, told alike, then each *.html document of the folder, in
-// the order of a run, told to `observer` as one that would be upgraded (WouldUpgrade) or skipped
-// (PassedOver). Writes nothing and creates no output folder, but
-// tries that the output folder could be made or written into. The count is of the documents that
-// would be upgraded. A document that cannot be read is told (Stopped::CheckGoesOn) and the check
-// goes on, to find every such document in one go; the outcome is then Failed. An output folder
-// that could not be written stops the check. Of `options`, the tree and the comparison count.
+// the order of a run, told to `observer` as one that would be upgraded (Changed, then
+// WouldUpgrade, as a run that compares would change its output) or skipped (PassedOver). Writes
+// nothing and creates no output folder, but tries that the output folder could be made or
+// written into. The count is of the documents that would be upgraded. A document that cannot be
+// read is told (Stopped::CheckGoesOn) and the check goes on, to find every such document in one
+// go; the outcome is then Failed. An output folder that could not be written stops the check. Of
+// `options`, the tree counts.
 RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
                        RunObserver& observer, const Files& files, const RunOptions& options = {});
 
