@@ -50,15 +50,9 @@ struct RunOptions {
 // `templateBox` and `folderBox` are the two paths exactly as the user typed them. What happens is
 // told to `observer`; every failure, of a file or of anything else, ends the run with outcome
 // Failed. A stop requested through `files` ends it with outcome Stopped, between two steps.
-// With `prepareAhead` above 0, that many of the following documents are prepared on other
-// threads while one takes its place; the events, the outputs and the failures stay as without.
+// `options` say how it goes about its work (by default as the window's run does).
 RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox,
-                     RunObserver& observer, const Files& files, const RunOptions& options);
-inline RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox,
-                            RunObserver& observer, const Files& files,
-                            std::size_t prepareAhead = 0) {
-    return RunUpgrade(templateBox, folderBox, observer, files, RunOptions{prepareAhead});
-}
+                     RunObserver& observer, const Files& files, const RunOptions& options = {});
 
 // A dry run: the same plan as a run's, told alike, then each *.html document of the folder, in
 // the order of a run, told to `observer` as one that would be upgraded (Changed, then

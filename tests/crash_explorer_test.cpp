@@ -75,8 +75,9 @@ class CrashExplorerTest : public UpgradeRunTest {
                                            std::function<bool()> onDocument = nullptr) {
         ReportingObserver reporting(disk);
         reporting.onDocument = std::move(onDocument);
-        const RunResult result = RunUpgrade(templatePath, oldFolder, reporting,
-                                            reporting.With(Files(disk, durability)), prepareAhead);
+        const RunResult result =
+            RunUpgrade(templatePath, oldFolder, reporting, reporting.With(Files(disk, durability)),
+                       RunOptions{prepareAhead});
         if (result.outcome == RunOutcome::Stopped) {
             disk.MarkReported();  // the window ends
         }

@@ -439,9 +439,10 @@ TEST_F(FailingCallsTest, DiskFullWhileOtherOutputsHoldRoomIsTriedAgainAlone) {
             RestoreEarlier();
             observer = {};
             const DiskWithRoomFor disk(room, way.refusals);
-            const RunOutcome outcome = RunUpgrade(templatePath, oldFolder, observer,
-                                                  Files(disk, way.durability), way.prepareAhead)
-                                           .outcome;
+            const RunOutcome outcome =
+                RunUpgrade(templatePath, oldFolder, observer, Files(disk, way.durability),
+                           RunOptions{way.prepareAhead})
+                    .outcome;
             if (room == 1) {
                 EXPECT_EQ(outcome, RunOutcome::Completed)
                     << ::testing::PrintToString(observer.messages);
@@ -474,9 +475,10 @@ class DocumentCannotBeRead final : public WrappedSystem {
 
 TEST_F(FailingCallsTest, UnreadableDocumentEndsTheBatchAfterTheOutputsBeforeIt) {
     const DocumentCannotBeRead system(Join(oldFolder, "b.html"));
-    EXPECT_EQ(
-        RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk), 2).outcome,
-        RunOutcome::Failed);
+    EXPECT_EQ(RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk),
+                         RunOptions{2})
+                  .outcome,
+              RunOutcome::Failed);
     EXPECT_THAT(observer.log, HasSubstr("upgraded 1 a.html\n"));
     ASSERT_EQ(observer.messages.size(), 1u);
     EXPECT_THAT(observer.messages[0], HasSubstr(Join(oldFolder, "b.html")));

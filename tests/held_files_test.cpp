@@ -209,7 +209,8 @@ TEST_F(UpgradeRunTest, FileSystemWithoutUnnamedFilesGetsNamedTemporaryFiles) {
     WriteBytes(Join(oldFolder, "unended.html"), std::string(kStartMarker) + std::string(500, 'x'));
     const NoUnnamedFiles system;
     EXPECT_EQ(
-        RunUpgrade(templatePath, oldFolder, observer, observer.With(Files(system)), 2).outcome,
+        RunUpgrade(templatePath, oldFolder, observer, observer.With(Files(system)), RunOptions{2})
+            .outcome,
         RunOutcome::Completed);
     EXPECT_GE(system.named, 3) << "one for each output begun";
     EXPECT_THAT(AllNames(output), ElementsAre("a.html", "b.html"));
@@ -222,7 +223,7 @@ TEST_F(UpgradeRunTest, FileSystemWithoutUnnamedFilesGetsNamedTemporaryFiles) {
     }
     const NoUnnamedFiles batched;
     EXPECT_EQ(RunUpgrade(templatePath, oldFolder, observer,
-                         observer.With(Files(batched, Durability::OnDisk)), 16)
+                         observer.With(Files(batched, Durability::OnDisk)), RunOptions{16})
                   .outcome,
               RunOutcome::Completed);
     EXPECT_EQ(ReadBytes(Join(output, "m39.html")), Upgraded("M"));

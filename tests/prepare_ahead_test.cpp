@@ -38,7 +38,8 @@ TEST(PrepareAheadTest, RunReadsTheSameAsOneDocumentAfterTheOther) {
         MakeFolder(folder);
         WriteDocuments(folder, 14);
         RecordingObserver observer;
-        const RunResult result = RunUpgrade(templatePath, folder, observer, Files(), ahead);
+        const RunResult result =
+            RunUpgrade(templatePath, folder, observer, Files(), RunOptions{ahead});
         EXPECT_EQ(result.outcome, RunOutcome::Completed);
         EXPECT_EQ(result.upgraded, 10u);
         const std::string output = Join(folder, "NewORBA");
@@ -61,7 +62,7 @@ TEST_F(UpgradeRunTest, FailureAheadIsMetInTheOrderOfTheListing) {
     MakeFolder(output);
     MakeFolder(Join(output, "图3.html"));  // its output cannot be written
     const RunResult result =
-        RunUpgrade(templatePath, oldFolder, observer, observer.With(Files()), kAhead);
+        RunUpgrade(templatePath, oldFolder, observer, observer.With(Files()), RunOptions{kAhead});
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     EXPECT_EQ(result.upgraded, 2u);
     ASSERT_EQ(observer.messages.size(), 1u);
@@ -76,7 +77,7 @@ TEST_F(UpgradeRunTest, StopLeavesNothingOfWhatWasPreparedAhead) {
     WriteDocuments(oldFolder, 8);
     observer.onDocument = [] { return false; };
     const RunResult result =
-        RunUpgrade(templatePath, oldFolder, observer, observer.With(Files()), kAhead);
+        RunUpgrade(templatePath, oldFolder, observer, observer.With(Files()), RunOptions{kAhead});
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_THAT(AllNames(output), ElementsAre("图0.html"));
 }

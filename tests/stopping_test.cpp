@@ -86,8 +86,9 @@ TEST_F(StoppingTest, StopDuringALargePageWithoutABlockBeginsNoFurtherDocument) {
 TEST_F(StoppingTest, DocumentsPreparedAheadAreDroppedAtTheStop) {
     const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), stop);
     constexpr std::size_t kAhead = 2;
-    const RunResult result = RunUpgrade(templatePath, oldFolder, observer,
-                                        Files(system).StoppingAt(stop.get_token()), kAhead);
+    const RunResult result =
+        RunUpgrade(templatePath, oldFolder, observer, Files(system).StoppingAt(stop.get_token()),
+                   RunOptions{kAhead});
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_LE(system.AfterStop(Call::ReadAt), static_cast<int>(kAhead) + 1);
     EXPECT_FALSE(Exists(Join(output, "c.html")));
