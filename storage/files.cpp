@@ -141,15 +141,15 @@ void Files::ThrowIfStopped() const {
 
 void Files::WaitForHeld(const std::string& path, FileError::Operation operation,
                         std::chrono::milliseconds& pause, std::chrono::milliseconds& waited) const {
-    const int error = sys::LastError();
+    // The call is made again after the pause, and says anew why it failed.
     if (waited >= kHeldFileLimit) {
-        throw FileError(operation, path, OwnReason::HeldByAnotherProgram, sys::Reason(error));
+        throw FileError(operation, path, OwnReason::HeldByAnotherProgram,
+                        sys::Reason(sys::LastError()));
     }
     Pause(pause);
     waited += pause;
     constexpr std::chrono::milliseconds kLongestPause{1'000};
     pause = std::min(2 * pause, kLongestPause);
-    sys::SetLastError(error);
 }
 
 void Files::Pause(std::chrono::milliseconds pause) const {
