@@ -171,9 +171,49 @@ FolderListing ListFolder(const Files& files, const CheckedInputs& inputs, const 
     return listing;
 }
 
-std::vector<std::string> DocumentsOf(const Files& files, const CheckedInputs& inputs,
-                                     RunObserver& observer) {
-    return ListFolder(files, inputs, inputs.oldFolder, {}, observer, false).documents;
+std::string PlannedFolder::Named(const std::string& document) const {
+    return below.empty() ? document : JoinPath(below, document);
+}
+
+namespace {
+
+void WalkTree(const Files& files, const CheckedInputs& inputs, RunObserver& observer,
+              const PlannedFolder& folder, FolderSteps& steps) {
+    files.ThrowIfStopped();
+    FolderListing listing;
+    try {
+        listing = ListFolder(files, inputs, folder.path, folder.below, observer, true);
+    } catch (const FileError& error) {
+        if (folder.below.empty()) {
+            throw;
+        }
+        steps.Unlisted(error);
+        return;
+    }
+    if (!listing.documents.empty()) {
+        steps.Folder(folder, [&] { return listing.documents; });
+    }
+    for (const std::string& name : listing.folders) {
+        const std::string path = JoinPath(folder.path, name);
+        WalkTree(files, inputs, observer,
+                 {path, folder.Named(name), JoinPath(path, kOutputFolderName)}, steps);
+    }
+}
+
+}  // namespace
+
+void WalkPlan(const Files& files, const CheckedInputs& inputs, RunObserver& observer,
+              bool recursive, FolderSteps& steps) {
+    const PlannedFolder oldFolder{
+        inputs.oldFolder, {}, JoinPath(inputs.oldFolder, kOutputFolderName)};
+    if (recursive) {
+        WalkTree(files, inputs, observer, oldFolder, steps);
+        return;
+    }
+    files.ThrowIfStopped();
+    steps.Folder(oldFolder, [&] {
+        return ListFolder(files, inputs, inputs.oldFolder, {}, observer, false).documents;
+    });
 }
 
 }  // namespace orba

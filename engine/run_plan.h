@@ -3,6 +3,7 @@
 // What a run and a dry run share before their first document: the two inputs checked in a fixed
 // order, the template read once, and the old-version folder listed once, each entry sorted out.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,8 +57,34 @@ struct FolderListing {
 FolderListing ListFolder(const Files& files, const CheckedInputs& inputs, const std::string& folder,
                          const std::string& below, RunObserver& observer, bool goDown);
 
-// The old-version folder's documents, as ListFolder lists them without going down.
-std::vector<std::string> DocumentsOf(const Files& files, const CheckedInputs& inputs,
-                                     RunObserver& observer);
+// A folder whose documents a run handles.
+struct PlannedFolder {
+    std::string path;
+    std::string below;  // its path below the old-version folder, empty for that folder itself
+    std::string outputFolder;
+
+    // A document's name as told: its path below the old-version folder.
+    std::string Named(const std::string& document) const;
+};
+
+// What a run and a dry run do with each folder of the plan.
+class FolderSteps {
+  public:
+    // The folder's output folder seen to, then its documents, which `documents` lists.
+    virtual void Folder(const PlannedFolder& folder,
+                        const std::function<std::vector<std::string>()>& documents) = 0;
+    // A folder below the old-version folder that cannot be listed: throws where that ends the run.
+    virtual void Unlisted(const FileError& error) = 0;
+
+  protected:
+    ~FolderSteps() = default;
+};
+
+// The folders of a run, in its order, each handed to `steps`. The old-version folder alone has
+// its output folder seen to before it is listed. Through the folder tree (`recursive`), depth
+// first in the listing's order, a folder is listed first and handed on only where it holds
+// documents. A stop is looked at before each folder.
+void WalkPlan(const Files& files, const CheckedInputs& inputs, RunObserver& observer,
+              bool recursive, FolderSteps& steps);
 
 }  // namespace orba

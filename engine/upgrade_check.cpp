@@ -14,7 +14,7 @@ namespace orba {
 namespace {
 
 // A dry run, in the steps of a run.
-class UpgradeCheck {
+class UpgradeCheck final : private FolderSteps {
   public:
     UpgradeCheck(const Files& files, RunObserver& observer, const RunOptions& options)
         : files_(files), observer_(observer), options_(options) {}
@@ -22,86 +22,61 @@ class UpgradeCheck {
     const std::uint64_t& wouldUpgrade() const { return wouldUpgrade_; }
 
     RunResult Run(std::string_view templateBox, std::string_view folderBox) {
-        auto started = StartPlan(templateBox, folderBox, files_, observer_, options_.recursive);
+        const auto started =
+            StartPlan(templateBox, folderBox, files_, observer_, options_.recursive);
         if (!started) {
             return {RunOutcome::Refused};
         }
-        inputs_ = std::move(*started);
-        files_.ThrowIfStopped();
-        const TemplateTransplant transplant(inputs_.templateText.bytes(), kStartMarker, kEndMarker);
-        if (options_.recursive) {
-            CheckTree(transplant, inputs_.oldFolder, {});
-        } else {
-            CheckOutputsCanBeWritten(files_, inputs_.oldFolder,
-                                     JoinPath(inputs_.oldFolder, kOutputFolderName));
-            CheckFolder(transplant, inputs_.oldFolder, {}, DocumentsOf(files_, inputs_, observer_));
-        }
-        RunResult result{failed_ > 0 ? RunOutcome::Failed : RunOutcome::Completed, wouldUpgrade_};
-        result.failed = failed_;
-        result.folders = folders_;
-        return result;
+        const TemplateTransplant transplant(started->templateText.bytes(), kStartMarker,
+                                            kEndMarker);
+        transplant_ = &transplant;
+        WalkPlan(files_, *started, observer_, options_.recursive, *this);
+        return {failed_ > 0 ? RunOutcome::Failed : RunOutcome::Completed, wouldUpgrade_, failed_,
+                folders_};
     }
 
   private:
-    void CheckTree(const TemplateTransplant& transplant, const std::string& folder,
-                   const std::string& below) {
-        files_.ThrowIfStopped();
-        FolderListing listing;
-        try {
-            listing = ListFolder(files_, inputs_, folder, below, observer_, true);
-        } catch (const FileError& error) {
-            if (below.empty()) {
-                throw;
-            }
-            // A preview finds every problem in one go.
-            observer_.Failed(error, Stopped::CheckGoesOn);
-            ++failed_;
-            return;
-        }
-        if (!listing.documents.empty()) {
-            CheckOutputsCanBeWritten(files_, folder, JoinPath(folder, kOutputFolderName));
-            CheckFolder(transplant, folder, below, listing.documents);
-        }
-        for (const std::string& name : listing.folders) {
-            CheckTree(transplant, JoinPath(folder, name),
-                      below.empty() ? name : JoinPath(below, name));
-        }
-    }
-
-    void CheckFolder(const TemplateTransplant& transplant, const std::string& folder,
-                     const std::string& below, const std::vector<std::string>& documents) {
+    void Folder(const PlannedFolder& folder,
+                const std::function<std::vector<std::string>()>& list) override {
+        CheckOutputsCanBeWritten(files_, folder.path, folder.outputFolder);
+        const std::vector<std::string> documents = list();
         observer_.Started(documents.size());
         ++folders_;
-        const std::string outputFolder = JoinPath(folder, kOutputFolderName);
-        const auto standing = NamesStandingIn(files_, outputFolder);
+        const auto standing = NamesStandingIn(files_, folder.outputFolder);
         for (std::size_t index = 0; index < documents.size(); ++index) {
             files_.ThrowIfStopped();
             const std::string& name = documents[index];
-            const std::string named = below.empty() ? name : JoinPath(below, name);
             try {
-                const UpgradeLook look = LookAtUpgrade(
-                    files_, transplant, JoinPath(folder, name), JoinPath(outputFolder, name),
-                    !standing || standing->contains(ComparablePath(name)), buffer_);
+                const UpgradeLook look =
+                    LookAtUpgrade(files_, *transplant_, JoinPath(folder.path, name),
+                                  JoinPath(folder.outputFolder, name),
+                                  !standing || standing->contains(ComparablePath(name)), buffer_);
                 if (look.passedOver) {
-                    observer_.PassedOver(named, *look.passedOver);
+                    observer_.PassedOver(folder.Named(name), *look.passedOver);
                 } else {
                     ++wouldUpgrade_;
-                    observer_.Changed(named, look.change);
-                    observer_.WouldUpgrade(named);
+                    observer_.Changed(folder.Named(name), look.change);
+                    observer_.WouldUpgrade(folder.Named(name));
                 }
             } catch (const FileError& error) {
-                // A preview finds every problem in one go.
-                observer_.Failed(error, Stopped::CheckGoesOn);
-                ++failed_;
+                GoOnPast(error);
             }
             observer_.Handled(index + 1, documents.size());
         }
     }
 
+    void Unlisted(const FileError& error) override { GoOnPast(error); }
+
+    // A preview finds every problem in one go.
+    void GoOnPast(const FileError& error) {
+        observer_.Failed(error, Stopped::CheckGoesOn);
+        ++failed_;
+    }
+
     const Files& files_;
     RunObserver& observer_;
     RunOptions options_;
-    CheckedInputs inputs_;
+    const TemplateTransplant* transplant_ = nullptr;
     std::vector<char> buffer_ = std::vector<char>(kReadBufferSize);
     std::uint64_t wouldUpgrade_ = 0;
     std::uint64_t failed_ = 0;

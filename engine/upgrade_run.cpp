@@ -88,7 +88,7 @@ class OutputFolderEnding {
 };
 
 // One upgrade run, in short steps; a stop is looked at between any two of them.
-class UpgradeRun final : private BatchedOutputs::Handler {
+class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
   public:
     UpgradeRun(const Files& files, RunObserver& observer, const RunOptions& options)
         : files_(files.LearningAnew()),
@@ -104,91 +104,62 @@ class UpgradeRun final : private BatchedOutputs::Handler {
         if (!started) {
             return {RunOutcome::Refused};
         }
-        const CheckedInputs& inputs = *started;
         // The template text and the places of its data block are fixed for the whole run.
-        const TemplateTransplant transplant(inputs.templateText.bytes(), kStartMarker, kEndMarker);
-        files_.ThrowIfStopped();
-        if (options_.recursive) {
-            UpgradeTree(inputs, transplant, inputs.oldFolder, {});
-        } else {
-            UpgradeFolder(transplant, inputs.oldFolder, {},
-                          [&] { return DocumentsOf(files_, inputs, observer_); });
-        }
-        RunResult result{failed_ > 0 ? RunOutcome::Failed : RunOutcome::Completed, upgraded_};
-        result.failed = failed_;
-        result.folders = folders_;
-        return result;
+        const TemplateTransplant transplant(started->templateText.bytes(), kStartMarker,
+                                            kEndMarker);
+        transplant_ = &transplant;
+        WalkPlan(files_, *started, observer_, options_.recursive, *this);
+        return {failed_ > 0 ? RunOutcome::Failed : RunOutcome::Completed, upgraded_, failed_,
+                folders_};
     }
 
   private:
-    // The folder and, going down, every folder below it that is not passed by: those holding
-    // documents, each as a run on it alone.
-    void UpgradeTree(const CheckedInputs& inputs, const TemplateTransplant& transplant,
-                     const std::string& folder, const std::string& below) {
-        files_.ThrowIfStopped();
-        FolderListing listing;
-        try {
-            listing = ListFolder(files_, inputs, folder, below, observer_, true);
-        } catch (const FileError& error) {
-            if (below.empty() || !options_.keepGoing) {
-                throw;
-            }
-            GoOnPast(error);
-            return;
-        }
-        if (!listing.documents.empty()) {
-            UpgradeFolder(transplant, folder, below, [&] { return listing.documents; });
-        }
-        for (const std::string& name : listing.folders) {
-            UpgradeTree(inputs, transplant, JoinPath(folder, name),
-                        below.empty() ? name : JoinPath(below, name));
-        }
-    }
-
-    // The documents of `folder` (`list` lists them) upgraded into its output folder, from the
-    // first to the folder's closing entries.
-    template <class List>
-    void UpgradeFolder(const TemplateTransplant& transplant, const std::string& folder,
-                       const std::string& below, List&& list) {
-        OutputFolderEnding ending(files_, observer_, folder, upgraded_);
-        const std::string outputFolder = JoinPath(folder, kOutputFolderName);
-        ending.Begin(outputFolder, MakeOutputFolder(folder, outputFolder));
-        files_.run().outputFolder = outputFolder;
-        files_.RemoveLeftovers(outputFolder);
+    // The documents of a folder upgraded into its output folder, from the first to the folder's
+    // closing entries.
+    void Folder(const PlannedFolder& folder,
+                const std::function<std::vector<std::string>()>& list) override {
+        OutputFolderEnding ending(files_, observer_, folder.path, upgraded_);
+        ending.Begin(folder.outputFolder, MakeOutputFolder(folder));
+        files_.run().outputFolder = folder.outputFolder;
+        files_.RemoveLeftovers(folder.outputFolder);
         const std::vector<std::string> documents = list();
         observer_.Started(documents.size());
         ++folders_;
         folderFirst_ = upgraded_;
-        below_ = below;
+        folder_ = &folder;
         documents_ = &documents;
         // What stands in the output folder, from one look at it.
-        const auto standing = options_.compare ? NamesStandingIn(files_, outputFolder)
+        const auto standing = options_.compare ? NamesStandingIn(files_, folder.outputFolder)
                                                : std::optional<std::set<std::string>>();
         batches_.NameAll(
-            outputFolder, documents.size(),
+            folder.outputFolder, documents.size(),
             [&](std::size_t index, std::span<char> buffer) {
                 const std::string& name = documents[index];
+                const std::string document = JoinPath(folder.path, name);
+                const std::string output = JoinPath(folder.outputFolder, name);
                 if (!options_.compare) {
-                    return PrepareUpgrade(files_, transplant, JoinPath(folder, name),
-                                          JoinPath(outputFolder, name), buffer);
+                    return PrepareUpgrade(files_, *transplant_, document, output, buffer);
                 }
-                return PrepareChangedUpgrade(
-                    files_, transplant, JoinPath(folder, name), JoinPath(outputFolder, name),
-                    !standing || standing->contains(ComparablePath(name)), buffer);
+                return PrepareChangedUpgrade(files_, *transplant_, document, output,
+                                             !standing || standing->contains(ComparablePath(name)),
+                                             buffer);
             },
             *this);
         files_.ThrowIfStopped();
         ending.Complete();
-        observer_.Completed(outputFolder, upgraded_ - folderFirst_);
+        observer_.Completed(folder.outputFolder, upgraded_ - folderFirst_);
     }
 
-    // A document's name as told: its path below the old-version folder.
-    std::string Named(const std::string& name) const {
-        return below_.empty() ? name : JoinPath(below_, name);
+    // A folder below that cannot be listed ends the run unless it keeps going.
+    void Unlisted(const FileError& error) override {
+        if (!options_.keepGoing) {
+            throw error;
+        }
+        GoOnPast(error);
     }
 
     void Handled(std::size_t index, const PreparedUpgrade& document) override {
-        const std::string name = Named((*documents_)[index]);
+        const std::string name = folder_->Named((*documents_)[index]);
         if (document.upgraded()) {
             ++upgraded_;
             if (options_.compare) {
@@ -212,11 +183,11 @@ class UpgradeRun final : private BatchedOutputs::Handler {
     }
 
     // Whether the run made the output folder.
-    bool MakeOutputFolder(const std::string& oldFolder, const std::string& outputFolder) {
-        if (!OutputFolderMustBeMade(files_, oldFolder, outputFolder)) {
+    bool MakeOutputFolder(const PlannedFolder& folder) {
+        if (!OutputFolderMustBeMade(files_, folder.path, folder.outputFolder)) {
             return false;
         }
-        files_.CreateFolder(outputFolder);
+        files_.CreateFolder(folder.outputFolder);
         return true;
     }
 
@@ -224,11 +195,12 @@ class UpgradeRun final : private BatchedOutputs::Handler {
     RunObserver& observer_;
     RunOptions options_;
     BatchedOutputs batches_;
+    const TemplateTransplant* transplant_ = nullptr;  // the run's, once the template is read
     std::uint64_t upgraded_ = 0;
-    std::uint64_t failed_ = 0;       // documents gone on past
-    std::uint64_t folders_ = 0;      // whose documents were handled
-    std::uint64_t folderFirst_ = 0;  // upgraded before the folder in hand
-    std::string below_;              // the folder in hand's path below the old-version folder
+    std::uint64_t failed_ = 0;                             // documents gone on past
+    std::uint64_t folders_ = 0;                            // whose documents were handled
+    std::uint64_t folderFirst_ = 0;                        // upgraded before the folder in hand
+    const PlannedFolder* folder_ = nullptr;                // the folder in hand
     const std::vector<std::string>* documents_ = nullptr;  // the folder in hand's
 };
 
