@@ -89,17 +89,6 @@ std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_vie
 
 }  // namespace
 
-std::optional<CheckedInputs> StartPlan(std::string_view templateBox, std::string_view folderBox,
-                                       const Files& files, RunObserver& observer,
-                                       bool filesMayBeBelow) {
-    CheckedInputs inputs;
-    if (const auto refusal = CheckInputs(templateBox, folderBox, files, inputs, filesMayBeBelow)) {
-        observer.Refused(refusal->problem, refusal->found);
-        return std::nullopt;
-    }
-    return inputs;
-}
-
 // Any other thing than a folder at the output folder's name, a file or a link that leads nowhere,
 // stops the run and the dry run alike, before anything is made. One look decides: another run that
 // makes the folder between two looks would otherwise make it look taken. An output folder that is
@@ -178,7 +167,8 @@ std::string PlannedFolder::Named(const std::string& document) const {
 namespace {
 
 void WalkTree(const Files& files, const CheckedInputs& inputs, RunObserver& observer,
-              const PlannedFolder& folder, FolderSteps& steps) {
+              const TemplateTransplant& transplant, const PlannedFolder& folder,
+              FolderSteps& steps) {
     files.ThrowIfStopped();
     FolderListing listing;
     try {
@@ -191,29 +181,37 @@ void WalkTree(const Files& files, const CheckedInputs& inputs, RunObserver& obse
         return;
     }
     if (!listing.documents.empty()) {
-        steps.Folder(folder, [&] { return listing.documents; });
+        steps.Folder(transplant, folder, [&] { return listing.documents; });
     }
     for (const std::string& name : listing.folders) {
         const std::string path = JoinPath(folder.path, name);
-        WalkTree(files, inputs, observer,
+        WalkTree(files, inputs, observer, transplant,
                  {path, folder.Named(name), JoinPath(path, kOutputFolderName)}, steps);
     }
 }
 
 }  // namespace
 
-void WalkPlan(const Files& files, const CheckedInputs& inputs, RunObserver& observer,
-              bool recursive, FolderSteps& steps) {
+bool FollowPlan(std::string_view templateBox, std::string_view folderBox, const Files& files,
+                RunObserver& observer, bool recursive, FolderSteps& steps) {
+    CheckedInputs inputs;
+    if (const auto refusal = CheckInputs(templateBox, folderBox, files, inputs, recursive)) {
+        observer.Refused(refusal->problem, refusal->found);
+        return false;
+    }
+    // The template text and the places of its data block are fixed for the whole run.
+    const TemplateTransplant transplant(inputs.templateText.bytes(), kStartMarker, kEndMarker);
     const PlannedFolder oldFolder{
         inputs.oldFolder, {}, JoinPath(inputs.oldFolder, kOutputFolderName)};
     if (recursive) {
-        WalkTree(files, inputs, observer, oldFolder, steps);
-        return;
+        WalkTree(files, inputs, observer, transplant, oldFolder, steps);
+        return true;
     }
     files.ThrowIfStopped();
-    steps.Folder(oldFolder, [&] {
+    steps.Folder(transplant, oldFolder, [&] {
         return ListFolder(files, inputs, inputs.oldFolder, {}, observer, false).documents;
     });
+    return true;
 }
 
 }  // namespace orba

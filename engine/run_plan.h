@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/data_block.h"
 #include "engine/run_facts.h"
 #include "engine/run_observer.h"
 #include "storage/files.h"
@@ -22,14 +23,6 @@ struct CheckedInputs {
     LoadedFile templateText;
     std::string oldFolder;
 };
-
-// The opening of a run and of a dry run: the two paths as the user typed them checked, the first
-// problem told to `observer` (Refused) and none returned, else the inputs. Where
-// `filesMayBeBelow` (a run through the folder tree), a folder without files of its own is no
-// problem.
-std::optional<CheckedInputs> StartPlan(std::string_view templateBox, std::string_view folderBox,
-                                       const Files& files, RunObserver& observer,
-                                       bool filesMayBeBelow);
 
 // Whether a run must make the output folder `outputFolder` of `oldFolder`: not where a folder
 // (or a link to one) stands. Throws FileError where anything else stands at that name, or where
@@ -70,8 +63,9 @@ struct PlannedFolder {
 // What a run and a dry run do with each folder of the plan.
 class FolderSteps {
   public:
-    // The folder's output folder seen to, then its documents, which `documents` lists.
-    virtual void Folder(const PlannedFolder& folder,
+    // The folder's output folder seen to, then its documents, which `documents` lists, each put
+    // into the template through `transplant`.
+    virtual void Folder(const TemplateTransplant& transplant, const PlannedFolder& folder,
                         const std::function<std::vector<std::string>()>& documents) = 0;
     // A folder below the old-version folder that cannot be listed: throws where that ends the run.
     virtual void Unlisted(const FileError& error) = 0;
@@ -80,11 +74,13 @@ class FolderSteps {
     ~FolderSteps() = default;
 };
 
-// The folders of a run, in its order, each handed to `steps`. The old-version folder alone has
-// its output folder seen to before it is listed. Through the folder tree (`recursive`), depth
-// first in the listing's order, a folder is listed first and handed on only where it holds
-// documents. A stop is looked at before each folder.
-void WalkPlan(const Files& files, const CheckedInputs& inputs, RunObserver& observer,
-              bool recursive, FolderSteps& steps);
+// A run or a dry run from its start: the two paths as the user typed them checked, the first
+// problem told to `observer` (Refused) and false returned; else the template read once, and the
+// folders of the run handed to `steps` in its order. The old-version folder alone has its output
+// folder seen to before it is listed. Through the folder tree (`recursive`), where a folder
+// without files of its own is no problem, a folder is listed first, depth first in the listing's
+// order, and handed on only where it holds documents. A stop is looked at before each folder.
+bool FollowPlan(std::string_view templateBox, std::string_view folderBox, const Files& files,
+                RunObserver& observer, bool recursive, FolderSteps& steps);
 
 }  // namespace orba

@@ -22,21 +22,15 @@ class UpgradeCheck final : private FolderSteps {
     const std::uint64_t& wouldUpgrade() const { return wouldUpgrade_; }
 
     RunResult Run(std::string_view templateBox, std::string_view folderBox) {
-        const auto started =
-            StartPlan(templateBox, folderBox, files_, observer_, options_.recursive);
-        if (!started) {
+        if (!FollowPlan(templateBox, folderBox, files_, observer_, options_.recursive, *this)) {
             return {RunOutcome::Refused};
         }
-        const TemplateTransplant transplant(started->templateText.bytes(), kStartMarker,
-                                            kEndMarker);
-        transplant_ = &transplant;
-        WalkPlan(files_, *started, observer_, options_.recursive, *this);
         return {failed_ > 0 ? RunOutcome::Failed : RunOutcome::Completed, wouldUpgrade_, failed_,
                 folders_};
     }
 
   private:
-    void Folder(const PlannedFolder& folder,
+    void Folder(const TemplateTransplant& transplant, const PlannedFolder& folder,
                 const std::function<std::vector<std::string>()>& list) override {
         CheckOutputsCanBeWritten(files_, folder.path, folder.outputFolder);
         const std::vector<std::string> documents = list();
@@ -48,7 +42,7 @@ class UpgradeCheck final : private FolderSteps {
             const std::string& name = documents[index];
             try {
                 const UpgradeLook look =
-                    LookAtUpgrade(files_, *transplant_, JoinPath(folder.path, name),
+                    LookAtUpgrade(files_, transplant, JoinPath(folder.path, name),
                                   JoinPath(folder.outputFolder, name),
                                   !standing || standing->contains(ComparablePath(name)), buffer_);
                 if (look.passedOver) {
@@ -76,7 +70,6 @@ class UpgradeCheck final : private FolderSteps {
     const Files& files_;
     RunObserver& observer_;
     RunOptions options_;
-    const TemplateTransplant* transplant_ = nullptr;
     std::vector<char> buffer_ = std::vector<char>(kReadBufferSize);
     std::uint64_t wouldUpgrade_ = 0;
     std::uint64_t failed_ = 0;

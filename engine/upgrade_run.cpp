@@ -99,16 +99,9 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
     const std::uint64_t& upgraded() const { return upgraded_; }
 
     RunResult Run(std::string_view templateBox, std::string_view folderBox) {
-        const auto started =
-            StartPlan(templateBox, folderBox, files_, observer_, options_.recursive);
-        if (!started) {
+        if (!FollowPlan(templateBox, folderBox, files_, observer_, options_.recursive, *this)) {
             return {RunOutcome::Refused};
         }
-        // The template text and the places of its data block are fixed for the whole run.
-        const TemplateTransplant transplant(started->templateText.bytes(), kStartMarker,
-                                            kEndMarker);
-        transplant_ = &transplant;
-        WalkPlan(files_, *started, observer_, options_.recursive, *this);
         return {failed_ > 0 ? RunOutcome::Failed : RunOutcome::Completed, upgraded_, failed_,
                 folders_};
     }
@@ -116,7 +109,7 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
   private:
     // The documents of a folder upgraded into its output folder, from the first to the folder's
     // closing entries.
-    void Folder(const PlannedFolder& folder,
+    void Folder(const TemplateTransplant& transplant, const PlannedFolder& folder,
                 const std::function<std::vector<std::string>()>& list) override {
         OutputFolderEnding ending(files_, observer_, folder.path, upgraded_);
         ending.Begin(folder.outputFolder, MakeOutputFolder(folder));
@@ -138,9 +131,9 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
                 const std::string document = JoinPath(folder.path, name);
                 const std::string output = JoinPath(folder.outputFolder, name);
                 if (!options_.compare) {
-                    return PrepareUpgrade(files_, *transplant_, document, output, buffer);
+                    return PrepareUpgrade(files_, transplant, document, output, buffer);
                 }
-                return PrepareChangedUpgrade(files_, *transplant_, document, output,
+                return PrepareChangedUpgrade(files_, transplant, document, output,
                                              !standing || standing->contains(ComparablePath(name)),
                                              buffer);
             },
@@ -195,7 +188,6 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
     RunObserver& observer_;
     RunOptions options_;
     BatchedOutputs batches_;
-    const TemplateTransplant* transplant_ = nullptr;  // the run's, once the template is read
     std::uint64_t upgraded_ = 0;
     std::uint64_t failed_ = 0;                             // documents gone on past
     std::uint64_t folders_ = 0;                            // whose documents were handled
