@@ -350,16 +350,15 @@ void PreparedOutput::CloseForRename() {
     }
 }
 
+// Every failure's error is taken before the output is discarded (Fail): the calls here may leave
+// their own.
 void PreparedOutput::Discard() noexcept {
     if (file_ == sys::kNoFile) {
         if (!temporary_.empty()) {  // closed for its rename
-            const int error = sys::LastError();
             system().RemoveName(sys::kNoFile, std::exchange(temporary_, {}));
-            sys::SetLastError(error);
         }
         return;
     }
-    const int error = sys::LastError();
     const sys::Native file = std::exchange(file_, sys::kNoFile);
     const bool removed = temporary_.empty() || system().RemoveName(file, temporary_);
     system().Close(file);
@@ -367,7 +366,6 @@ void PreparedOutput::Discard() noexcept {
         system().RemoveName(sys::kNoFile, temporary_);  // a name the open file kept
     }
     temporary_.clear();
-    sys::SetLastError(error);
 }
 
 void PreparedOutput::Fail(int error) {

@@ -90,46 +90,50 @@ bool SameInode(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// A descriptor closed with its scope. The close leaves the error of the call before it, which
+// the caller is still to read.
+class Descriptor {
+  public:
+    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
+    ~Descriptor() {
+        if (descriptor_ >= 0) {
+            const int error = errno;
+            ::close(descriptor_);
+            errno = error;
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return descriptor_; }
+
+  private:
+    int descriptor_;
+};
+
 // A path's folder, open, and the path's last part: calls made relative to the folder take paths
 // whose whole length the system would refuse.
 class InFolder {
   public:
-    explicit InFolder(const std::string& path) : name_(NameOf(path)) {
-        if (name_.size() == path.size()) {
-            return;
-        }
-        const std::string folder = FolderOf(path);
-#ifdef O_PATH
-        folder_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-#else
-        folder_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-#endif
-        opened_ = folder_ >= 0;
-    }
-    ~InFolder() {
-        if (folder_ >= 0 && folder_ != AT_FDCWD) {
-            const int error = errno;
-            ::close(folder_);
-            errno = error;
-        }
-    }
-    InFolder(const InFolder&) = delete;
-    InFolder& operator=(const InFolder&) = delete;
+    explicit InFolder(const std::string& path)
+        : name_(NameOf(path)),
+          opened_(name_.size() == path.size() ? AT_FDCWD : OpenFolder(FolderOf(path))) {}
 
-    bool opened() const {
-        return opened_;
-    }
-    int folder() const {
-        return folder_;
-    }
-    const char* name() const {
-        return name_.c_str();
-    }
+    bool opened() const { return opened_.get() != -1; }
+    int folder() const { return opened_.get(); }
+    const char* name() const { return name_.c_str(); }
 
   private:
-    int folder_ = AT_FDCWD;
-    bool opened_ = true;
+    static int OpenFolder(const std::string& folder) {
+#ifdef O_PATH
+        return ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+        return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+    }
+
     std::string name_;
+    Descriptor opened_;  // AT_FDCWD for a name alone
 };
 
 // Where a lock cannot be had because the file system keeps none.
@@ -462,15 +466,8 @@ class PosixSystem final : public System {
     }
 
     bool FlushFolder(const std::string& path) const override {
-        const int folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder < 0) {
-            return false;
-        }
-        const bool flushed = ::fsync(folder) == 0;
-        const int error = errno;
-        ::close(folder);
-        errno = error;
-        return flushed;
+        const Descriptor folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        return folder.get() >= 0 && ::fsync(folder.get()) == 0;
     }
 
     bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries) const override {
