@@ -223,18 +223,24 @@ PreparedUpgrade PrepareChangedUpgrade(const Files& files, const TemplateTranspla
     return prepared;
 }
 
-UpgradeLook LookAtUpgrade(const Files& files, const TemplateTransplant& transplant,
-                          const std::string& documentPath, const std::string& outputPath,
-                          bool mayStand, std::span<char> buffer) {
+PreparedUpgrade LookAtUpgrade(const Files& files, const TemplateTransplant& transplant,
+                              const std::string& documentPath, const std::string& outputPath,
+                              bool mayStand, std::span<char> buffer) {
     UpgradeInMemory upgrade =
         UpgradeWhole(files, transplant, documentPath, outputPath, mayStand, buffer);
     if (upgrade.tooLarge) {
-        upgrade.passedOver = WhyPassedOver(files, documentPath, buffer);
-        if (mayStand && files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
+        BlockStream stream(buffer, kStartMarker, kEndMarker);
+        files.ReadComplete(documentPath, stream, [&] { return stream.FoundBlock(); });
+        if (!stream.FoundBlock()) {
+            upgrade.passedOver = stream.WhyNoBlock();
+        } else if (mayStand && files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
             upgrade.change.output = OutputChange::Replaced;
         }
     }
-    return {upgrade.passedOver, upgrade.change};
+    if (upgrade.passedOver) {
+        return {std::nullopt, *upgrade.passedOver, {}};
+    }
+    return {std::nullopt, {}, upgrade.change};
 }
 
 std::optional<std::set<std::string>> NamesStandingIn(const Files& files,
@@ -260,16 +266,6 @@ PreparedUpgrade PrepareUpgrade(const Files& files, const TemplateTransplant& tra
     // A document without a whole block may be one that is being saved this very moment.
     files.ReadComplete(documentPath, upgrade, [&] { return upgrade.FoundBlock(); });
     return upgrade.Finish(buffer);
-}
-
-std::optional<PassedOverReason> WhyPassedOver(const Files& files, const std::string& documentPath,
-                                              std::span<char> buffer) {
-    BlockStream stream(buffer, kStartMarker, kEndMarker);
-    files.ReadComplete(documentPath, stream, [&] { return stream.FoundBlock(); });
-    if (stream.FoundBlock()) {
-        return std::nullopt;
-    }
-    return stream.WhyNoBlock();
 }
 
 }  // namespace orba

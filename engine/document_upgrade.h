@@ -25,10 +25,8 @@ inline constexpr std::size_t kReadBufferSize = std::size_t{128} << 10;
 // at its name already, or the document is passed over, and why.
 struct PreparedUpgrade {
     std::optional<PreparedOutput> output;
-    PassedOverReason passedOver = PassedOverReason::NoDataBlock;  // when not upgraded
+    std::optional<PassedOverReason> passedOver;  // none when upgraded
     UpgradeChange change;  // where the output that stands at its name was looked at
-
-    bool upgraded() const { return output || change.output == OutputChange::Unchanged; }
 };
 
 // The upgraded output of the document at `documentPath`, prepared for `outputPath`; none when
@@ -50,20 +48,11 @@ PreparedUpgrade PrepareChangedUpgrade(const Files& files, const TemplateTranspla
                                       const std::string& outputPath, bool mayStand,
                                       std::span<char> buffer);
 
-// Why the document at `documentPath` would be passed over; none when it has a data block that is
-// whole and not empty. Throws FileError.
-std::optional<PassedOverReason> WhyPassedOver(const Files& files, const std::string& documentPath,
-                                              std::span<char> buffer);
-
-// What a run that compares would do with the document: why it passes it over, or the change its
-// output makes at `outputPath`. Writes nothing. Throws FileError.
-struct UpgradeLook {
-    std::optional<PassedOverReason> passedOver;
-    UpgradeChange change;
-};
-UpgradeLook LookAtUpgrade(const Files& files, const TemplateTransplant& transplant,
-                          const std::string& documentPath, const std::string& outputPath,
-                          bool mayStand, std::span<char> buffer);
+// What a run that compares would do with the document, without an output: why it passes it over,
+// or the change its output makes at `outputPath`. Writes nothing. Throws FileError.
+PreparedUpgrade LookAtUpgrade(const Files& files, const TemplateTransplant& transplant,
+                              const std::string& documentPath, const std::string& outputPath,
+                              bool mayStand, std::span<char> buffer);
 
 // The names that stand in `outputFolder` (as ComparablePath has them, so that a name that differs
 // in letter case only is taken for one that may stand), from one listing: none where no folder

@@ -87,13 +87,15 @@ class OutputFolderEnding {
     bool completed_ = false;
 };
 
-// One upgrade run, in short steps; a stop is looked at between any two of them.
+// One upgrade run, or a dry run, in short steps; a stop is looked at between any two of them. A
+// dry run takes the same steps, and writes nothing.
 class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
   public:
-    UpgradeRun(const Files& files, RunObserver& observer, const RunOptions& options)
+    UpgradeRun(const Files& files, RunObserver& observer, const RunOptions& options, bool dryRun)
         : files_(files.LearningAnew()),
           observer_(observer),
           options_(options),
+          dryRun_(dryRun),
           batches_(files_, options.prepareAhead, options.keepGoing) {}
 
     const std::uint64_t& upgraded() const { return upgraded_; }
@@ -108,14 +110,26 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
 
   private:
     // The documents of a folder upgraded into its output folder, from the first to the folder's
-    // closing entries.
+    // closing entries; a dry run tries that the output folder could be made or written into.
     void Folder(const TemplateTransplant& transplant, const PlannedFolder& folder,
                 const std::function<std::vector<std::string>()>& list) override {
+        if (dryRun_) {
+            CheckOutputsCanBeWritten(files_, folder.path, folder.outputFolder);
+            Documents(transplant, folder, list());
+            return;
+        }
         OutputFolderEnding ending(files_, observer_, folder.path, upgraded_);
         ending.Begin(folder.outputFolder, MakeOutputFolder(folder));
         files_.run().outputFolder = folder.outputFolder;
         files_.RemoveLeftovers(folder.outputFolder);
-        const std::vector<std::string> documents = list();
+        Documents(transplant, folder, list());
+        files_.ThrowIfStopped();
+        ending.Complete();
+        observer_.Completed(folder.outputFolder, upgraded_ - folderFirst_);
+    }
+
+    void Documents(const TemplateTransplant& transplant, const PlannedFolder& folder,
+                   const std::vector<std::string>& documents) {
         observer_.Started(documents.size());
         ++folders_;
         folderFirst_ = upgraded_;
@@ -130,17 +144,17 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
                 const std::string& name = documents[index];
                 const std::string document = JoinPath(folder.path, name);
                 const std::string output = JoinPath(folder.outputFolder, name);
+                const bool mayStand = !standing || standing->contains(ComparablePath(name));
+                if (dryRun_) {
+                    return LookAtUpgrade(files_, transplant, document, output, mayStand, buffer);
+                }
                 if (!options_.compare) {
                     return PrepareUpgrade(files_, transplant, document, output, buffer);
                 }
-                return PrepareChangedUpgrade(files_, transplant, document, output,
-                                             !standing || standing->contains(ComparablePath(name)),
+                return PrepareChangedUpgrade(files_, transplant, document, output, mayStand,
                                              buffer);
             },
             *this);
-        files_.ThrowIfStopped();
-        ending.Complete();
-        observer_.Completed(folder.outputFolder, upgraded_ - folderFirst_);
     }
 
     // A folder below that cannot be listed ends the run unless it keeps going.
@@ -153,14 +167,16 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
 
     void Handled(std::size_t index, const PreparedUpgrade& document) override {
         const std::string name = folder_->Named((*documents_)[index]);
-        if (document.upgraded()) {
-            ++upgraded_;
+        if (document.passedOver) {
+            observer_.PassedOver(name, *document.passedOver);
+        } else if (++upgraded_; dryRun_) {
+            observer_.Changed(name, document.change);
+            observer_.WouldUpgrade(name);
+        } else {
             if (options_.compare) {
                 observer_.Changed(name, document.change);
             }
             observer_.Upgraded(name, upgraded_ - folderFirst_);
-        } else {
-            observer_.PassedOver(name, document.passedOver);
         }
         observer_.Handled(index + 1, documents_->size());
     }
@@ -169,10 +185,10 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
         observer_.Handled(index + 1, documents_->size());
     }
 
-    // A failure that a run keeping going goes on past: told, and counted.
+    // A failure that the run goes on past: told, and counted.
     void GoOnPast(const FileError& error) {
         ++failed_;
-        observer_.Failed(error, Stopped::RunGoesOn);
+        observer_.Failed(error, dryRun_ ? Stopped::CheckGoesOn : Stopped::RunGoesOn);
     }
 
     // Whether the run made the output folder.
@@ -187,8 +203,9 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
     const Files files_;  // what its output folder's file system refuses, learnt by this run
     RunObserver& observer_;
     RunOptions options_;
+    bool dryRun_;
     BatchedOutputs batches_;
-    std::uint64_t upgraded_ = 0;
+    std::uint64_t upgraded_ = 0;                           // or, in a dry run, that would be
     std::uint64_t failed_ = 0;                             // documents gone on past
     std::uint64_t folders_ = 0;                            // whose documents were handled
     std::uint64_t folderFirst_ = 0;                        // upgraded before the folder in hand
@@ -200,9 +217,22 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
 
 RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox,
                      RunObserver& observer, const Files& files, const RunOptions& options) {
-    UpgradeRun run(files, observer, options);
+    UpgradeRun run(files, observer, options, false);
     return Guarded(observer, Stopped::Run, run.upgraded(),
                    [&] { return run.Run(templateBox, folderBox); });
+}
+
+RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
+                       RunObserver& observer, const Files& files, const RunOptions& options) {
+    // What stands in each output folder is looked at, and every document that cannot be read is
+    // found in one go.
+    RunOptions checking;
+    checking.recursive = options.recursive;
+    checking.keepGoing = true;
+    checking.compare = true;
+    UpgradeRun check(files, observer, checking, true);
+    return Guarded(observer, Stopped::Check, check.upgraded(),
+                   [&] { return check.Run(templateBox, folderBox); });
 }
 
 }  // namespace orba
