@@ -1,12 +1,12 @@
 #include "engine/upgrade_run.h"
 
+#include <exception>
 #include <string>
 #include <vector>
 
 #include "engine/batched_outputs.h"
 #include "engine/data_block.h"
 #include "engine/document_upgrade.h"
-#include "engine/guarded_run.h"
 #include "engine/markers.h"
 #include "engine/run_plan.h"
 #include "storage/paths.h"
@@ -98,14 +98,30 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
           dryRun_(dryRun),
           batches_(files_, options.prepareAhead, options.keepGoing) {}
 
-    const std::uint64_t& upgraded() const { return upgraded_; }
-
+    // The run from its start to its end, every way it can end early told as the facts they are.
     RunResult Run(std::string_view templateBox, std::string_view folderBox) {
-        if (!FollowPlan(templateBox, folderBox, files_, observer_, options_.recursive, *this)) {
-            return {RunOutcome::Refused};
+        // A run that wrote nothing says so.
+        const auto stopped = [&] {
+            return dryRun_          ? Stopped::Check
+                   : upgraded_ == 0 ? Stopped::RunBeforeAnyOutput
+                                    : Stopped::Run;
+        };
+        try {
+            if (!FollowPlan(templateBox, folderBox, files_, observer_, options_.recursive, *this)) {
+                return {RunOutcome::Refused};
+            }
+            return {failed_ > 0 ? RunOutcome::Failed : RunOutcome::Completed, upgraded_, failed_,
+                    folders_};
+        } catch (const WaitEnded&) {
+            return {RunOutcome::Stopped, upgraded_};
+        } catch (const FileError& error) {
+            observer_.Failed(error, stopped());
+            return {RunOutcome::Failed, upgraded_};
+        } catch (const std::exception& error) {
+            // Out of memory, say: the run stops as after a file failure, and says so.
+            observer_.FailedUnexpectedly(error.what(), stopped());
+            return {RunOutcome::Failed, upgraded_};
         }
-        return {failed_ > 0 ? RunOutcome::Failed : RunOutcome::Completed, upgraded_, failed_,
-                folders_};
     }
 
   private:
@@ -217,9 +233,7 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
 
 RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox,
                      RunObserver& observer, const Files& files, const RunOptions& options) {
-    UpgradeRun run(files, observer, options, false);
-    return Guarded(observer, Stopped::Run, run.upgraded(),
-                   [&] { return run.Run(templateBox, folderBox); });
+    return UpgradeRun(files, observer, options, false).Run(templateBox, folderBox);
 }
 
 RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
@@ -230,9 +244,7 @@ RunResult CheckUpgrade(std::string_view templateBox, std::string_view folderBox,
     checking.recursive = options.recursive;
     checking.keepGoing = true;
     checking.compare = true;
-    UpgradeRun check(files, observer, checking, true);
-    return Guarded(observer, Stopped::Check, check.upgraded(),
-                   [&] { return check.Run(templateBox, folderBox); });
+    return UpgradeRun(files, observer, checking, true).Run(templateBox, folderBox);
 }
 
 }  // namespace orba
