@@ -285,25 +285,6 @@ TEST_F(CommandLineTest, TwoRunsReleasedTogetherBothComplete) {
     }
 }
 
-// Holds a call of the chosen kind until the parent lets it go: the child says "held" on one
-// pipe, then waits on another.
-class HoldAt final : public WrappedSystem {
-  public:
-    HoldAt(Call kind, int held, int go) : kind_(kind), held_(held), go_(go) {}
-    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
-        if (call == kind_) {
-            char byte = 'h';
-            (void)::write(held_, &byte, 1);
-            (void)::read(go_, &byte, 1);
-        }
-        return std::nullopt;
-    }
-
-  private:
-    Call kind_;
-    int held_, go_;
-};
-
 // A child process writing `path`, held at its first call of `kind`.
 struct HeldWriter {
     HeldWriter(const std::string& path, Call kind) {
@@ -316,7 +297,16 @@ struct HeldWriter {
         if (pid == 0) {
             ::close(held[0]);
             ::close(go[1]);
-            const HoldAt system(kind, held[1], go[0]);
+            // Holds a call of the chosen kind until the parent lets it go: the child says "held"
+            // on one pipe, then waits on another.
+            const DecidedBy system([&](Call call, const std::string& /*path*/) {
+                if (call == kind) {
+                    char byte = 'h';
+                    (void)::write(held[1], &byte, 1);
+                    (void)::read(go[0], &byte, 1);
+                }
+                return std::nullopt;
+            });
             try {
                 PreparedOutput output(Files(system), path);
                 output.Write(Document("", "写入中", ""));

@@ -307,26 +307,9 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
     }
 }
 
-// Fails the first call of one kind with a device error (the first `times`: negative, every one).
-class FailFirst final : public WrappedSystem {
-  public:
-    explicit FailFirst(Call kind, int times = 1) : kind_(kind), times_(times) {}
-    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
-        if (call != kind_ || times_ == 0) {
-            return std::nullopt;
-        }
-        --times_;
-        return sys::DeviceError();
-    }
-
-  private:
-    Call kind_;
-    mutable int times_;
-};
-
 TEST_F(FailingCallsTest, FailedCreationOfTheOutputFolderNamesIt) {
     std::filesystem::remove_all(output);
-    const FailFirst system(Call::MakeFolder);
+    const DecidedBy system(FailFirst(Call::MakeFolder));
     const RunResult result = RunUpgrade(templatePath, oldFolder, observer, Files(system));
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     ASSERT_EQ(observer.messages.size(), 1u);
@@ -334,16 +317,12 @@ TEST_F(FailingCallsTest, FailedCreationOfTheOutputFolderNamesIt) {
     EXPECT_FALSE(Exists(output));
 }
 
-// Refuses every flush of a folder, as a file system that keeps no folders of its own to flush does.
-class FolderFlushRefused final : public WrappedSystem {
-  public:
-    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
-        return call == Call::FlushFolder ? std::optional(sys::NotSupported()) : std::nullopt;
-    }
-};
-
 TEST_F(FailingCallsTest, RefusedFolderFlushIsTheFileSystemsAnswerAndIsTold) {
-    const FolderFlushRefused system;
+    // Every flush of a folder refused, as a file system that keeps no folders of its own to flush
+    // refuses it.
+    const DecidedBy system([](Call call, const std::string& /*path*/) {
+        return call == Call::FlushFolder ? std::optional(sys::NotSupported()) : std::nullopt;
+    });
     const RunResult result =
         RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk));
     EXPECT_EQ(result.outcome, RunOutcome::Completed);
@@ -352,7 +331,7 @@ TEST_F(FailingCallsTest, RefusedFolderFlushIsTheFileSystemsAnswerAndIsTold) {
 
     // Any other failure of the flush stops the run.
     observer = {};
-    const FailFirst failing(Call::FlushFolder);
+    const DecidedBy failing(FailFirst(Call::FlushFolder));
     EXPECT_EQ(
         RunUpgrade(templatePath, oldFolder, observer, Files(failing, Durability::OnDisk)).outcome,
         RunOutcome::Failed);
@@ -363,22 +342,15 @@ TEST_F(FailingCallsTest, RefusedFolderFlushIsTheFileSystemsAnswerAndIsTold) {
 // Where one flush does not reach every file, each output of the batch is flushed on its own, on
 // threads of their own: the first output whose flush failed stops the run there, with the outputs
 // before it in place, and it and those after it as they were.
-class SecondOutputCannotBeFlushed final : public WrappedSystem {
-  public:
-    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
+TEST_F(FailingCallsTest, BatchFlushedFileByFileStopsAtTheFirstOutputNotOnTheDisk) {
+    std::atomic<int> flushes = 0;
+    const DecidedBy system([&](Call call, const std::string& /*path*/) -> std::optional<int> {
         if (call == Call::OneFlushReachesEveryFile) {
             return sys::NotSupported();
         }
-        return call == Call::Flush && ++flushes_ == 2 ? std::optional(sys::DeviceError())
-                                                      : std::nullopt;
-    }
-
-  private:
-    mutable std::atomic<int> flushes_ = 0;
-};
-
-TEST_F(FailingCallsTest, BatchFlushedFileByFileStopsAtTheFirstOutputNotOnTheDisk) {
-    const SecondOutputCannotBeFlushed system;
+        return call == Call::Flush && ++flushes == 2 ? std::optional(sys::DeviceError())
+                                                     : std::nullopt;
+    });
     EXPECT_EQ(
         RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk)).outcome,
         RunOutcome::Failed);
@@ -461,20 +433,12 @@ TEST_F(FailingCallsTest, DiskFullWhileOtherOutputsHoldRoomIsTriedAgainAlone) {
 
 // A document that cannot be read ends its batch: the outputs before it take their names, then
 // the failure is told, as when each output is flushed on its own.
-class DocumentCannotBeRead final : public WrappedSystem {
-  public:
-    explicit DocumentCannotBeRead(std::string path) : path_(std::move(path)) {}
-    std::optional<int> Decide(Call call, const std::string& path) const override {
-        return call == Call::OpenToRead && path == path_ ? std::optional(sys::DeviceError())
-                                                         : std::nullopt;
-    }
-
-  private:
-    std::string path_;
-};
-
 TEST_F(FailingCallsTest, UnreadableDocumentEndsTheBatchAfterTheOutputsBeforeIt) {
-    const DocumentCannotBeRead system(Join(oldFolder, "b.html"));
+    const DecidedBy system([this](Call call, const std::string& path) {
+        return call == Call::OpenToRead && path == Join(oldFolder, "b.html")
+                   ? std::optional(sys::DeviceError())
+                   : std::nullopt;
+    });
     EXPECT_EQ(RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk),
                          RunOptions{2})
                   .outcome,
@@ -486,30 +450,20 @@ TEST_F(FailingCallsTest, UnreadableDocumentEndsTheBatchAfterTheOutputsBeforeIt) 
     EXPECT_FALSE(Exists(Join(output, "c.html"))) << "c.html is never named";
 }
 
-// Another run makes the output folder right after this run's first look at its name.
-class FolderMadeAfterTheFirstLook final : public WrappedSystem {
-  public:
-    explicit FolderMadeAfterTheFirstLook(std::string folder) : folder_(std::move(folder)) {}
-    std::optional<int> Decide(Call call, const std::string& path) const override {
-        if (looked_ && !made_) {
-            made_ = true;
-            std::filesystem::create_directory(folder_);
-        }
-        looked_ = looked_ || (call == Call::KindOf && path == folder_);
-        return std::nullopt;
-    }
-
-  private:
-    std::string folder_;
-    mutable bool looked_ = false;
-    mutable bool made_ = false;
-};
-
 TEST_F(FailingCallsTest, OutputFolderMadeByAnotherRunMeanwhileIsUsed) {
     for (const bool dryRun : {true, false}) {
         SCOPED_TRACE(dryRun ? "dry run" : "run");
         std::filesystem::remove_all(output);
-        const FolderMadeAfterTheFirstLook system(output);
+        // Another run makes the output folder right after this run's first look at its name.
+        bool looked = false;
+        bool made = false;
+        const DecidedBy system([&](Call call, const std::string& path) {
+            if (looked && !std::exchange(made, true)) {
+                std::filesystem::create_directory(output);
+            }
+            looked = looked || (call == Call::KindOf && path == output);
+            return std::nullopt;
+        });
         const RunResult result =
             dryRun ? CheckUpgrade(templatePath, oldFolder, observer, Files(system))
                    : RunUpgrade(templatePath, oldFolder, observer, Files(system));
@@ -594,7 +548,7 @@ TEST_F(FailingCallsTest, OutputFolderThatMountsTheFolderItselfIsRefused) {
 
 TEST_F(FailingCallsTest, DeferredWriteFailureKeepsTheEarlierOutput) {
     // The system reports it before the output takes its name: the earlier one stays.
-    const FailFirst system(Call::CheckWrites);
+    const DecidedBy system(FailFirst(Call::CheckWrites));
     const RunResult result = RunUpgrade(templatePath, oldFolder, observer, Files(system));
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     ASSERT_EQ(observer.messages.size(), 1u);
@@ -605,7 +559,8 @@ TEST_F(FailingCallsTest, DeferredWriteFailureKeepsTheEarlierOutput) {
 
 TEST_F(FailingCallsTest, DryRunTriesThatTheOutputsCouldBeWritten) {
     // No temporary file can be made in NewORBA.
-    const FailFirst system(sys::kUnnamedFiles ? Call::CreateUnnamed : Call::CreateExclusive, -1);
+    const DecidedBy system(
+        FailFirst(sys::kUnnamedFiles ? Call::CreateUnnamed : Call::CreateExclusive, -1));
     const RunResult result = CheckUpgrade(templatePath, oldFolder, observer, Files(system));
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     ASSERT_EQ(observer.messages.size(), 1u);
@@ -613,16 +568,11 @@ TEST_F(FailingCallsTest, DryRunTriesThatTheOutputsCouldBeWritten) {
     EXPECT_THAT(observer.messages[0], HasSubstr("; check stopped"));
 }
 
-// A system whose calls fail as no file call does.
-class Throwing final : public WrappedSystem {
-  public:
-    std::optional<int> Decide(Call /*call*/, const std::string& /*path*/) const override {
-        throw std::runtime_error("an unexpected failure");
-    }
-};
-
 TEST_F(FailingCallsTest, DryRunReportsAnyFailureAsARunDoes) {
-    const Throwing system;
+    // Calls that fail as no file call does.
+    const DecidedBy system([](Call, const std::string&) -> std::optional<int> {
+        throw std::runtime_error("an unexpected failure");
+    });
     RecordingObserver dry;
     EXPECT_EQ(CheckUpgrade(templatePath, oldFolder, dry, Files(system)).outcome,
               RunOutcome::Failed);
@@ -634,22 +584,16 @@ TEST_F(FailingCallsTest, DryRunReportsAnyFailureAsARunDoes) {
     EXPECT_THAT(run.stops, ElementsAre(Stopped::RunBeforeAnyOutput));
 }
 
-// Documents that cannot be read: the dry run names each and goes on to the end.
-class Unreadable final : public WrappedSystem {
-  public:
-    std::optional<int> Decide(Call call, const std::string& path) const override {
-        if (call == Call::OpenToRead && (path.ends_with("a.html") || path.ends_with("c.html"))) {
-            return sys::DeviceError();
-        }
-        return std::nullopt;
-    }
-};
-
 TEST_F(UpgradeRunTest, DryRunNamesEveryDocumentItCannotReadAndGoesOn) {
     for (const char* name : {"a.html", "b.html", "c.html", "d.html"}) {
         WriteBytes(Join(oldFolder, name), Document("", name, ""));
     }
-    const Unreadable system;
+    // Documents that cannot be read: the dry run names each and goes on to the end.
+    const DecidedBy system([](Call call, const std::string& path) {
+        return call == Call::OpenToRead && (path.ends_with("a.html") || path.ends_with("c.html"))
+                   ? std::optional(sys::DeviceError())
+                   : std::nullopt;
+    });
     const RunResult result = CheckUpgrade(templatePath, oldFolder, observer, Files(system));
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     EXPECT_EQ(result.failed, 2u);

@@ -629,28 +629,21 @@ TEST_F(UpgradeRunTest, FolderMadeUnderAStrictUmaskTakesTheOutputs) {
     EXPECT_EQ(ReadBytes(Join(output, "a.html")), Upgraded("A"));
 }
 
-// A signal may interrupt a flush or a rename on a slow device: each is made again.
-class InterruptedOnce final : public WrappedSystem {
-  public:
-    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
-        if ((call == Call::Flush || call == Call::WriteOut || call == Call::FlushFileSystem ||
-             call == Call::MoveIntoPlace || call == Call::FlushFolder) &&
-            interrupted_.insert(call).second) {
-            return EINTR;
-        }
-        return std::nullopt;
-    }
-
-  private:
-    mutable std::set<Call> interrupted_;
-};
-
 TEST_F(UpgradeRunTest, InterruptedFlushesAndRenamesAreMadeAgain) {
     WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
     WriteBytes(Join(oldFolder, "b.html"), Document("", "B", ""));
     for (const char* documents : {"a batch of two", "a batch of one"}) {
         SCOPED_TRACE(documents);
-        const InterruptedOnce system;
+        // A signal may interrupt a flush or a rename on a slow device: each is made again.
+        std::set<Call> interrupted;
+        const DecidedBy system([&](Call call, const std::string& /*path*/) -> std::optional<int> {
+            if ((call == Call::Flush || call == Call::WriteOut || call == Call::FlushFileSystem ||
+                 call == Call::MoveIntoPlace || call == Call::FlushFolder) &&
+                interrupted.insert(call).second) {
+                return EINTR;
+            }
+            return std::nullopt;
+        });
         const RunResult result =
             RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk));
         EXPECT_EQ(result.outcome, RunOutcome::Completed)

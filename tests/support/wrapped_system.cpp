@@ -225,4 +225,14 @@ std::uint64_t WrappedSystem::ProcessNumber() const {
     return inner_.ProcessNumber();
 }
 
+DecidedBy::Rule FailFirst(Call kind, int times) {
+    return [kind, times](Call call, const std::string& /*path*/) mutable -> std::optional<int> {
+        if (call != kind || times == 0) {
+            return std::nullopt;
+        }
+        --times;
+        return sys::DeviceError();
+    };
+}
+
 }  // namespace orba::test

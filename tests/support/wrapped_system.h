@@ -5,6 +5,7 @@
 // the error code it was given, as the real call would fail; a call that may change the disk, or
 // check an output's writes, then tells After what it did.
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -130,5 +131,23 @@ class WrappedSystem : public sys::System {
     mutable std::mutex pathsMutex_;
     mutable std::map<sys::Native, std::string> paths_;
 };
+
+// A wrapped system whose calls one function decides, as Decide does: a test's own rule in a
+// few lines.
+class DecidedBy final : public WrappedSystem {
+  public:
+    using Rule = std::function<std::optional<int>(Call call, const std::string& path)>;
+    explicit DecidedBy(Rule rule, Refusals refusals = {})
+        : WrappedSystem(refusals), rule_(std::move(rule)) {}
+    std::optional<int> Decide(Call call, const std::string& path) const override {
+        return rule_(call, path);
+    }
+
+  private:
+    Rule rule_;
+};
+
+// Fails the first `times` calls of `kind` with a device error (negative: every one).
+DecidedBy::Rule FailFirst(Call kind, int times = 1);
 
 }  // namespace orba::test
