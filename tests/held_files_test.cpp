@@ -27,27 +27,9 @@ using ::testing::HasSubstr;
 
 // Refuses the calls of one kind about one path, `times` times (negative: for good), as held by
 // another program unless another error is given.
-class HeldFile final : public WrappedSystem {
-  public:
-    HeldFile(Call kind, std::string path, int times, int error = HeldError())
-        : kind_(kind), path_(std::move(path)), times_(times), error_(error) {}
-    std::optional<int> Decide(Call call, const std::string& path) const override {
-        const std::lock_guard lock(mutex_);
-        if (call != kind_ || path != path_ || (times_ >= 0 && refusals_ >= times_)) {
-            return std::nullopt;
-        }
-        ++refusals_;
-        return error_;
-    }
-
-  private:
-    Call kind_;
-    std::string path_;
-    int times_;
-    int error_;
-    mutable std::mutex mutex_;
-    mutable int refusals_ = 0;
-};
+DecidedBy HeldFile(Call kind, std::string path, int times, int error = HeldError()) {
+    return DecidedBy(FailFirst(kind, times, error, std::move(path)));
+}
 
 class HeldFilesTest : public EarlierOutputsTest {
   protected:
@@ -62,14 +44,14 @@ class HeldFilesTest : public EarlierOutputsTest {
 };
 
 TEST_F(HeldFilesTest, DocumentHeldForAMomentIsReadOnceFree) {
-    const HeldFile system(Call::OpenToRead, Join(oldFolder, "b.html"), 4);
+    const DecidedBy system = HeldFile(Call::OpenToRead, Join(oldFolder, "b.html"), 4);
     EXPECT_EQ(RunWith(system).outcome, RunOutcome::Completed);
     EXPECT_THAT(observer.heldPauses, ElementsAre(5ms, 10ms, 20ms, 40ms)) << "pauses grow";
     EXPECT_EQ(ReadBytes(Join(output, "b.html")), Upgraded("b.html"));
 }
 
 TEST_F(HeldFilesTest, OutputHeldForAMomentIsReplacedOnceFree) {
-    const HeldFile system(Call::MoveIntoPlace, Join(output, "b.html"), 3);
+    const DecidedBy system = HeldFile(Call::MoveIntoPlace, Join(output, "b.html"), 3);
     EXPECT_EQ(RunWith(system).outcome, RunOutcome::Completed);
     // The first refusal may be a share's, which renames no open file: the temporary is closed
     // and renamed by its name at once. A pause for each refusal after it.
@@ -81,7 +63,7 @@ TEST_F(HeldFilesTest, OutputHeldForAMomentIsReplacedOnceFree) {
 }
 
 TEST_F(HeldFilesTest, OutputHeldForGoodStopsTheRunAfterAboutTenSecondsNamingIt) {
-    const HeldFile system(Call::MoveIntoPlace, Join(output, "b.html"), -1);
+    const DecidedBy system = HeldFile(Call::MoveIntoPlace, Join(output, "b.html"), -1);
     const RunResult result = RunWith(system);
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     ASSERT_EQ(observer.failures.size(), 1u);
@@ -100,7 +82,7 @@ TEST_F(HeldFilesTest, OutputHeldForGoodStopsTheRunAfterAboutTenSecondsNamingIt) 
 }
 
 TEST_F(HeldFilesTest, EndingTheProgramDuringAWaitStopsTheRunThere) {
-    const HeldFile system(Call::MoveIntoPlace, Join(output, "b.html"), -1);
+    const DecidedBy system = HeldFile(Call::MoveIntoPlace, Join(output, "b.html"), -1);
     observer.onHeldPause = [] { return false; };
     const RunResult result = RunWith(system);
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
@@ -111,45 +93,36 @@ TEST_F(HeldFilesTest, EndingTheProgramDuringAWaitStopsTheRunThere) {
 }
 
 TEST_F(HeldFilesTest, OtherFailuresAreNotWaitedFor) {
-    const HeldFile system(Call::OpenToRead, Join(oldFolder, "b.html"), 1, sys::DeviceError());
+    const DecidedBy system =
+        HeldFile(Call::OpenToRead, Join(oldFolder, "b.html"), 1, sys::DeviceError());
     EXPECT_EQ(RunWith(system).outcome, RunOutcome::Failed);
     EXPECT_THAT(observer.heldPauses, ::testing::IsEmpty());
     ASSERT_EQ(observer.failures.size(), 1u);
     EXPECT_NE(observer.failures[0].ownReason(), OwnReason::HeldByAnotherProgram);
 }
 
-// Records the order of the calls that put an output in place, and what the log held at the
-// folder's flush.
-class CallOrder final : public WrappedSystem {
-  public:
-    explicit CallOrder(const RecordingObserver& observer) : observer_(observer) {}
-    std::optional<int> Decide(Call call, const std::string& path) const override {
-        const std::lock_guard lock(mutex_);
+TEST_F(UpgradeRunTest, OutputsOnTheDiskBeforeTheirNamesAndTheNamesBeforeTheEnd) {
+    for (const char* name : {"a.html", "b.html"}) {
+        WriteBytes(Join(oldFolder, name), Document("", name, ""));
+    }
+    // The order of the calls that put an output in place, and what the log held at the folder's
+    // flush.
+    std::mutex mutex;
+    std::vector<Call> calls;
+    std::vector<std::string> flushedFolders;
+    std::string logAtFolderFlush;
+    const DecidedBy system([&](Call call, const std::string& path) {
+        const std::lock_guard lock(mutex);
         if (call == Call::Flush || call == Call::WriteOut || call == Call::FlushFileSystem ||
             call == Call::CheckWrites || call == Call::MoveIntoPlace || call == Call::FlushFolder) {
             calls.push_back(call);
         }
         if (call == Call::FlushFolder) {
             flushedFolders.push_back(path);
-            logAtFolderFlush = observer_.log;
+            logAtFolderFlush = observer.log;
         }
         return std::nullopt;
-    }
-
-    mutable std::vector<Call> calls;
-    mutable std::vector<std::string> flushedFolders;
-    mutable std::string logAtFolderFlush;
-
-  private:
-    const RecordingObserver& observer_;
-    mutable std::mutex mutex_;
-};
-
-TEST_F(UpgradeRunTest, OutputsOnTheDiskBeforeTheirNamesAndTheNamesBeforeTheEnd) {
-    for (const char* name : {"a.html", "b.html"}) {
-        WriteBytes(Join(oldFolder, name), Document("", name, ""));
-    }
-    const CallOrder system(observer);
+    });
     EXPECT_EQ(RunUpgrade(templatePath, oldFolder, observer,
                          observer.With(Files(system, Durability::OnDisk)))
                   .outcome,
@@ -164,10 +137,10 @@ TEST_F(UpgradeRunTest, OutputsOnTheDiskBeforeTheirNamesAndTheNamesBeforeTheEnd) 
     }
     expected.insert(expected.end(), {Call::CheckWrites, Call::MoveIntoPlace, Call::CheckWrites,
                                      Call::MoveIntoPlace, Call::FlushFolder, Call::FlushFolder});
-    EXPECT_EQ(system.calls, expected);
-    EXPECT_THAT(system.flushedFolders, ElementsAre(output, oldFolder))
+    EXPECT_EQ(calls, expected);
+    EXPECT_THAT(flushedFolders, ElementsAre(output, oldFolder))
         << "the output folder's names, then the old folder's, as the run made NewORBA";
-    EXPECT_THAT(system.logAtFolderFlush, ::testing::Not(HasSubstr("completed")));
+    EXPECT_THAT(logAtFolderFlush, ::testing::Not(HasSubstr("completed")));
 }
 
 // A file system without unnamed files (exFAT, NTFS through FUSE, network shares) refuses them.
@@ -254,12 +227,16 @@ TEST_F(UpgradeRunTest, CleanUpLeavesTheClosedTemporariesOfARunThatHoldsItsMark) 
 // Through a folder tree on such a share, each output folder holds the run's mark whenever one of
 // its temporaries is closed for its rename: another run's clean-up there sees a live run.
 TEST_F(UpgradeRunTest, ThroughATreeOnAShareEachOutputFolderHoldsTheRunsMark) {
-    class MarkSeenAtEachRename final : public WrappedSystem {
-      public:
-        MarkSeenAtEachRename() : WrappedSystem(kShare) {}
-        std::optional<int> Decide(Call call, const std::string& path) const override {
+    const std::string sub = Join(oldFolder, "sub");
+    MakeFolder(sub);
+    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
+    WriteBytes(Join(sub, "b.html"), Document("", "B", ""));
+    std::mutex mutex;
+    int unmarked = 0;
+    const DecidedBy system(
+        [&](Call call, const std::string& path) {
             if (call == Call::KeepAtClose) {  // a temporary about to be closed for its rename
-                const std::lock_guard lock(mutex_);
+                const std::lock_guard lock(mutex);
                 bool marked = false;
                 for (const auto& entry :
                      std::filesystem::directory_iterator(std::filesystem::u8path(FolderOf(path)))) {
@@ -268,22 +245,15 @@ TEST_F(UpgradeRunTest, ThroughATreeOnAShareEachOutputFolderHoldsTheRunsMark) {
                 unmarked += marked ? 0 : 1;
             }
             return std::nullopt;
-        }
-        mutable std::mutex mutex_;
-        mutable int unmarked = 0;
-    };
-    const std::string sub = Join(oldFolder, "sub");
-    MakeFolder(sub);
-    WriteBytes(Join(oldFolder, "a.html"), Document("", "A", ""));
-    WriteBytes(Join(sub, "b.html"), Document("", "B", ""));
-    const MarkSeenAtEachRename system;
+        },
+        kShare);
     RunOptions options;
     options.recursive = true;
     EXPECT_EQ(RunUpgrade(templatePath, oldFolder, observer,
                          observer.With(Files(system, Durability::OnDisk)), options)
                   .outcome,
               RunOutcome::Completed);
-    EXPECT_EQ(system.unmarked, 0);
+    EXPECT_EQ(unmarked, 0);
     EXPECT_EQ(ReadBytes(Join(Join(sub, "NewORBA"), "b.html")), Upgraded("B"));
     EXPECT_THAT(AllNames(Join(sub, "NewORBA")), ElementsAre("b.html")) << "its mark is gone";
 }

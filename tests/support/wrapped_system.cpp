@@ -1,5 +1,8 @@
 #include "tests/support/wrapped_system.h"
 
+#include <atomic>
+#include <memory>
+
 #include "tests/support/test_support.h"
 
 namespace orba::test {
@@ -225,13 +228,14 @@ std::uint64_t WrappedSystem::ProcessNumber() const {
     return inner_.ProcessNumber();
 }
 
-DecidedBy::Rule FailFirst(Call kind, int times) {
-    return [kind, times](Call call, const std::string& /*path*/) mutable -> std::optional<int> {
-        if (call != kind || times == 0) {
+DecidedBy::Rule FailFirst(Call kind, int times, int error, std::string path) {
+    auto failed = std::make_shared<std::atomic<int>>(0);  // from several threads
+    return [=](Call call, const std::string& about) -> std::optional<int> {
+        if (call != kind || (!path.empty() && about != path) ||
+            (times >= 0 && (*failed)++ >= times)) {
             return std::nullopt;
         }
-        --times;
-        return sys::DeviceError();
+        return error;
     };
 }
 

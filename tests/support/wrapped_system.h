@@ -147,7 +147,9 @@ class DecidedBy final : public WrappedSystem {
     Rule rule_;
 };
 
-// Fails the first `times` calls of `kind` with a device error (negative: every one).
-DecidedBy::Rule FailFirst(Call kind, int times = 1);
+// Fails the first `times` calls of `kind` (negative: every one) about `path` (empty: any) with
+// `error`.
+DecidedBy::Rule FailFirst(Call kind, int times = 1, int error = sys::DeviceError(),
+                          std::string path = {});
 
 }  // namespace orba::test
