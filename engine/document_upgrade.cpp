@@ -190,57 +190,47 @@ UpgradeInMemory UpgradeWhole(const Files& files, const TemplateTransplant& trans
 
 PreparedUpgrade PrepareChangedUpgrade(const Files& files, const TemplateTransplant& transplant,
                                       const std::string& documentPath,
-                                      const std::string& outputPath, bool mayStand,
+                                      const std::string& outputPath, bool mayStand, bool write,
                                       std::span<char> buffer) {
-    UpgradeInMemory upgrade =
+    const UpgradeInMemory upgrade =
         UpgradeWhole(files, transplant, documentPath, outputPath, mayStand, buffer);
     if (upgrade.tooLarge) {
-        PreparedUpgrade prepared =
-            PrepareUpgrade(files, transplant, documentPath, outputPath, buffer);
-        if (mayStand && files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
+        // Streamed as a run that does not compare streams it, or only read to find its block.
+        PreparedUpgrade prepared;
+        if (write) {
+            prepared = PrepareUpgrade(files, transplant, documentPath, outputPath, buffer);
+        } else {
+            BlockStream stream(buffer, kStartMarker, kEndMarker);
+            files.ReadComplete(documentPath, stream, [&] { return stream.FoundBlock(); });
+            if (!stream.FoundBlock()) {
+                prepared.passedOver = stream.WhyNoBlock();
+            }
+        }
+        if (!prepared.passedOver && mayStand &&
+            files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
             prepared.change.output = OutputChange::Replaced;
         }
         return prepared;
     }
     if (upgrade.passedOver) {
-        return {std::nullopt, *upgrade.passedOver, {}};
+        return {std::nullopt, upgrade.passedOver, {}};
     }
     PreparedUpgrade prepared{std::nullopt, {}, upgrade.change};
-    bool write = upgrade.change.output != OutputChange::Unchanged;
-    if (!write && files.durability() == Durability::OnDisk) {
+    bool rewrite = write && upgrade.change.output != OutputChange::Unchanged;
+    if (write && !rewrite && files.durability() == Durability::OnDisk) {
         // What stands goes on the disk as it is: with the run's one flush at the end, or its own.
         if (files.run().flushStandingTogether) {
             files.run().standingLeftToFlush = true;
         } else {
-            write = !files.FlushStanding(outputPath);
+            rewrite = !files.FlushStanding(outputPath);
         }
     }
-    if (write) {
+    if (rewrite) {
         prepared.output.emplace(files, outputPath);
         prepared.output->Write(upgrade.output);
         prepared.output->Complete();
     }
     return prepared;
-}
-
-PreparedUpgrade LookAtUpgrade(const Files& files, const TemplateTransplant& transplant,
-                              const std::string& documentPath, const std::string& outputPath,
-                              bool mayStand, std::span<char> buffer) {
-    UpgradeInMemory upgrade =
-        UpgradeWhole(files, transplant, documentPath, outputPath, mayStand, buffer);
-    if (upgrade.tooLarge) {
-        BlockStream stream(buffer, kStartMarker, kEndMarker);
-        files.ReadComplete(documentPath, stream, [&] { return stream.FoundBlock(); });
-        if (!stream.FoundBlock()) {
-            upgrade.passedOver = stream.WhyNoBlock();
-        } else if (mayStand && files.KindOf(outputPath) == sys::PathKind::OrdinaryFile) {
-            upgrade.change.output = OutputChange::Replaced;
-        }
-    }
-    if (upgrade.passedOver) {
-        return {std::nullopt, *upgrade.passedOver, {}};
-    }
-    return {std::nullopt, {}, upgrade.change};
 }
 
 std::optional<std::set<std::string>> NamesStandingIn(const Files& files,

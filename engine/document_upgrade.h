@@ -42,17 +42,12 @@ PreparedUpgrade PrepareUpgrade(const Files& files, const TemplateTransplant& tra
 // the output's very bytes, nothing is written (with Durability::OnDisk it is flushed as it stands,
 // and written again only where it cannot be). The document, its output and what stands are held
 // in memory at once. Where `mayStand` is false (the output folder's listing has no such name),
-// nothing is looked for there: on a share each look is a round trip.
+// nothing is looked for there: on a share each look is a round trip. Without `write`, what the
+// run would do is told and nothing is written (a dry run's look).
 PreparedUpgrade PrepareChangedUpgrade(const Files& files, const TemplateTransplant& transplant,
                                       const std::string& documentPath,
-                                      const std::string& outputPath, bool mayStand,
+                                      const std::string& outputPath, bool mayStand, bool write,
                                       std::span<char> buffer);
-
-// What a run that compares would do with the document, without an output: why it passes it over,
-// or the change its output makes at `outputPath`. Writes nothing. Throws FileError.
-PreparedUpgrade LookAtUpgrade(const Files& files, const TemplateTransplant& transplant,
-                              const std::string& documentPath, const std::string& outputPath,
-                              bool mayStand, std::span<char> buffer);
 
 // The names that stand in `outputFolder` (as ComparablePath has them, so that a name that differs
 // in letter case only is taken for one that may stand), from one listing: none where no folder

@@ -161,14 +161,11 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
                 const std::string document = JoinPath(folder.path, name);
                 const std::string output = JoinPath(folder.outputFolder, name);
                 const bool mayStand = !standing || standing->contains(ComparablePath(name));
-                if (dryRun_) {
-                    return LookAtUpgrade(files_, transplant, document, output, mayStand, buffer);
-                }
                 if (!options_.compare) {
                     return PrepareUpgrade(files_, transplant, document, output, buffer);
                 }
                 return PrepareChangedUpgrade(files_, transplant, document, output, mayStand,
-                                             buffer);
+                                             !dryRun_, buffer);
             },
             *this);
     }
