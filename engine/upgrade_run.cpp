@@ -21,20 +21,16 @@ namespace {
 // takes away the output folder it made, if nothing else was put there meanwhile.
 class OutputFolderEnding {
   public:
-    OutputFolderEnding(const Files& files, RunObserver& observer, const std::string& oldFolder,
-                       const std::uint64_t& upgraded)
+    OutputFolderEnding(const Files& files, RunObserver& observer, const PlannedFolder& folder,
+                       bool madeByRun, const std::uint64_t& upgraded)
         : files_(files),
           observer_(observer),
-          oldFolder_(oldFolder),
+          folder_(folder),
+          madeByRun_(madeByRun),
           upgraded_(upgraded),
           upgradedBefore_(upgraded) {}
     OutputFolderEnding(const OutputFolderEnding&) = delete;
     OutputFolderEnding& operator=(const OutputFolderEnding&) = delete;
-
-    void Begin(std::string outputFolder, bool madeByRun) {
-        outputFolder_ = std::move(outputFolder);
-        madeByRun_ = madeByRun;
-    }
 
     // The run completed: a failure to flush is the run's failure.
     void Complete() {
@@ -43,12 +39,12 @@ class OutputFolderEnding {
     }
 
     ~OutputFolderEnding() {
-        if (completed_ || outputFolder_.empty()) {
+        if (completed_) {
             return;
         }
         if (upgraded_ == upgradedBefore_) {
             if (madeByRun_) {
-                files_.RemoveEmptyFolder(outputFolder_);
+                files_.RemoveEmptyFolder(folder_.outputFolder);
             }
             return;
         }
@@ -64,11 +60,11 @@ class OutputFolderEnding {
     // where this run made it (again, after another run took it away).
     void PutNamesOnDisk() {
         if (files_.run().standingLeftToFlush.exchange(false)) {
-            files_.FlushFileSystemOf(outputFolder_);
+            files_.FlushFileSystemOf(folder_.outputFolder);
         }
-        Flush(outputFolder_);
+        Flush(folder_.outputFolder);
         if (madeByRun_ || files_.run().remadeFolder) {
-            Flush(oldFolder_);
+            Flush(folder_.path);
         }
     }
     void Flush(const std::string& folder) {
@@ -79,11 +75,10 @@ class OutputFolderEnding {
 
     const Files& files_;
     RunObserver& observer_;
-    const std::string& oldFolder_;
+    const PlannedFolder& folder_;
+    bool madeByRun_;
     const std::uint64_t& upgraded_;  // by the run, in this folder and those before
     std::uint64_t upgradedBefore_;
-    std::string outputFolder_;  // once known
-    bool madeByRun_ = false;
     bool completed_ = false;
 };
 
@@ -134,8 +129,7 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
             Documents(transplant, folder, list());
             return;
         }
-        OutputFolderEnding ending(files_, observer_, folder.path, upgraded_);
-        ending.Begin(folder.outputFolder, MakeOutputFolder(folder));
+        OutputFolderEnding ending(files_, observer_, folder, MakeOutputFolder(folder), upgraded_);
         files_.run().outputFolder = folder.outputFolder;
         files_.RemoveLeftovers(folder.outputFolder);
         Documents(transplant, folder, list());
