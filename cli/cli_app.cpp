@@ -97,11 +97,19 @@ struct Operands {
     std::string_view folder;
 };
 
-// Failures and input problems to standard error, in the language of the command line.
-class CommandLineObserver : public RunObserver {
+// What a run or a dry run tells, in the language of the command line: failures and input problems
+// on standard error; a run's log on standard output, the window's own entries; each entry of the
+// folder as a line, a dry run's every one on standard output, a run's on standard error with -v
+// (and a map that looks damaged or half-saved, or empty, even without).
+class CommandLineObserver final : public RunObserver {
   public:
-    CommandLineObserver(Streams& streams, cli::Language language, const Operands& operands)
-        : streams_(streams), language_(language), operands_(operands) {}
+    CommandLineObserver(Streams& streams, cli::Language language, const Operands& operands,
+                        bool dryRun, bool verbose)
+        : streams_(streams),
+          language_(language),
+          operands_(operands),
+          dryRun_(dryRun),
+          verbose_(verbose) {}
 
     void Refused(InputProblem problem, FoundAtPath found) override {
         streams_.Err(cli::InputProblemLines(
@@ -118,24 +126,11 @@ class CommandLineObserver : public RunObserver {
             cli::UnexpectedFailureLines(language_, streams_.ShownOnErr(description), stopped));
     }
 
-    cli::Counts counts;
-
-  protected:
-    Streams& streams_;
-    cli::Language language_;
-
-  private:
-    const Operands& operands_;
-};
-
-// The progress log to standard output as the run goes, the window's own entries.
-class ConsoleObserver final : public CommandLineObserver {
-  public:
-    ConsoleObserver(Streams& streams, cli::Language language, const Operands& operands,
-                    bool verbose)
-        : CommandLineObserver(streams, language, operands), verbose_(verbose) {}
-
-    void Started(std::uint64_t /*documents*/) override { Log(zh::StartEntry()); }
+    void Started(std::uint64_t /*documents*/) override {
+        if (!dryRun_) {  // a dry run has no log
+            Log(zh::StartEntry());
+        }
+    }
     void Upgraded(std::string_view name, std::uint64_t number) override {
         Log(zh::DocumentEntry(number, streams_.ShownOnOut(name)));
     }
@@ -143,25 +138,26 @@ class ConsoleObserver final : public CommandLineObserver {
         Log(zh::EndEntries(upgraded, streams_.ShownOnOut(outputFolder)));
     }
     void Changed(std::string_view name, UpgradeChange change) override {
-        if (verbose_) {
-            streams_.Err(cli::UpgradedLine(language_, streams_.ShownOnErr(name), change));
-        }
+        Entry(verbose_, name, [&](std::string_view shown) {
+            return dryRun_ ? cli::WouldUpgradeLine(language_, shown, change)
+                           : cli::UpgradedLine(language_, shown, change);
+        });
     }
-    // A map that looks damaged or half-saved, or empty, is named even without -v.
     void PassedOver(std::string_view name, PassedOverReason reason) override {
         ++counts.passedOver;
-        if (verbose_ || reason == PassedOverReason::BlockCutOff ||
-            reason == PassedOverReason::EmptyBlock) {
-            streams_.Err(cli::PassedOverLine(language_, streams_.ShownOnErr(name), reason));
-        }
+        Entry(verbose_ || reason == PassedOverReason::BlockCutOff ||
+                  reason == PassedOverReason::EmptyBlock,
+              name, [&](std::string_view shown) {
+                  return cli::PassedOverLine(language_, shown, reason);
+              });
     }
     void NotLookedAt(std::string_view name, NotLookedAtReason reason) override {
         if (reason != NotLookedAtReason::OutputFolder) {
             ++counts.notLookedAt;
         }
-        if (verbose_) {
-            streams_.Err(cli::NotLookedAtLine(language_, streams_.ShownOnErr(name), reason));
-        }
+        Entry(verbose_, name, [&](std::string_view shown) {
+            return cli::NotLookedAtLine(language_, shown, reason);
+        });
     }
     void FolderFlushRefused(std::string_view folder, std::string_view reason) override {
         if (verbose_) {
@@ -170,6 +166,7 @@ class ConsoleObserver final : public CommandLineObserver {
         }
     }
 
+    cli::Counts counts;
     bool logFailed = false;  // and said so
 
   private:
@@ -183,28 +180,21 @@ class ConsoleObserver final : public CommandLineObserver {
                             std::strerror(streams_.outError()));
         }
     }
-
-    bool verbose_;
-};
-
-// A dry run's lines to standard output.
-class DryRunObserver final : public CommandLineObserver {
-  public:
-    using CommandLineObserver::CommandLineObserver;
-
-    void Changed(std::string_view name, UpgradeChange change) override {
-        streams_.Out(cli::WouldUpgradeLine(language_, streams_.ShownOnOut(name), change));
-    }
-    void PassedOver(std::string_view name, PassedOverReason reason) override {
-        ++counts.passedOver;
-        streams_.Out(cli::PassedOverLine(language_, streams_.ShownOnOut(name), reason));
-    }
-    void NotLookedAt(std::string_view name, NotLookedAtReason reason) override {
-        if (reason != NotLookedAtReason::OutputFolder) {
-            ++counts.notLookedAt;
+    // An entry's line, made by `line` from its name as shown where it goes.
+    template <class Line>
+    void Entry(bool shownInARun, std::string_view name, Line&& line) {
+        if (dryRun_) {
+            streams_.Out(line(streams_.ShownOnOut(name)));
+        } else if (shownInARun) {
+            streams_.Err(line(streams_.ShownOnErr(name)));
         }
-        streams_.Out(cli::NotLookedAtLine(language_, streams_.ShownOnOut(name), reason));
     }
+
+    Streams& streams_;
+    cli::Language language_;
+    const Operands& operands_;
+    bool dryRun_;
+    bool verbose_;
 };
 
 void CountResult(cli::Counts& counts, const RunResult& result, bool recursive) {
@@ -245,7 +235,7 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
                     std::string(identity::kVersionText) + std::string(cli::kLineEnd));
     } else if (arguments.dryRun) {
         const Operands operands{arguments.operands[0], arguments.operands[1]};
-        DryRunObserver observer(streams, language, operands);
+        CommandLineObserver observer(streams, language, operands, true, false);
         RunOptions options;
         options.recursive = arguments.recursive;
         const RunResult result = CheckUpgrade(operands.templatePath, operands.folder, observer,
@@ -258,7 +248,7 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
         status = ExitStatusOf(result.outcome);
     } else {
         const Operands operands{arguments.operands[0], arguments.operands[1]};
-        ConsoleObserver observer(streams, language, operands, arguments.verbose);
+        CommandLineObserver observer(streams, language, operands, false, arguments.verbose);
         // The next documents are prepared on the other core while one takes its place; the log
         // and the outputs are the same as one after the other. Flushed outputs wait for the
         // disk, and many flushes at once cost the disk little more than one: then many are
