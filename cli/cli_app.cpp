@@ -197,12 +197,6 @@ class CommandLineObserver final : public RunObserver {
     bool verbose_;
 };
 
-void CountResult(cli::Counts& counts, const RunResult& result, bool recursive) {
-    counts.upgraded = result.upgraded;
-    counts.failed = result.failed;
-    counts.folders = recursive ? result.folders : 0;
-}
-
 int ExitStatusOf(RunOutcome outcome) {
     switch (outcome) {
         case RunOutcome::Completed:
@@ -233,44 +227,44 @@ int RunCommandLine(std::span<const std::string_view> words, std::FILE* out, std:
     } else if (arguments.version) {
         streams.Out(std::string(identity::kProductName) + " " +
                     std::string(identity::kVersionText) + std::string(cli::kLineEnd));
-    } else if (arguments.dryRun) {
-        const Operands operands{arguments.operands[0], arguments.operands[1]};
-        CommandLineObserver observer(streams, language, operands, true, false);
-        RunOptions options;
-        options.recursive = arguments.recursive;
-        const RunResult result = CheckUpgrade(operands.templatePath, operands.folder, observer,
-                                              Files().StoppingAt(stop), options);
-        // A check that went through to its end, past documents it could not read, sums up.
-        if (result.outcome == RunOutcome::Completed || result.failed > 0) {
-            CountResult(observer.counts, result, arguments.recursive);
-            streams.Out(cli::DryRunSummary(language, observer.counts));
-        }
-        status = ExitStatusOf(result.outcome);
     } else {
         const Operands operands{arguments.operands[0], arguments.operands[1]};
-        CommandLineObserver observer(streams, language, operands, false, arguments.verbose);
-        // The next documents are prepared on the other core while one takes its place; the log
-        // and the outputs are the same as one after the other. Flushed outputs wait for the
-        // disk, and many flushes at once cost the disk little more than one: then many are
-        // prepared at once.
+        CommandLineObserver observer(streams, language, operands, arguments.dryRun,
+                                     arguments.verbose);
         RunOptions options;
-        options.prepareAhead = arguments.sync ? 16 : 2;
         options.recursive = arguments.recursive;
-        options.keepGoing = arguments.keepGoing;
-        options.compare = true;  // an output whose bytes stand already is not written again
-        const Files files =
-            Files(sys::TheSystem(), arguments.sync ? Durability::OnDisk : Durability::Written)
-                .StoppingAt(stop);
-        const RunResult result =
-            RunUpgrade(operands.templatePath, operands.folder, observer, files, options);
+        RunResult result{RunOutcome::Completed};
+        if (arguments.dryRun) {
+            result = CheckUpgrade(operands.templatePath, operands.folder, observer,
+                                  Files().StoppingAt(stop), options);
+        } else {
+            // The next documents are prepared on the other core while one takes its place; the
+            // log and the outputs are the same as one after the other. Flushed outputs wait for
+            // the disk, and many flushes at once cost the disk little more than one: then many
+            // are prepared at once.
+            options.prepareAhead = arguments.sync ? 16 : 2;
+            options.keepGoing = arguments.keepGoing;
+            options.compare = true;  // an output whose bytes stand already is not written again
+            const Files files =
+                Files(sys::TheSystem(), arguments.sync ? Durability::OnDisk : Durability::Written)
+                    .StoppingAt(stop);
+            result = RunUpgrade(operands.templatePath, operands.folder, observer, files, options);
+        }
         status = ExitStatusOf(result.outcome);
         reported = observer.logFailed;
-        // A run that went through to its end, past documents it could not upgrade, sums up
-        // where -v asks, where it went through a tree, and where anything was not upgraded.
-        CountResult(observer.counts, result, arguments.recursive);
-        if ((result.outcome == RunOutcome::Completed || result.failed > 0) &&
-            (arguments.verbose || arguments.recursive || observer.counts.notUpgraded() > 0)) {
-            streams.Err(cli::RunSummary(language, observer.counts, arguments.verbose));
+        // A run or a check that went through to its end, past documents it could not read or
+        // upgrade, sums up: a dry run always, a run where -v asks, where it went through a tree,
+        // and where anything was not upgraded.
+        observer.counts.upgraded = result.upgraded;
+        observer.counts.failed = result.failed;
+        observer.counts.folders = arguments.recursive ? result.folders : 0;
+        if (result.outcome == RunOutcome::Completed || result.failed > 0) {
+            if (arguments.dryRun) {
+                streams.Out(cli::DryRunSummary(language, observer.counts));
+            } else if (arguments.verbose || arguments.recursive ||
+                       observer.counts.notUpgraded() > 0) {
+                streams.Err(cli::RunSummary(language, observer.counts, arguments.verbose));
+            }
         }
     }
     if (!streams.Finish() && !reported) {
