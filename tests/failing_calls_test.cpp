@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -134,12 +135,8 @@ class FailingCallsTest : public UpgradeRunTest {
         WriteBytes(Join(oldFolder, "unended.html"),
                    std::string(kStartMarker) + std::string(1000, 'x'));
         // An earlier run's outputs, one of them for a document that is gone now.
-        MakeFolder(output);
         earlier = {{"a.html", "earlier a"}, {"b.html", "earlier b"}, {"gone.html", "earlier gone"}};
-        for (const auto& [name, text] : earlier) {
-            WriteBytes(Join(output, name), text);
-        }
-        WriteBytes(Join(output, kLeftover), "left by a run that died");
+        RestoreEarlier();
     }
 
     // Every output is the earlier run's or the complete new one (as `upgraded` makes it); no
@@ -162,6 +159,13 @@ class FailingCallsTest : public UpgradeRunTest {
         }
     }
     void ExpectOutputsWhole() { ExpectOutputsWhole({}, Upgraded); }
+    // Every document's output complete, as `upgraded` makes it.
+    void ExpectEveryOutputUpgraded(
+        const std::function<std::string(const std::string&)>& upgraded = Upgraded) {
+        for (const char* name : {"a.html", "b.html", "c.html"}) {
+            EXPECT_EQ(ReadBytes(Join(output, name)), upgraded(std::string("块-") + name)) << name;
+        }
+    }
 
     // Back to the earlier run's outputs, without what a run left.
     void RestoreEarlier() {
@@ -243,9 +247,7 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
         // have cost nothing: a run that completes wrote every output whole, each checked, on the
         // disk where it must be, with its name. Any other failure is told, naming a file.
         if (result.outcome == RunOutcome::Completed) {
-            for (const char* name : {"a.html", "b.html", "c.html"}) {
-                EXPECT_EQ(ReadBytes(Join(output, name)), upgraded(std::string("块-") + name));
-            }
+            ExpectEveryOutputUpgraded(upgraded);
             EXPECT_THAT(system.namedUnverified(), ::testing::IsEmpty());
             EXPECT_TRUE(durability == Durability::Written || system.namesFlushed());
         } else if (result.outcome == RunOutcome::Failed) {
@@ -273,9 +275,7 @@ TEST_P(EveryFailingCallTest, StopsTheRunCleanly) {
     EXPECT_FALSE(Exists(Join(output, kLeftover)));
     EXPECT_FALSE(Exists(Join(output, "unended.html")));
     EXPECT_EQ(ReadBytes(Join(output, "gone.html")), "earlier gone");
-    for (const char* name : {"a.html", "b.html", "c.html"}) {
-        EXPECT_EQ(ReadBytes(Join(output, name)), upgraded(std::string("块-") + name));
-    }
+    ExpectEveryOutputUpgraded(upgraded);
     // Every call this run makes was failed once (the output folder stands, and the template is
     // not in the folder: the other tests make the calls for those). With documents prepared
     // ahead, which call comes Nth changes from run to run.
@@ -418,9 +418,7 @@ TEST_F(FailingCallsTest, DiskFullWhileOtherOutputsHoldRoomIsTriedAgainAlone) {
             if (room == 1) {
                 EXPECT_EQ(outcome, RunOutcome::Completed)
                     << ::testing::PrintToString(observer.messages);
-                for (const char* name : {"a.html", "b.html", "c.html"}) {
-                    EXPECT_EQ(ReadBytes(Join(output, name)), Upgraded(std::string("块-") + name));
-                }
+                ExpectEveryOutputUpgraded();
                 continue;
             }
             EXPECT_EQ(outcome, RunOutcome::Failed);
@@ -504,9 +502,7 @@ TEST_F(FailingCallsTest, OutputFolderTakenAwayByAnotherRunIsMadeAgain) {
     const RunResult result =
         RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk));
     EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(observer.messages);
-    for (const char* name : {"a.html", "b.html", "c.html"}) {
-        EXPECT_EQ(ReadBytes(Join(output, name)), Upgraded(std::string("块-") + name));
-    }
+    ExpectEveryOutputUpgraded();
     EXPECT_TRUE(system.parentFlushedLast());
 }
 
