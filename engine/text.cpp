@@ -8,30 +8,6 @@ namespace {
 
 constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
 
-bool StripOneSpaceFront(std::string_view& text) {
-    if (text.starts_with(' ')) {
-        text.remove_prefix(1);
-        return true;
-    }
-    if (text.starts_with(kIdeographicSpace)) {
-        text.remove_prefix(kIdeographicSpace.size());
-        return true;
-    }
-    return false;
-}
-
-bool StripOneSpaceBack(std::string_view& text) {
-    if (text.ends_with(' ')) {
-        text.remove_suffix(1);
-        return true;
-    }
-    if (text.ends_with(kIdeographicSpace)) {
-        text.remove_suffix(kIdeographicSpace.size());
-        return true;
-    }
-    return false;
-}
-
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -39,9 +15,18 @@ char LowerAscii(char c) {
 }  // namespace
 
 std::string_view TrimSpaces(std::string_view text) {
-    while (StripOneSpaceFront(text)) {
-    }
-    while (StripOneSpaceBack(text)) {
+    for (bool trimmed = true; trimmed;) {
+        trimmed = false;
+        for (const std::string_view space : {std::string_view(" "), kIdeographicSpace}) {
+            if (text.starts_with(space)) {
+                text.remove_prefix(space.size());
+                trimmed = true;
+            }
+            if (text.ends_with(space)) {
+                text.remove_suffix(space.size());
+                trimmed = true;
+            }
+        }
     }
     return text;
 }
