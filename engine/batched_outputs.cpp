@@ -178,7 +178,7 @@ void BatchedOutputs::StartFlush(Batch& batch, bool wholeFileSystem) {
     std::vector<PreparedOutput*> outputs;
     for (PreparedUpgrade& document : batch.documents) {
         if (document.output) {
-            outputs.push_back(&*document.output);
+            outputs.push_back(document.output.get());
         }
     }
     if (files_.durability() == Durability::OnDisk && outputs.size() > 1) {

@@ -40,7 +40,7 @@ class StreamedUpgrade final : public BlockStream {
     PreparedUpgrade Finish(std::span<char> buffer) {
         if (!FoundBlock()) {
             // An output begun for a block that never ended leaves nothing.
-            return {std::nullopt, WhyNoBlock(), {}};
+            return {nullptr, WhyNoBlock(), {}};
         }
         OutputSink sink(*output_, buffer);
         transplant_.WriteRest(sink, blockSize());
@@ -60,7 +60,7 @@ class StreamedUpgrade final : public BlockStream {
     // The output is begun with the block's first bytes.
     PreparedOutput& EnsureOutput() {
         if (!output_) {
-            output_.emplace(files_, outputPath_);
+            output_ = std::make_unique<PreparedOutput>(files_, outputPath_);
             OutputSink sink(*output_, {});
             transplant_.WriteStart(sink);
         }
@@ -70,7 +70,7 @@ class StreamedUpgrade final : public BlockStream {
     const Files& files_;
     const TemplateTransplant& transplant_;
     const std::string& outputPath_;
-    std::optional<PreparedOutput> output_;
+    std::unique_ptr<PreparedOutput> output_;
 };
 
 // An upgraded document built in memory.
@@ -213,9 +213,9 @@ PreparedUpgrade PrepareChangedUpgrade(const Files& files, const TemplateTranspla
         return prepared;
     }
     if (upgrade.passedOver) {
-        return {std::nullopt, upgrade.passedOver, {}};
+        return {nullptr, upgrade.passedOver, {}};
     }
-    PreparedUpgrade prepared{std::nullopt, {}, upgrade.change};
+    PreparedUpgrade prepared{nullptr, {}, upgrade.change};
     bool rewrite = write && upgrade.change.output != OutputChange::Unchanged;
     if (write && !rewrite && files.durability() == Durability::OnDisk) {
         // What stands goes on the disk as it is: with the run's one flush at the end, or its own.
@@ -226,7 +226,7 @@ PreparedUpgrade PrepareChangedUpgrade(const Files& files, const TemplateTranspla
         }
     }
     if (rewrite) {
-        prepared.output.emplace(files, outputPath);
+        prepared.output = std::make_unique<PreparedOutput>(files, outputPath);
         prepared.output->Write(upgrade.output);
         prepared.output->Complete();
     }

@@ -5,6 +5,7 @@
 // a buffer of the caller's, and the output written as it is read.
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
@@ -24,7 +25,7 @@ inline constexpr std::size_t kReadBufferSize = std::size_t{128} << 10;
 // A document's upgraded output, ready to take its name; or none: the output's very bytes stand
 // at its name already, or the document is passed over, and why.
 struct PreparedUpgrade {
-    std::optional<PreparedOutput> output;
+    std::unique_ptr<PreparedOutput> output;
     std::optional<PassedOverReason> passedOver;  // none when upgraded
     UpgradeChange change;  // where the output that stands at its name was looked at
 };

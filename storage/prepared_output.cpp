@@ -111,31 +111,6 @@ bool PreparedOutput::Create(const std::string& folder) {
     });
 }
 
-PreparedOutput::PreparedOutput(PreparedOutput&& other) noexcept
-    : files_(other.files_),
-      path_(std::move(other.path_)),
-      temporary_(std::move(other.temporary_)),
-      file_(std::exchange(other.file_, sys::kNoFile)),
-      size_(std::exchange(other.size_, 0)),
-      gathered_(std::move(other.gathered_)),
-      flushed_(other.flushed_),
-      failure_(other.failure_) {}
-
-PreparedOutput& PreparedOutput::operator=(PreparedOutput&& other) noexcept {
-    if (this != &other) {
-        Discard();
-        files_ = other.files_;
-        path_ = std::move(other.path_);
-        temporary_ = std::move(other.temporary_);
-        file_ = std::exchange(other.file_, sys::kNoFile);
-        size_ = std::exchange(other.size_, 0);
-        gathered_ = std::move(other.gathered_);
-        flushed_ = other.flushed_;
-        failure_ = other.failure_;
-    }
-    return *this;
-}
-
 PreparedOutput::~PreparedOutput() {
     Discard();
 }

@@ -15,13 +15,12 @@ namespace orba {
 // An output being written to its temporary file in the output's folder, not yet in place. The
 // file has no name, or one that the clean-up of other runs recognises, and vanishes with the
 // process; dropped without being committed, it leaves nothing. Each keeps a copy of the `Files`
-// that made it, so its calls go to the same system whatever becomes of that one.
+// that made it, so its calls go to the same system whatever becomes of that one. It stays where
+// it was made: a run that hands outputs on holds each through a pointer.
 class PreparedOutput {
   public:
     // Creates the temporary file for an output that will take the place of `path`.
     PreparedOutput(const Files& files, std::string path);
-    PreparedOutput(PreparedOutput&& other) noexcept;
-    PreparedOutput& operator=(PreparedOutput&& other) noexcept;
     PreparedOutput(const PreparedOutput&) = delete;
     PreparedOutput& operator=(const PreparedOutput&) = delete;
     ~PreparedOutput();
