@@ -98,11 +98,14 @@ void BatchedOutputs::NameAll(const std::string& outputFolder, std::size_t count,
     // held: one document at a time from then on. Alone, the failure stands.
     std::optional<Batch> previous;  // flushed on another thread, its names to come
     std::size_t next = 0;
-    const auto goOnAlone = [&] {
-        diskFull_ = true;
-        batching = {0, 1, batching.wholeFileSystem};
-        batchSize = 1;
-        prepared.RestartAt(next, 0);
+    const auto nameInOrder = [&](Batch& batch) {
+        NameInOrder(batch, handler);
+        if (batch.diskFull) {
+            diskFull_ = true;
+            batching = {0, 1, batching.wholeFileSystem};
+            batchSize = 1;
+            prepared.RestartAt(next, 0);
+        }
     };
     for (;;) {
         std::optional<Batch> current;
@@ -113,10 +116,7 @@ void BatchedOutputs::NameAll(const std::string& outputFolder, std::size_t count,
             StartFlush(*current, batching.wholeFileSystem);
         }
         if (previous) {
-            NameInOrder(*previous, handler);
-            if (previous->diskFull) {
-                goOnAlone();
-            }
+            nameInOrder(*previous);
             previous.reset();
         }
         if (!current) {
@@ -130,10 +130,7 @@ void BatchedOutputs::NameAll(const std::string& outputFolder, std::size_t count,
         } else {
             // Nothing to flush, or nothing else to hold: each document takes its name as soon
             // as it is prepared.
-            NameInOrder(*current, handler);
-            if (current->diskFull) {
-                goOnAlone();
-            }
+            nameInOrder(*current);
         }
     }
 }
