@@ -368,37 +368,6 @@ TEST_F(FailingCallsTest, BatchFlushedFileByFileStopsAtTheFirstOutputNotOnTheDisk
     EXPECT_TRUE(failedYet) << observer.messages[0];
 }
 
-// A disk with room for `room` outputs being written at once, besides what stands: a write into a
-// temporary file beyond that finds the disk full.
-class DiskWithRoomFor final : public WrappedSystem {
-  public:
-    DiskWithRoomFor(int room, Refusals refusals) : WrappedSystem(refusals), room_(room) {}
-    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
-        const std::lock_guard lock(mutex_);
-        return call == Call::WriteAt && held_ > room_ ? std::optional(DiskFullError())
-                                                      : std::nullopt;
-    }
-    void After(const CallDone& done) const override {
-        const std::lock_guard lock(mutex_);
-        // Temporaries hold room until they are closed; a run's mark holds none.
-        const bool temporary =
-            done.call == Call::CreateUnnamed ||
-            (done.call == Call::CreateExclusive && IsTemporaryName(NameOf(done.path)));
-        if (temporary && done.succeeded) {
-            temporaries_.insert(done.file);
-            ++held_;
-        } else if (done.call == Call::Close && temporaries_.erase(done.file) > 0) {
-            --held_;
-        }
-    }
-
-  private:
-    int room_;
-    mutable std::mutex mutex_;
-    mutable int held_ = 0;
-    mutable std::set<sys::Native> temporaries_;
-};
-
 // A document that finds the disk full while other outputs of the run hold room is tried again
 // alone once those before it took their names; one that finds it full alone fails, naming it.
 // Either way by the same rule, however many documents were prepared ahead or held in a batch.
@@ -410,7 +379,29 @@ TEST_F(FailingCallsTest, DiskFullWhileOtherOutputsHoldRoomIsTriedAgainAlone) {
         for (const int room : {1, 0}) {
             RestoreEarlier();
             observer = {};
-            const DiskWithRoomFor disk(room, way.refusals);
+            // A disk with room for `room` outputs being written at once, besides what stands: a
+            // write into a temporary file beyond that finds the disk full. Temporaries hold room
+            // until they are closed; a run's mark holds none.
+            std::mutex mutex;
+            int held = 0;
+            std::set<sys::Native> temporaries;
+            const DecidedBy disk(
+                [&](Call call, const std::string& /*path*/) {
+                    const std::lock_guard lock(mutex);
+                    return call == Call::WriteAt && held > room ? std::optional(DiskFullError())
+                                                                : std::nullopt;
+                },
+                way.refusals,
+                [&](const CallDone& done) {
+                    const std::lock_guard lock(mutex);
+                    if (done.succeeded && (done.call == Call::CreateUnnamed ||
+                                           (done.call == Call::CreateExclusive &&
+                                            IsTemporaryName(NameOf(done.path))))) {
+                        held += temporaries.insert(done.file).second ? 1 : 0;
+                    } else if (done.call == Call::Close) {
+                        held -= static_cast<int>(temporaries.erase(done.file));
+                    }
+                });
             const RunOutcome outcome =
                 RunUpgrade(templatePath, oldFolder, observer, Files(disk, way.durability),
                            RunOptions{way.prepareAhead})
@@ -470,40 +461,33 @@ TEST_F(FailingCallsTest, OutputFolderMadeByAnotherRunMeanwhileIsUsed) {
     }
 }
 
-// Another run that made the output folder, and ends before its first output, takes the folder
-// away as this run begins to write into it (its outputs have no name yet, the folder looks empty):
-// this run makes it again and completes, and puts the folder's name in its parent on the disk.
-class FolderTakenAwayAtTheFirstOutput final : public WrappedSystem {
-  public:
-    explicit FolderTakenAwayAtTheFirstOutput(std::string folder) : folder_(std::move(folder)) {}
-    std::optional<int> Decide(Call call, const std::string& /*path*/) const override {
-        if ((call == Call::CreateUnnamed || call == Call::CreateExclusive) &&
-            !std::exchange(takenAway_, true)) {
-            std::filesystem::remove(folder_);
-        }
-        return std::nullopt;
-    }
-    void After(const CallDone& done) const override {
-        parentFlushed_ =
-            done.call == Call::FlushFolder && done.succeeded && done.path == FolderOf(folder_);
-    }
-    bool parentFlushedLast() const { return parentFlushed_; }
-
-  private:
-    std::string folder_;
-    mutable bool takenAway_ = false;
-    mutable bool parentFlushed_ = false;
-};
-
 TEST_F(FailingCallsTest, OutputFolderTakenAwayByAnotherRunIsMadeAgain) {
     std::filesystem::remove_all(output);
     MakeFolder(output);  // as the other run made it
-    const FolderTakenAwayAtTheFirstOutput system(output);
+    // Another run that made the output folder, and ends before its first output, takes the
+    // folder away as this run begins to write into it (its outputs have no name yet, the folder
+    // looks empty): this run makes it again and completes, and puts the folder's name in its
+    // parent on the disk.
+    bool takenAway = false;
+    bool parentFlushedLast = false;
+    const DecidedBy system(
+        [&](Call call, const std::string& /*path*/) {
+            if ((call == Call::CreateUnnamed || call == Call::CreateExclusive) &&
+                !std::exchange(takenAway, true)) {
+                std::filesystem::remove(output);
+            }
+            return std::nullopt;
+        },
+        {},
+        [&](const CallDone& done) {
+            parentFlushedLast =
+                done.call == Call::FlushFolder && done.succeeded && done.path == oldFolder;
+        });
     const RunResult result =
         RunUpgrade(templatePath, oldFolder, observer, Files(system, Durability::OnDisk));
     EXPECT_EQ(result.outcome, RunOutcome::Completed) << ::testing::PrintToString(observer.messages);
     ExpectEveryOutputUpgraded();
-    EXPECT_TRUE(system.parentFlushedLast());
+    EXPECT_TRUE(parentFlushedLast);
 }
 
 // NewORBA that is the old-version folder through another mount of it (a FUSE view, a share of the

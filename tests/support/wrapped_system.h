@@ -132,19 +132,26 @@ class WrappedSystem : public sys::System {
     mutable std::map<sys::Native, std::string> paths_;
 };
 
-// A wrapped system whose calls one function decides, as Decide does: a test's own rule in a
-// few lines.
+// A wrapped system whose calls one function decides, as Decide does, and which tells another what
+// they did, as After is told: a test's own rule in a few lines.
 class DecidedBy final : public WrappedSystem {
   public:
     using Rule = std::function<std::optional<int>(Call call, const std::string& path)>;
-    explicit DecidedBy(Rule rule, Refusals refusals = {})
-        : WrappedSystem(refusals), rule_(std::move(rule)) {}
+    using Told = std::function<void(const CallDone& done)>;
+    explicit DecidedBy(Rule rule, Refusals refusals = {}, Told told = {})
+        : WrappedSystem(refusals), rule_(std::move(rule)), told_(std::move(told)) {}
     std::optional<int> Decide(Call call, const std::string& path) const override {
         return rule_(call, path);
+    }
+    void After(const CallDone& done) const override {
+        if (told_) {
+            told_(done);
+        }
     }
 
   private:
     Rule rule_;
+    Told told_;
 };
 
 // Fails the first `times` calls of `kind` (negative: every one) about `path` (empty: any) with
