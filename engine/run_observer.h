@@ -30,10 +30,9 @@ class RunObserver {
     virtual void PassedOver(std::string_view /*name*/, PassedOverReason /*reason*/) {}
     // The output of document `name` has its name: the `number`-th of the run.
     virtual void Upgraded(std::string_view /*name*/, std::uint64_t /*number*/) {}
-    // In a dry run: the document would be upgraded.
-    virtual void WouldUpgrade(std::string_view /*name*/) {}
-    // Just before Upgraded or WouldUpgrade, in a run that compares each output with what stands
-    // at its name: what the output changes there.
+    // Just before Upgraded, in a run that compares each output with what stands at its name, and
+    // in a dry run, where it tells a document that would be upgraded: what the output changes
+    // there.
     virtual void Changed(std::string_view /*name*/, UpgradeChange /*change*/) {}
     // `done` of the `total` documents handled, after each of them.
     virtual void Handled(std::uint64_t /*done*/, std::uint64_t /*total*/) {}

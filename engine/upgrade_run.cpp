@@ -176,14 +176,14 @@ class UpgradeRun final : private FolderSteps, private BatchedOutputs::Handler {
         const std::string name = folder_->Named((*documents_)[index]);
         if (document.passedOver) {
             observer_.PassedOver(name, *document.passedOver);
-        } else if (++upgraded_; dryRun_) {
-            observer_.Changed(name, document.change);
-            observer_.WouldUpgrade(name);
         } else {
-            if (options_.compare) {
+            ++upgraded_;
+            if (options_.compare) {  // as a dry run always does
                 observer_.Changed(name, document.change);
             }
-            observer_.Upgraded(name, upgraded_ - folderFirst_);
+            if (!dryRun_) {
+                observer_.Upgraded(name, upgraded_ - folderFirst_);
+            }
         }
         observer_.Handled(index + 1, documents_->size());
     }

@@ -55,8 +55,8 @@ RunResult RunUpgrade(std::string_view templateBox, std::string_view folderBox,
                      RunObserver& observer, const Files& files, const RunOptions& options = {});
 
 // A dry run: the same plan as a run's, told alike, then each *.html document of the folder, in
-// the order of a run, told to `observer` as one that would be upgraded (Changed, then
-// WouldUpgrade, as a run that compares would change its output) or skipped (PassedOver). Writes
+// the order of a run, told to `observer` as one that would be upgraded (Changed, as a run that
+// compares would change its output) or skipped (PassedOver). Writes
 // nothing and creates no output folder, but tries that the output folder could be made or
 // written into. The count is of the documents that would be upgraded. A document that cannot be
 // read is told (Stopped::CheckGoesOn) and the check goes on, to find every such document in one
