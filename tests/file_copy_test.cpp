@@ -12,11 +12,7 @@
 namespace orba {
 namespace {
 
-using test::AllNames;
-using test::MakeFolder;
-using test::ReadBytes;
-using test::TempDir;
-using test::WriteBytes;
+using namespace test;  // NOLINT: the fixtures and helpers
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 

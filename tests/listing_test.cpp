@@ -10,10 +10,7 @@
 namespace orba {
 namespace {
 
-using test::MakeFolder;
-using test::TempDir;
-using test::WriteBytes;
-using test::WriteHiddenFile;
+using namespace test;  // NOLINT: the fixtures and helpers
 using ::testing::ElementsAre;
 
 TEST(DocumentNamesTest, ListsOrdinaryHtmlFilesSortedByBytes) {

@@ -24,15 +24,7 @@
 namespace orba {
 namespace {
 
-using test::AllNames;
-using test::Document;
-using test::ExpectedLog;
-using test::FakeDesktop;
-using test::Join;
-using test::MakeFolder;
-using test::ReadBytes;
-using test::TempDir;
-using test::WriteBytes;
+using namespace test;  // NOLINT: the fixtures and helpers
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
