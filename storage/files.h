@@ -149,11 +149,10 @@ class Files {
     void ReadComplete(const std::string& path, ReadingSink& sink,
                       const std::function<bool()>& complete) const;
 
-    // Reads the whole file at `path` into `into`, as Read.
-    void Load(const std::string& path, LoadedFile& into) const { Read(path, into); }
+    // Reads the whole file at `path`, as Read.
     LoadedFile Load(const std::string& path) const {
         LoadedFile file;
-        Load(path, file);
+        Read(path, file);
         return file;
     }
 

@@ -81,13 +81,13 @@ TEST(FileCopyTest, ReloadingIntoTheSameBufferShowsEachWholeFile) {
     WriteBytes(dir / "short.html", "短");
     const Files files;
     LoadedFile loaded;
-    files.Load(dir / "doc.html", loaded);
+    files.Read(dir / "doc.html", loaded);
     EXPECT_EQ(loaded.bytes(), text);
-    files.Load(dir / "empty.html", loaded);
+    files.Read(dir / "empty.html", loaded);
     EXPECT_EQ(loaded.bytes(), "");
-    files.Load(dir / "short.html", loaded);
+    files.Read(dir / "short.html", loaded);
     EXPECT_EQ(loaded.bytes(), "短");
-    files.Load(dir / "doc.html", loaded);
+    files.Read(dir / "doc.html", loaded);
     EXPECT_EQ(loaded.bytes(), text);
 }
 
