@@ -37,8 +37,6 @@ class ORBAUpdateTool {
     // A file or folder was dropped on the window.
     void Form_DragDrop(std::string_view path, bool isFolder);
 
-    bool RunInProgress() const { return runs_.Running(); }
-
   private:
     std::string BrowseForFolder();
     PathBoxes Boxes() const;
