@@ -42,30 +42,23 @@ bool IsOutputFolder(const sys::FolderEntry& entry) {
                                 : entry.name == kOutputFolderName);
 }
 
-}  // namespace
-
-namespace {
-
-// An input problem, and what was found at the path it is about.
-struct Refusal {
-    InputProblem problem;
-    FoundAtPath found = FoundAtPath::Nothing;
-};
-
-// The first problem with the two paths, or none, with `inputs` filled.
-std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_view folderBox,
-                                   const Files& files, CheckedInputs& inputs,
-                                   bool filesMayBeBelow) {
+// The two paths checked in a fixed order, `inputs` filled: the first problem is told to
+// `observer` with what was found at its path, and false returned.
+bool CheckInputs(std::string_view templateBox, std::string_view folderBox, const Files& files,
+                 RunObserver& observer, CheckedInputs& inputs, bool filesMayBeBelow) {
+    const auto refuse = [&](InputProblem problem, FoundAtPath found = FoundAtPath::Nothing) {
+        observer.Refused(problem, found);
+        return false;
+    };
     inputs.templatePath = Unquoted(TrimSpaces(templateBox), files);
     if (inputs.templatePath.empty()) {
-        return Refusal{InputProblem::TemplateNotGiven};
+        return refuse(InputProblem::TemplateNotGiven);
     }
     if (!FileExists(inputs.templatePath, files)) {
         // A folder here is often the two paths in the wrong order.
-        return Refusal{InputProblem::TemplateNotFound,
-                       files.IsFolder(CutLastBackslash(inputs.templatePath))
-                           ? FoundAtPath::Folder
-                           : FoundAtPath::Nothing};
+        return refuse(InputProblem::TemplateNotFound,
+                      files.IsFolder(CutLastBackslash(inputs.templatePath)) ? FoundAtPath::Folder
+                                                                            : FoundAtPath::Nothing);
     }
     const auto blockOf = [&] {
         return ExtractStringBetween(inputs.templateText.bytes(), kStartMarker, kEndMarker);
@@ -73,18 +66,18 @@ std::optional<Refusal> CheckInputs(std::string_view templateBox, std::string_vie
     files.ReadComplete(inputs.templatePath, inputs.templateText,
                        [&] { return !TrimSpaces(blockOf()).empty(); });
     if (TrimSpaces(blockOf()).empty()) {
-        return Refusal{InputProblem::TemplateBlockBlank, FoundAtPath::File};
+        return refuse(InputProblem::TemplateBlockBlank, FoundAtPath::File);
     }
     inputs.oldFolder = CutLastBackslash(Unquoted(TrimSpaces(folderBox), files));
     if (inputs.oldFolder.empty()) {
-        return Refusal{InputProblem::FolderNotGiven};
+        return refuse(InputProblem::FolderNotGiven);
     }
     if (const FoundAtPath found = LookAtFolder(inputs.oldFolder, files);
         found != FoundAtPath::Folder &&
         !(filesMayBeBelow && found == FoundAtPath::FolderWithoutFiles)) {
-        return Refusal{InputProblem::FolderHasNoFiles, found};
+        return refuse(InputProblem::FolderHasNoFiles, found);
     }
-    return std::nullopt;
+    return true;
 }
 
 }  // namespace
@@ -195,8 +188,7 @@ void WalkTree(const Files& files, const CheckedInputs& inputs, RunObserver& obse
 bool FollowPlan(std::string_view templateBox, std::string_view folderBox, const Files& files,
                 RunObserver& observer, bool recursive, FolderSteps& steps) {
     CheckedInputs inputs;
-    if (const auto refusal = CheckInputs(templateBox, folderBox, files, inputs, recursive)) {
-        observer.Refused(refusal->problem, refusal->found);
+    if (!CheckInputs(templateBox, folderBox, files, observer, inputs, recursive)) {
         return false;
     }
     // The template text and the places of its data block are fixed for the whole run.
