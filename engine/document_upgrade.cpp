@@ -156,9 +156,7 @@ UpgradeInMemory UpgradeWhole(const Files& files, const TemplateTransplant& trans
         return document.tooLarge() || found.FoundBlock();
     });
     if (document.tooLarge()) {
-        UpgradeInMemory upgrade;
-        upgrade.tooLarge = true;
-        return upgrade;
+        return {{}, {}, {}, true};
     }
     findIn(document.bytes());
     if (!found.FoundBlock()) {
