@@ -66,14 +66,12 @@ class StoppingTest : public UpgradeRunTest {
         WriteBytes(Join(oldFolder, "b.html"), std::string(std::size_t{4} << 20, 'p'));
         WriteBytes(Join(oldFolder, "c.html"), Document("", "C", ""));
     }
-
-    std::stop_source stop;
 };
 
 TEST_F(StoppingTest, StopDuringALargePageWithoutABlockBeginsNoFurtherDocument) {
-    const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), stop);
+    const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), observer.stop);
     const RunResult result =
-        RunUpgrade(templatePath, oldFolder, observer, Files(system).StoppingAt(stop.get_token()));
+        RunUpgrade(templatePath, oldFolder, observer, observer.With(Files(system)));
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_EQ(system.AfterStop(Call::ReadAt), 0) << "the page's read ends at the stop";
     EXPECT_EQ(system.AfterStop(Call::OpenToRead), 0) << "c.html is never begun";
@@ -84,11 +82,10 @@ TEST_F(StoppingTest, StopDuringALargePageWithoutABlockBeginsNoFurtherDocument) {
 
 // Each thread may be in one read as the stop comes; none reads on past it.
 TEST_F(StoppingTest, DocumentsPreparedAheadAreDroppedAtTheStop) {
-    const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), stop);
+    const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), observer.stop);
     constexpr std::size_t kAhead = 2;
-    const RunResult result =
-        RunUpgrade(templatePath, oldFolder, observer, Files(system).StoppingAt(stop.get_token()),
-                   RunOptions{kAhead});
+    const RunResult result = RunUpgrade(templatePath, oldFolder, observer,
+                                        observer.With(Files(system)), RunOptions{kAhead});
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_LE(system.AfterStop(Call::ReadAt), static_cast<int>(kAhead) + 1);
     EXPECT_FALSE(Exists(Join(output, "c.html")));
@@ -97,9 +94,9 @@ TEST_F(StoppingTest, DocumentsPreparedAheadAreDroppedAtTheStop) {
 
 TEST_F(StoppingTest, StopWhileTheTemplateIsReadMakesNothing) {
     WriteBytes(templatePath, Document(std::string(std::size_t{4} << 20, 'v'), "T", ""));
-    const StopAtFirst system(Call::ReadAt, templatePath, stop);
+    const StopAtFirst system(Call::ReadAt, templatePath, observer.stop);
     const RunResult result =
-        RunUpgrade(templatePath, oldFolder, observer, Files(system).StoppingAt(stop.get_token()));
+        RunUpgrade(templatePath, oldFolder, observer, observer.With(Files(system)));
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_EQ(system.AfterStop(Call::ReadAt), 0);
     EXPECT_FALSE(Exists(output)) << "no NewORBA is made after the stop";
@@ -107,9 +104,9 @@ TEST_F(StoppingTest, StopWhileTheTemplateIsReadMakesNothing) {
 }
 
 TEST_F(StoppingTest, DryRunStopsAtTheStopToo) {
-    const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), stop);
+    const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), observer.stop);
     const RunResult result =
-        CheckUpgrade(templatePath, oldFolder, observer, Files(system).StoppingAt(stop.get_token()));
+        CheckUpgrade(templatePath, oldFolder, observer, observer.With(Files(system)));
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_EQ(system.AfterStop(Call::ReadAt), 0);
     EXPECT_EQ(system.AfterStop(Call::OpenToRead), 0) << "c.html is never looked at";
@@ -121,15 +118,13 @@ TEST_F(StoppingTest, DryRunStopsAtTheStopToo) {
 TEST_F(StoppingTest, StopDuringABatchsFlushEndsItAtTheNextCall) {
     for (const bool eachFile : {false, true}) {
         SCOPED_TRACE(eachFile ? "each output flushed on its own" : "one flush of the file system");
-        stop = {};
         observer = {};
         const bool wholeFileSystem =
             !eachFile && sys::TheSystem().OneFlushReachesEveryFile(oldFolder);
-        const StopAtFirst system(wholeFileSystem ? Call::WriteOut : Call::Flush, "", stop,
+        const StopAtFirst system(wholeFileSystem ? Call::WriteOut : Call::Flush, "", observer.stop,
                                  eachFile);
-        const RunResult result =
-            RunUpgrade(templatePath, oldFolder, observer,
-                       Files(system, Durability::OnDisk).StoppingAt(stop.get_token()));
+        const RunResult result = RunUpgrade(templatePath, oldFolder, observer,
+                                            observer.With(Files(system, Durability::OnDisk)));
         EXPECT_EQ(result.outcome, RunOutcome::Stopped);
         // The other output's flush may have been under way on a thread of its own.
         EXPECT_LE(system.AfterStop(Call::WriteOut) + system.AfterStop(Call::Flush) +
