@@ -92,14 +92,12 @@ class RecordingObserver : public RunObserver, public HeldFileWait {
     void Handled(std::uint64_t done, std::uint64_t /*total*/) override { handled.push_back(done); }
     void Upgraded(std::string_view name, std::uint64_t number) override {
         log += "upgraded " + std::to_string(number) + " " + std::string(name) + "\n";
-        ++documentPauses;
         if (onDocument && !onDocument()) {
             stop.request_stop();
         }
     }
     void Completed(std::string_view outputFolder, std::uint64_t upgraded) override {
         log += "completed " + std::to_string(upgraded) + " " + std::string(outputFolder) + "\n";
-        ++resultPauses;
     }
     void Failed(const FileError& error, Stopped stopped) override {
         failures.push_back(error);
@@ -136,8 +134,6 @@ class RecordingObserver : public RunObserver, public HeldFileWait {
     std::vector<Stopped> stops;          // what each failure stopped
     std::vector<std::uint64_t> started;  // the documents each start said it would read
     std::vector<std::uint64_t> handled;  // after each document, how many were
-    int documentPauses = 0;
-    int resultPauses = 0;
     std::function<bool()> onDocument;
     std::vector<std::chrono::milliseconds> heldPauses;
     std::function<bool()> onHeldPause;
