@@ -25,12 +25,6 @@ using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-// Refuses the calls of one kind about one path, `times` times (negative: for good), as held by
-// another program unless another error is given.
-DecidedBy HeldFile(Call kind, std::string path, int times, int error = HeldError()) {
-    return DecidedBy(FailFirst(kind, times, error, std::move(path)));
-}
-
 class HeldFilesTest : public EarlierOutputsTest {
   protected:
     void SetUp() override {
@@ -38,21 +32,24 @@ class HeldFilesTest : public EarlierOutputsTest {
         observer.onHeldPause = [] { return true; };  // no real wait
     }
 
-    RunResult RunWith(const sys::System& system) {
+    // A run whose calls of one kind about one path are refused `times` times (negative: for
+    // good), as held by another program unless another error is given.
+    RunResult RunHeld(Call kind, const std::string& path, int times, int error = HeldError()) {
+        const DecidedBy system(FailFirst(kind, times, error, path));
         return RunUpgrade(templatePath, oldFolder, observer, observer.With(Files(system)));
     }
 };
 
 TEST_F(HeldFilesTest, DocumentHeldForAMomentIsReadOnceFree) {
-    const DecidedBy system = HeldFile(Call::OpenToRead, Join(oldFolder, "b.html"), 4);
-    EXPECT_EQ(RunWith(system).outcome, RunOutcome::Completed);
+    EXPECT_EQ(RunHeld(Call::OpenToRead, Join(oldFolder, "b.html"), 4).outcome,
+              RunOutcome::Completed);
     EXPECT_THAT(observer.heldPauses, ElementsAre(5ms, 10ms, 20ms, 40ms)) << "pauses grow";
     EXPECT_EQ(ReadBytes(Join(output, "b.html")), Upgraded("b.html"));
 }
 
 TEST_F(HeldFilesTest, OutputHeldForAMomentIsReplacedOnceFree) {
-    const DecidedBy system = HeldFile(Call::MoveIntoPlace, Join(output, "b.html"), 3);
-    EXPECT_EQ(RunWith(system).outcome, RunOutcome::Completed);
+    EXPECT_EQ(RunHeld(Call::MoveIntoPlace, Join(output, "b.html"), 3).outcome,
+              RunOutcome::Completed);
     // The first refusal may be a share's, which renames no open file: the temporary is closed
     // and renamed by its name at once. A pause for each refusal after it.
     EXPECT_EQ(observer.heldPauses.size(), 2u);
@@ -63,8 +60,7 @@ TEST_F(HeldFilesTest, OutputHeldForAMomentIsReplacedOnceFree) {
 }
 
 TEST_F(HeldFilesTest, OutputHeldForGoodStopsTheRunAfterAboutTenSecondsNamingIt) {
-    const DecidedBy system = HeldFile(Call::MoveIntoPlace, Join(output, "b.html"), -1);
-    const RunResult result = RunWith(system);
+    const RunResult result = RunHeld(Call::MoveIntoPlace, Join(output, "b.html"), -1);
     EXPECT_EQ(result.outcome, RunOutcome::Failed);
     ASSERT_EQ(observer.failures.size(), 1u);
     EXPECT_EQ(observer.failures[0].operation(), FileError::Operation::Write);
@@ -82,9 +78,8 @@ TEST_F(HeldFilesTest, OutputHeldForGoodStopsTheRunAfterAboutTenSecondsNamingIt) 
 }
 
 TEST_F(HeldFilesTest, EndingTheProgramDuringAWaitStopsTheRunThere) {
-    const DecidedBy system = HeldFile(Call::MoveIntoPlace, Join(output, "b.html"), -1);
     observer.onHeldPause = [] { return false; };
-    const RunResult result = RunWith(system);
+    const RunResult result = RunHeld(Call::MoveIntoPlace, Join(output, "b.html"), -1);
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
     EXPECT_EQ(result.upgraded, 1u);
     EXPECT_THAT(observer.messages, ::testing::IsEmpty());
@@ -93,9 +88,8 @@ TEST_F(HeldFilesTest, EndingTheProgramDuringAWaitStopsTheRunThere) {
 }
 
 TEST_F(HeldFilesTest, OtherFailuresAreNotWaitedFor) {
-    const DecidedBy system =
-        HeldFile(Call::OpenToRead, Join(oldFolder, "b.html"), 1, sys::DeviceError());
-    EXPECT_EQ(RunWith(system).outcome, RunOutcome::Failed);
+    EXPECT_EQ(RunHeld(Call::OpenToRead, Join(oldFolder, "b.html"), 1, sys::DeviceError()).outcome,
+              RunOutcome::Failed);
     EXPECT_THAT(observer.heldPauses, ::testing::IsEmpty());
     ASSERT_EQ(observer.failures.size(), 1u);
     EXPECT_NE(observer.failures[0].ownReason(), OwnReason::HeldByAnotherProgram);
