@@ -3,9 +3,10 @@
 #include <pthread.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <system_error>
+
+#include "storage/uninterrupted.h"
 
 namespace orba::cli {
 
@@ -50,11 +51,9 @@ void EndSignals::Wait() {
     waiter_ = std::thread([this] {
         for (;;) {
             siginfo_t info{};
-            const int signal = sigwaitinfo(&signals_, &info);
+            const int signal = Uninterrupted([&] { return sigwaitinfo(&signals_, &info); },
+                                             [](int got) { return got < 0; });
             if (signal < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
                 return;
             }
             // The waiter is woken at the end by a signal that this process sends it once it
