@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <string>
+
+#include "storage/windows_paths.h"
 #else
 #include <sys/stat.h>
 #endif
@@ -28,11 +30,7 @@ HANDLE ConsoleOf(std::FILE* stream) {
 }
 
 bool WriteToConsole(HANDLE console, std::string_view utf8) {
-    const int length =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                          length);
+    const std::wstring wide = platform::WideFromUtf8(utf8);
     // The console takes a limited amount at once (64 KiB on Windows 7).
     constexpr std::size_t kLargestCall = 8192;
     for (std::wstring_view rest = wide; !rest.empty();) {
