@@ -7,7 +7,6 @@
 
 #include <map>
 #include <mutex>
-#include <stop_token>
 
 #include "storage/files.h"
 #include "tests/support/run_fixtures.h"
@@ -21,42 +20,6 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-// Asks for the stop as the first call of a kind (the first piece of a read, say) is made on
-// `at` (on any path where it is empty), and counts the calls made after that. With `eachFile`, the
-// file system is one that a single flush does not reach.
-class StopAtFirst final : public WrappedSystem {
-  public:
-    StopAtFirst(Call call, std::string at, std::stop_source stop, bool eachFile = false)
-        : call_(call), at_(std::move(at)), stop_(std::move(stop)), eachFile_(eachFile) {}
-
-    std::optional<int> Decide(Call call, const std::string& path) const override {
-        if (eachFile_ && call == Call::OneFlushReachesEveryFile) {
-            return sys::NotSupported();
-        }
-        const std::lock_guard lock(mutex_);
-        if (stopped_) {
-            ++afterStop_[call];
-        } else if (call == call_ && (at_.empty() || path == at_)) {
-            stopped_ = true;
-            stop_.request_stop();
-        }
-        return std::nullopt;
-    }
-    int AfterStop(Call call) const {
-        const std::lock_guard lock(mutex_);
-        return afterStop_[call];
-    }
-
-  private:
-    Call call_;
-    std::string at_;
-    std::stop_source stop_;
-    bool eachFile_;
-    mutable std::mutex mutex_;
-    mutable bool stopped_ = false;
-    mutable std::map<Call, int> afterStop_;
-};
-
 class StoppingTest : public UpgradeRunTest {
   protected:
     void SetUp() override {
@@ -66,15 +29,36 @@ class StoppingTest : public UpgradeRunTest {
         WriteBytes(Join(oldFolder, "b.html"), std::string(std::size_t{4} << 20, 'p'));
         WriteBytes(Join(oldFolder, "c.html"), Document("", "C", ""));
     }
+
+    // A system that asks for the stop as the first call of `kind` (the first piece of a read,
+    // say) is made on `at` (on any path where it is empty), and counts the calls made after that
+    // in `afterStop`. With `eachFile`, a file system that a single flush does not reach.
+    DecidedBy StopAtFirst(Call kind, std::string at, bool eachFile = false) {
+        return DecidedBy([=, this](Call call, const std::string& path) -> std::optional<int> {
+            if (eachFile && call == Call::OneFlushReachesEveryFile) {
+                return sys::NotSupported();
+            }
+            const std::lock_guard lock(mutex);
+            if (observer.stop.stop_requested()) {
+                ++afterStop[call];
+            } else if (call == kind && (at.empty() || path == at)) {
+                observer.stop.request_stop();
+            }
+            return std::nullopt;
+        });
+    }
+
+    std::mutex mutex;
+    std::map<Call, int> afterStop;
 };
 
 TEST_F(StoppingTest, StopDuringALargePageWithoutABlockBeginsNoFurtherDocument) {
-    const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), observer.stop);
+    const DecidedBy system = StopAtFirst(Call::ReadAt, Join(oldFolder, "b.html"));
     const RunResult result =
         RunUpgrade(templatePath, oldFolder, observer, observer.With(Files(system)));
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
-    EXPECT_EQ(system.AfterStop(Call::ReadAt), 0) << "the page's read ends at the stop";
-    EXPECT_EQ(system.AfterStop(Call::OpenToRead), 0) << "c.html is never begun";
+    EXPECT_EQ(afterStop[Call::ReadAt], 0) << "the page's read ends at the stop";
+    EXPECT_EQ(afterStop[Call::OpenToRead], 0) << "c.html is never begun";
     EXPECT_THAT(AllNames(output), ElementsAre("a.html"));
     EXPECT_THAT(observer.log, HasSubstr("upgraded 1 a.html\n"));
     EXPECT_THAT(observer.log, Not(HasSubstr("completed")));
@@ -82,34 +66,34 @@ TEST_F(StoppingTest, StopDuringALargePageWithoutABlockBeginsNoFurtherDocument) {
 
 // Each thread may be in one read as the stop comes; none reads on past it.
 TEST_F(StoppingTest, DocumentsPreparedAheadAreDroppedAtTheStop) {
-    const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), observer.stop);
+    const DecidedBy system = StopAtFirst(Call::ReadAt, Join(oldFolder, "b.html"));
     constexpr std::size_t kAhead = 2;
     const RunResult result = RunUpgrade(templatePath, oldFolder, observer,
                                         observer.With(Files(system)), RunOptions{kAhead});
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
-    EXPECT_LE(system.AfterStop(Call::ReadAt), static_cast<int>(kAhead) + 1);
+    EXPECT_LE(afterStop[Call::ReadAt], static_cast<int>(kAhead) + 1);
     EXPECT_FALSE(Exists(Join(output, "c.html")));
     EXPECT_THAT(observer.log, Not(HasSubstr("completed")));
 }
 
 TEST_F(StoppingTest, StopWhileTheTemplateIsReadMakesNothing) {
     WriteBytes(templatePath, Document(std::string(std::size_t{4} << 20, 'v'), "T", ""));
-    const StopAtFirst system(Call::ReadAt, templatePath, observer.stop);
+    const DecidedBy system = StopAtFirst(Call::ReadAt, templatePath);
     const RunResult result =
         RunUpgrade(templatePath, oldFolder, observer, observer.With(Files(system)));
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
-    EXPECT_EQ(system.AfterStop(Call::ReadAt), 0);
+    EXPECT_EQ(afterStop[Call::ReadAt], 0);
     EXPECT_FALSE(Exists(output)) << "no NewORBA is made after the stop";
     EXPECT_EQ(observer.log, "");
 }
 
 TEST_F(StoppingTest, DryRunStopsAtTheStopToo) {
-    const StopAtFirst system(Call::ReadAt, Join(oldFolder, "b.html"), observer.stop);
+    const DecidedBy system = StopAtFirst(Call::ReadAt, Join(oldFolder, "b.html"));
     const RunResult result =
         CheckUpgrade(templatePath, oldFolder, observer, observer.With(Files(system)));
     EXPECT_EQ(result.outcome, RunOutcome::Stopped);
-    EXPECT_EQ(system.AfterStop(Call::ReadAt), 0);
-    EXPECT_EQ(system.AfterStop(Call::OpenToRead), 0) << "c.html is never looked at";
+    EXPECT_EQ(afterStop[Call::ReadAt], 0);
+    EXPECT_EQ(afterStop[Call::OpenToRead], 0) << "c.html is never looked at";
     EXPECT_THAT(observer.messages, ::testing::IsEmpty());
 }
 
@@ -119,18 +103,19 @@ TEST_F(StoppingTest, StopDuringABatchsFlushEndsItAtTheNextCall) {
     for (const bool eachFile : {false, true}) {
         SCOPED_TRACE(eachFile ? "each output flushed on its own" : "one flush of the file system");
         observer = {};
+        afterStop.clear();
         const bool wholeFileSystem =
             !eachFile && sys::TheSystem().OneFlushReachesEveryFile(oldFolder);
-        const StopAtFirst system(wholeFileSystem ? Call::WriteOut : Call::Flush, "", observer.stop,
-                                 eachFile);
+        const DecidedBy system =
+            StopAtFirst(wholeFileSystem ? Call::WriteOut : Call::Flush, "", eachFile);
         const RunResult result = RunUpgrade(templatePath, oldFolder, observer,
                                             observer.With(Files(system, Durability::OnDisk)));
         EXPECT_EQ(result.outcome, RunOutcome::Stopped);
         // The other output's flush may have been under way on a thread of its own.
-        EXPECT_LE(system.AfterStop(Call::WriteOut) + system.AfterStop(Call::Flush) +
-                      system.AfterStop(Call::FlushFileSystem),
-                  wholeFileSystem ? 0 : 1);
-        EXPECT_EQ(system.AfterStop(Call::MoveIntoPlace), 0);
+        EXPECT_LE(
+            afterStop[Call::WriteOut] + afterStop[Call::Flush] + afterStop[Call::FlushFileSystem],
+            wholeFileSystem ? 0 : 1);
+        EXPECT_EQ(afterStop[Call::MoveIntoPlace], 0);
         EXPECT_FALSE(Exists(Join(output, "a.html")));
         EXPECT_FALSE(Exists(Join(output, "c.html")));
         EXPECT_THAT(observer.log, Not(HasSubstr("upgraded")));
