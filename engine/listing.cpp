@@ -26,7 +26,7 @@ bool FileExists(const std::string& path, const Files& files) {
     if (path.empty() || IsSeparator(path.back(), kNativePathStyle)) {
         return false;
     }
-    return files.IsOrdinaryFile(path);
+    return files.KindOf(path) == sys::PathKind::OrdinaryFile;
 }
 
 FoundAtPath LookAtFolder(std::string_view folder, const Files& files) {

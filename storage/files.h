@@ -179,9 +179,6 @@ class Files {
     // Whether `folder` holds at least one ordinary file; none when it cannot be listed.
     std::optional<bool> HasOrdinaryFiles(const std::string& folder) const;
 
-    bool IsOrdinaryFile(const std::string& path) const {
-        return system_->KindOf(path) == sys::PathKind::OrdinaryFile;
-    }
     // What stands at `path`, in one look: another run may make or remove it meanwhile.
     sys::PathKind KindOf(const std::string& path) const { return system_->KindOf(path); }
     bool IsFolder(const std::string& path) const {
