@@ -80,6 +80,32 @@ bool CheckInputs(std::string_view templateBox, std::string_view folderBox, const
     return true;
 }
 
+// The folder and, going down, every folder below it that is not passed by: those holding
+// documents handed on, each as a run on it alone.
+void WalkTree(const Files& files, const CheckedInputs& inputs, RunObserver& observer,
+              const TemplateTransplant& transplant, const PlannedFolder& folder,
+              FolderSteps& steps) {
+    files.ThrowIfStopped();
+    FolderListing listing;
+    try {
+        listing = ListFolder(files, inputs, folder.path, folder.below, observer, true);
+    } catch (const FileError& error) {
+        if (folder.below.empty()) {
+            throw;
+        }
+        steps.Unlisted(error);
+        return;
+    }
+    if (!listing.documents.empty()) {
+        steps.Folder(transplant, folder, [&] { return listing.documents; });
+    }
+    for (const std::string& name : listing.folders) {
+        const std::string path = JoinPath(folder.path, name);
+        WalkTree(files, inputs, observer, transplant,
+                 {path, folder.Named(name), JoinPath(path, kOutputFolderName)}, steps);
+    }
+}
+
 }  // namespace
 
 // Any other thing than a folder at the output folder's name, a file or a link that leads nowhere,
@@ -156,34 +182,6 @@ FolderListing ListFolder(const Files& files, const CheckedInputs& inputs, const 
 std::string PlannedFolder::Named(const std::string& document) const {
     return below.empty() ? document : JoinPath(below, document);
 }
-
-namespace {
-
-void WalkTree(const Files& files, const CheckedInputs& inputs, RunObserver& observer,
-              const TemplateTransplant& transplant, const PlannedFolder& folder,
-              FolderSteps& steps) {
-    files.ThrowIfStopped();
-    FolderListing listing;
-    try {
-        listing = ListFolder(files, inputs, folder.path, folder.below, observer, true);
-    } catch (const FileError& error) {
-        if (folder.below.empty()) {
-            throw;
-        }
-        steps.Unlisted(error);
-        return;
-    }
-    if (!listing.documents.empty()) {
-        steps.Folder(transplant, folder, [&] { return listing.documents; });
-    }
-    for (const std::string& name : listing.folders) {
-        const std::string path = JoinPath(folder.path, name);
-        WalkTree(files, inputs, observer, transplant,
-                 {path, folder.Named(name), JoinPath(path, kOutputFolderName)}, steps);
-    }
-}
-
-}  // namespace
 
 bool FollowPlan(std::string_view templateBox, std::string_view folderBox, const Files& files,
                 RunObserver& observer, bool recursive, FolderSteps& steps) {
