@@ -4,7 +4,6 @@
 // order, the template read once, and the old-version folder listed once, each entry sorted out.
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>

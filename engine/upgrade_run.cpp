@@ -7,7 +7,6 @@
 #include "engine/batched_outputs.h"
 #include "engine/data_block.h"
 #include "engine/document_upgrade.h"
-#include "engine/markers.h"
 #include "engine/run_plan.h"
 #include "storage/paths.h"
 

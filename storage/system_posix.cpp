@@ -25,7 +25,6 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
-#include <utility>
 
 #include "storage/system.h"
 
