@@ -6,8 +6,6 @@
 
 #include <set>
 
-#include <algorithm>
-
 #include "app/identity.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/fake_main_window_view.h"

@@ -3,8 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "engine/document_upgrade.h"
 #include "engine/markers.h"
 #include "storage/files.h"

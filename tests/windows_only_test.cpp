@@ -5,8 +5,6 @@
 #include <io.h>
 #include <windows.h>
 
-#include <algorithm>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 

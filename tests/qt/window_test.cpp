@@ -12,7 +12,6 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
-#include <filesystem>
 
 #include "app/identity.h"
 #include "tests/support/fake_desktop.h"

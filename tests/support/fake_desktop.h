@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
