@@ -250,5 +250,28 @@ TEST_F(UpgradeRunTest, EveryEntryOfTheFolderIsToldWithItsReason) {
     }
 }
 
+// A document too large to be compared in memory is streamed: the dry run finds its block as the
+// run does, and both tell the same change at its output's name.
+TEST_F(UpgradeRunTest, DocumentTooLargeToCompareIsToldAlikeByTheRunAndTheDryRun) {
+    const std::string block(std::size_t{17} << 20, 'b');
+    WriteBytes(Join(oldFolder, "big.html"), Document("", block, ""));
+    WriteBytes(Join(oldFolder, "cut.html"), std::string(kStartMarker) + block);
+    RunOptions comparing;
+    comparing.compare = true;
+    for (const OutputChange expected : {OutputChange::New, OutputChange::Replaced}) {
+        for (const bool dryRun : {true, false}) {
+            RecordingObserver recorded;
+            const RunResult result =
+                dryRun ? CheckUpgrade(templatePath, oldFolder, recorded, Files())
+                       : RunUpgrade(templatePath, oldFolder, recorded, Files(), comparing);
+            EXPECT_EQ(result.outcome, RunOutcome::Completed) << "dry run: " << dryRun;
+            EXPECT_THAT(recorded.changes, ElementsAre(std::pair("big.html", expected)));
+            EXPECT_THAT(recorded.passedOver,
+                        ElementsAre(std::pair("cut.html", PassedOverReason::BlockCutOff)));
+        }
+        EXPECT_EQ(ReadBytes(Join(output, "big.html")), Upgraded(block));
+    }
+}
+
 }  // namespace
 }  // namespace orba

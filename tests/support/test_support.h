@@ -120,6 +120,9 @@ class RecordingObserver : public RunObserver, public HeldFileWait {
     void FolderFlushRefused(std::string_view folder, std::string_view /*reason*/) override {
         unflushedFolders.emplace_back(folder);
     }
+    void Changed(std::string_view name, UpgradeChange change) override {
+        changes.emplace_back(name, change.output);
+    }
     void PassedOver(std::string_view name, PassedOverReason reason) override {
         passedOver.emplace_back(name, reason);
     }
@@ -138,6 +141,7 @@ class RecordingObserver : public RunObserver, public HeldFileWait {
     std::vector<std::chrono::milliseconds> heldPauses;
     std::function<bool()> onHeldPause;
     std::vector<std::string> unflushedFolders;
+    std::vector<std::pair<std::string, OutputChange>> changes;
     std::vector<std::pair<std::string, PassedOverReason>> passedOver;
     std::vector<std::pair<std::string, NotLookedAtReason>> notLookedAt;
     std::stop_source stop;
